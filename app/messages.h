@@ -1,0 +1,21 @@
+// Reporting of every message through the string table and the UI port.
+// Each call blocks its own thread until the user has dismissed the box.
+// None of these functions sets or clears AbortFlag.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Shows the text of id in an error box.
+void ShowError(unsigned id);
+
+// Shows "<text of id> VOB file #<part>" for the part the reader has open.
+// Always shown.
+void ShowVobError(unsigned id);
+
+// Shows "<text of id> (offset XXXXXXXX in VOB file #<part>)" with the
+// reader's current offset in its part; only in verbose mode.
+void ShowVobDetailError(unsigned id);
+
+// "%02u:%02u:%02u" of a count of seconds; hours are not wrapped.
+std::string FormatHms(uint32_t seconds);

@@ -1,0 +1,3 @@
+#include "source/vob_reader.h"
+
+VobReaderState VobReader;
