@@ -1,0 +1,3 @@
+#include "app/title_selection.h"
+
+TitleSelectionRecord TitleSelection;

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Runs every benchmark script beside its peer and prints the ratios.
+set -euo pipefail
+build=${1:-build}
+cd "$(dirname "$0")/.."
+for script in bench/*/run.sh; do
+  [ -x "$script" ] || continue
+  echo "== $script"
+  "$script" "$build"
+done

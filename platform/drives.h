@@ -1,0 +1,35 @@
+// The sources the program can read: DVD drives found at start-up, and
+// folders that hold VIDEO_TS. The reader and the scanner take the source in
+// use from here at each open.
+#pragma once
+
+#include <string>
+#include <vector>
+
+constexpr int MAX_DRIVES = 10;
+
+struct Drive {
+  std::string name;    // as listed: the device ("/dev/sr0") or the folder
+  std::string device;  // the optical drive device; empty for a folder
+  std::string folder;  // for a folder source: the folder as given
+};
+
+extern std::vector<Drive> DriveList;  // at most MAX_DRIVES drives, then folders
+extern int SelectedDrive;             // index into DriveList
+
+// Adds /dev/sr* devices that report DVD capability (at most MAX_DRIVES, in
+// order), then every folder of the colon-separated VOLTARK_DRIVES variable.
+void DiscoverDrives();
+
+// A source as given on a command line: a folder (holding VIDEO_TS, or the
+// VIDEO_TS folder itself) or a drive device.
+Drive DriveFromArgument(const std::string& source);
+
+// The folder that holds VIDEO_TS for the drive: a folder source as given (its
+// parent when it is VIDEO_TS itself), a device through its mount point.
+// False with a message in error when it cannot be found (device not mounted).
+bool ResolveSourceRoot(const Drive& drive, std::string& root, std::string& error);
+
+// The file system label of a mounted disc (or its device); false for a plain
+// folder, whose volume information cannot be read.
+bool ReadVolumeLabel(const Drive& drive, std::string& label);
