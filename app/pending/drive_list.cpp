@@ -1,0 +1,3 @@
+#include "platform/drives.h"
+
+std::vector<Drive> DriveList;

@@ -1,0 +1,3 @@
+#include "platform/drives.h"
+
+int SelectedDrive = 0;

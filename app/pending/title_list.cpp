@@ -1,0 +1,3 @@
+#include "source/title_scanner.h"
+
+TitleListEntry TitleList[TITLE_LIST_SLOTS];

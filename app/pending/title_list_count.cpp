@@ -1,0 +1,3 @@
+#include "source/title_scanner.h"
+
+int32_t TitleListCount = 0;
