@@ -8,7 +8,8 @@ crossing into the next pack. The title (all its files together) carries
 exactly the expected streams: PES stream ids, and for private stream 1 the
 sub-stream id, which is the first payload byte (byte 9 + PES_header_data_length).
 The title must start with a system header and hold navigation packs (private
-stream 2, DSI sub-stream 1).
+stream 2, DSI sub-stream 1). A 2048-byte block that opens with the program end
+code (00 00 01 B9) may close the title's last file.
 
 Usage: check_dvd_title.py --expect "e0 bd/80 bd/a0 c0" FILE...
 """
@@ -64,19 +65,39 @@ def check_pack(pack, where, found, counts):
         pos += length
 
 
+def packs_of(name):
+    """Yields (offset, pack) through the file, a chunk at a time."""
+    offset = 0
+    with open(name, "rb") as f:
+        while True:
+            chunk = f.read(PACK * 512)
+            if not chunk:
+                break
+            if len(chunk) % PACK:
+                raise Fault("%s: size %d is not a whole number of packs" % (name, offset + len(chunk)))
+            for at in range(0, len(chunk), PACK):
+                yield offset + at, chunk[at:at + PACK]
+            offset += len(chunk)
+    if offset == 0:
+        raise Fault("%s: empty file" % name)
+
+
 def check_title(files, expected):
     found, counts = {}, {}
-    first = True
-    for name in files:
-        with open(name, "rb") as f:
-            data = f.read()
-        if not data or len(data) % PACK:
-            raise Fault("%s: size %d is not a whole number of packs" % (name, len(data)))
-        if first and data[PACK_HEADER + 3] != SYSTEM_HEADER:
-            raise Fault("%s: the first pack holds no system header" % name)
-        first = False
-        for offset in range(0, len(data), PACK):
-            check_pack(data[offset:offset + PACK], "%s@0x%x" % (name, offset), found, counts)
+    ended_at = None
+    for index, name in enumerate(files):
+        for offset, pack in packs_of(name):
+            where = "%s@0x%x" % (name, offset)
+            if ended_at:
+                raise Fault("%s: data after the end code at %s" % (where, ended_at))
+            if index == 0 and offset == 0 and pack[PACK_HEADER + 3] != SYSTEM_HEADER:
+                raise Fault("%s: the first pack holds no system header" % name)
+            # A program end code in a block of its own closes the title.
+            if pack[0:4] == b"\x00\x00\x01\xb9":
+                ended_at = where
+                counts["end"] = counts.get("end", 0) + 1
+                continue
+            check_pack(pack, where, found, counts)
     if not counts.get("dsi"):
         raise Fault("no navigation (DSI) packets")
     if set(found) != set(expected):

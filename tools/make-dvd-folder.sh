@@ -35,6 +35,9 @@ TITLE_SPEC is one argument of blank-separated KEY=VALUE pairs:
   video=SRC      testsrc2 (default), mandelbrot or color (cheapest to encode)
   vbitrate=R     video bit rate as ffmpeg takes it (default 2M; maxrate 9M)
   signal=KIND    audio content: bursts (default) or steady
+  endcode=yes    end the last part with a 2048-byte block holding the program
+                 end code 00 00 01 B9 and zeros (default no: the title ends
+                 with the end of its last file, as ffmpeg writes it)
 
 Audio content: channel c (0-based, in the codec's channel order) of the
 title's audio stream s (0-based over the whole audio list) is a sine of
@@ -142,7 +145,7 @@ parse_audio() {
   esac
   local most=8
   case "$a_kind" in ac3) most=6 ;; mp2) most=2 ;; esac
-  [ "$a_channels" -ge 1 ] && [ "$a_channels" -le $most ] || die "audio '$desc': 1 to $most channels"
+  if [ "$a_channels" -lt 1 ] || [ "$a_channels" -gt $most ]; then die "audio '$desc': 1 to $most channels"; fi
 }
 
 # ffmpeg channel layout name for a channel count (AC-3 takes up to 6).
@@ -169,9 +172,9 @@ signal_exprs() {
 
 # ---- parse every title spec first, so that a bad one writes nothing
 declare -A seen_title=()
-t_title=(); t_seconds=(); t_parts=(); t_audio=(); t_video=(); t_vbitrate=(); t_signal=()
+t_title=(); t_seconds=(); t_parts=(); t_audio=(); t_video=(); t_vbitrate=(); t_signal=(); t_endcode=()
 for spec in "${specs[@]}"; do
-  title=""; seconds=2; parts=1; audio=""; video=testsrc2; vbitrate=2M; signal=bursts
+  title=""; seconds=2; parts=1; audio=""; video=testsrc2; vbitrate=2M; signal=bursts; endcode=no
   read -r -a kvs_ <<<"$spec"
   for kv in "${kvs_[@]}"; do
     key=${kv%%=*}; value=${kv#*=}
@@ -184,18 +187,20 @@ for spec in "${specs[@]}"; do
       video) video=$value ;;
       vbitrate) vbitrate=$value ;;
       signal) signal=$value ;;
+      endcode) endcode=$value ;;
       *) die "title spec '$spec': unknown key '$key'" ;;
     esac
   done
-  is_uint "$title" && [ "$title" -le 99 ] || die "title spec '$spec': title=0..99 is required"
+  if ! is_uint "$title" || [ "$title" -gt 99 ]; then die "title spec '$spec': title=0..99 is required"; fi
   title=$((10#$title))
   [ -z "${seen_title[$title]:-}" ] || die "title $title given twice"
   seen_title[$title]=1
   [[ $seconds =~ ^[0-9]*\.?[0-9]+$ ]] || die "title spec '$spec': bad seconds '$seconds'"
-  is_uint "$parts" && [ "$parts" -ge 1 ] && [ "$parts" -le 9 ] || die "title spec '$spec': parts=1..9"
+  if ! is_uint "$parts" || [ "$parts" -lt 1 ] || [ "$parts" -gt 9 ]; then die "title spec '$spec': parts=1..9"; fi
   [ "$title" -ne 0 ] || [ "$parts" -eq 1 ] || die "title 0 (VIDEO_TS.VOB) has one part only"
   case "$video" in testsrc2|mandelbrot|color) ;; *) die "title spec '$spec': video=testsrc2|mandelbrot|color" ;; esac
   case "$signal" in bursts|steady) ;; *) die "title spec '$spec': signal=bursts|steady" ;; esac
+  case "$endcode" in yes|no) ;; *) die "title spec '$spec': endcode=yes|no" ;; esac
   if [ -n "$audio" ] && [ "$audio" != none ]; then
     IFS=, read -r -a streams_ <<<"$audio"
     for a in "${streams_[@]}"; do parse_audio "$a"; done
@@ -203,7 +208,7 @@ for spec in "${specs[@]}"; do
     audio=""
   fi
   t_title+=("$title"); t_seconds+=("$seconds"); t_parts+=("$parts"); t_audio+=("$audio")
-  t_video+=("$video"); t_vbitrate+=("$vbitrate"); t_signal+=("$signal")
+  t_video+=("$video"); t_vbitrate+=("$vbitrate"); t_signal+=("$signal"); t_endcode+=("$endcode")
 done
 
 vts=VIDEO_TS
@@ -240,9 +245,9 @@ make_title() {
       args+=(-f lavfi -i "aevalsrc=exprs=$(signal_exprs $s "$a_channels" "$signal"):s=$a_rate:c=$(layout_for "$a_channels"):d=$seconds")
       maps+=(-map "$((s + 1)):a")
       case "$a_kind" in
-        ac3) codecs+=(-c:a:$s ac3 -b:a:$s "$a_bitrate"); expected+=" bd/$(printf %02x $((0x80 + ac3_n)))"; ac3_n=$((ac3_n + 1)) ;;
-        pcm) codecs+=(-c:a:$s pcm_dvd -sample_fmt:a:$s s16); expected+=" bd/$(printf %02x $((0xA0 + pcm_n)))"; pcm_n=$((pcm_n + 1)) ;;
-        mp2) codecs+=(-c:a:$s mp2 -b:a:$s "$a_bitrate"); expected+=" $(printf %02x $((0xC0 + mp2_n)))"; mp2_n=$((mp2_n + 1)) ;;
+        ac3) codecs+=("-c:a:$s" ac3 "-b:a:$s" "$a_bitrate"); expected+=" bd/$(printf %02x $((0x80 + ac3_n)))"; ac3_n=$((ac3_n + 1)) ;;
+        pcm) codecs+=("-c:a:$s" pcm_dvd "-sample_fmt:a:$s" s16); expected+=" bd/$(printf %02x $((0xA0 + pcm_n)))"; pcm_n=$((pcm_n + 1)) ;;
+        mp2) codecs+=("-c:a:$s" mp2 "-b:a:$s" "$a_bitrate"); expected+=" $(printf %02x $((0xC0 + mp2_n)))"; mp2_n=$((mp2_n + 1)) ;;
       esac
       s=$((s + 1))
     done
@@ -271,7 +276,8 @@ make_title() {
   local p start=0 count names=()
   for ((p = 1; p <= parts; p++)); do
     count=$(( packs * p / parts - packs * (p - 1) / parts ))
-    local out="$outdir/$vts/$(vob_name "$title" "$p")"
+    local out
+    out="$outdir/$vts/$(vob_name "$title" "$p")"
     if [ "$parts" -eq 1 ]; then
       mv -- "$whole" "$out"
     else
@@ -282,6 +288,9 @@ make_title() {
     start=$((start + count))
   done
   rm -f -- "$whole"
+  if [ "${t_endcode[$i]}" = yes ]; then
+    { printf '\x00\x00\x01\xb9'; head -c 2044 /dev/zero; } >>"${names[-1]}"
+  fi
   say "title $title: ${seconds}s, $packs packs in $parts part(s), streams: $expected"
 
   if [ $check -eq 1 ]; then

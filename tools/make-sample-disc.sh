@@ -6,6 +6,9 @@
 #   title 2: 4 s, AC-3 2.0 192 kbit/s (0x80)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+case "${1:-}" in
+  -*) echo "Usage: $(basename "$0") [OUTDIR]   (default: samples/sample-dvd)" >&2; exit 2 ;;
+esac
 out=${1:-$root/samples/sample-dvd}
 
 "$root/tools/make-dvd-folder.sh" --force "$out" \
