@@ -54,6 +54,14 @@ Options:
   --lowercase    write video_ts/ and lower-case file names (vts_01_1.vob)
   --force        remove an existing OUTDIR/VIDEO_TS (or video_ts) first
   --no-check     skip the layout check of the files made
+  --scan-listing FILE
+                 also write the title list a scan of the folder gives (no
+                 volume label line: a plain folder has none) to FILE ('-' for
+                 stdout): "Title #N  (SMB)" with S = (total bytes + 0x80000)
+                 / 0x100000, at least 1, then "  MPEG stream #i", "  PCM
+                 stream #i", "  AC3 stream #i" lines; titles from 0 up, gaps
+                 below 10 skipped, the first missing title from 10 on ends it.
+                 (Every stream made has packets in the title's first packs.)
   -q, --quiet    print nothing but errors
   -h, --help     this text
 
@@ -81,6 +89,7 @@ lowercase=0
 force=0
 check=1
 quiet=0
+listing=""
 positional=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -89,6 +98,9 @@ while [ $# -gt 0 ]; do
     --force) force=1 ;;
     --no-check) check=0 ;;
     -q|--quiet) quiet=1 ;;
+    --scan-listing)
+      [ $# -ge 2 ] || die "--scan-listing needs a FILE"
+      listing=$2; shift ;;
     --) shift; positional+=("$@"); break ;;
     -*) die "unknown option '$1' (see --help)" ;;
     *) positional+=("$1") ;;
@@ -171,7 +183,7 @@ signal_exprs() {
 }
 
 # ---- parse every title spec first, so that a bad one writes nothing
-declare -A seen_title=()
+declare -A seen_title=() title_bytes=() title_streams=()
 t_title=(); t_seconds=(); t_parts=(); t_audio=(); t_video=(); t_vbitrate=(); t_signal=(); t_endcode=()
 for spec in "${specs[@]}"; do
   title=""; seconds=2; parts=1; audio=""; video=testsrc2; vbitrate=2M; signal=bursts; endcode=no
@@ -203,7 +215,13 @@ for spec in "${specs[@]}"; do
   case "$endcode" in yes|no) ;; *) die "title spec '$spec': endcode=yes|no" ;; esac
   if [ -n "$audio" ] && [ "$audio" != none ]; then
     IFS=, read -r -a streams_ <<<"$audio"
-    for a in "${streams_[@]}"; do parse_audio "$a"; done
+    n_ac3=0
+    for a in "${streams_[@]}"; do
+      parse_audio "$a"
+      [ "$a_kind" != ac3 ] || n_ac3=$((n_ac3 + 1))
+    done
+    # Sub-stream 0x89 and up is DTS to a DVD player.
+    [ $n_ac3 -le 9 ] || die "title spec '$spec': at most 9 AC-3 streams (0x80..0x88)"
   else
     audio=""
   fi
@@ -292,6 +310,8 @@ make_title() {
     { printf '\x00\x00\x01\xb9'; head -c 2044 /dev/zero; } >>"${names[-1]}"
   fi
   say "title $title: ${seconds}s, $packs packs in $parts part(s), streams: $expected"
+  title_bytes[$title]=$(cat -- "${names[@]}" | wc -c)
+  title_streams[$title]="$mp2_n $pcm_n $ac3_n"
 
   if [ $check -eq 1 ]; then
     local f fmt
@@ -304,5 +324,25 @@ make_title() {
   fi
 }
 
+# The lines a scan of the folder lists, in its order.
+scan_listing() {
+  local t size_mb n i
+  for ((t = 0; t <= 99; t++)); do
+    if [ -z "${title_bytes[$t]:-}" ]; then
+      if [ $t -lt 10 ]; then continue; else break; fi
+    fi
+    size_mb=$(( (title_bytes[$t] + 0x80000) / 0x100000 ))
+    [ $size_mb -ne 0 ] || size_mb=1
+    echo "Title #$t  (${size_mb}MB)"
+    read -r -a n <<<"${title_streams[$t]}"
+    for ((i = 0; i < n[0]; i++)); do echo "  MPEG stream #$i"; done
+    for ((i = 0; i < n[1]; i++)); do echo "  PCM stream #$i"; done
+    for ((i = 0; i < n[2]; i++)); do echo "  AC3 stream #$i"; done
+  done
+}
+
 for i in "${!t_title[@]}"; do make_title "$i"; done
+if [ -n "$listing" ]; then
+  if [ "$listing" = - ]; then scan_listing; else scan_listing >"$listing"; fi
+fi
 say "made $outdir/$vts"

@@ -11,7 +11,8 @@ case "${1:-}" in
 esac
 out=${1:-$root/samples/sample-dvd}
 
-"$root/tools/make-dvd-folder.sh" --force "$out" \
+# Beside the folder: the title list a scan of it gives, for tests and the demo.
+"$root/tools/make-dvd-folder.sh" --force --scan-listing "$out-scan.txt" "$out" \
   "title=0 seconds=1" \
   "title=1 seconds=6 parts=2 audio=ac3:6ch:448k,pcm:2ch" \
   "title=2 seconds=4 audio=ac3:2ch:192k"
