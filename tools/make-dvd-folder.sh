@@ -310,11 +310,13 @@ make_title() {
     { printf '\x00\x00\x01\xb9'; head -c 2044 /dev/zero; } >>"${names[-1]}"
   fi
   say "title $title: ${seconds}s, $packs packs in $parts part(s), streams: $expected"
-  title_bytes[$title]=$(cat -- "${names[@]}" | wc -c)
+  local total=0 f
+  for f in "${names[@]}"; do total=$((total + $(stat -c %s "$f"))); done
+  title_bytes[$title]=$total
   title_streams[$title]="$mp2_n $pcm_n $ac3_n"
 
   if [ $check -eq 1 ]; then
-    local f fmt
+    local fmt
     for f in "${names[@]}"; do
       fmt=$(ffprobe -v error -show_entries format=format_name -of default=nw=1:nk=1 "$f" 2>/dev/null) || fmt=""
       [ "$fmt" = mpeg ] || { echo "$prog: ffprobe does not read $f as an MPEG program stream ($fmt)" >&2; exit 1; }
