@@ -1,0 +1,8 @@
+// Greedy bit allocation: the subband with the smallest mask-to-noise ratio
+// gets the next step while any step still fits.
+#pragma once
+
+#include "mpa/layer2_frame.h"
+
+// Fills frame.alloc from frame.SMR and frame.scfsi; returns the bits left.
+int AllocateBits(Layer2Frame& frame);
