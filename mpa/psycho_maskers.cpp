@@ -50,7 +50,7 @@ void DropQuietFromList(PsychoSpectrum& s, int& head) {
 }  // namespace
 
 void FindTonalMaskers(PsychoSpectrum& s) {
-  for (int k = 0; k <= PSYCHO_MAX_LINE; k++) {
+  for (int k = 0; k < PSYCHO_LINES; k++) {
     s.link[k] = LIST_STOP;
     s.mark[k] = 0;
   }

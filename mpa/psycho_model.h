@@ -19,8 +19,9 @@ constexpr int16_t LIST_STOP = -100; // the line is in no list
 // are each a list of lines threaded through link[], in ascending order.
 struct PsychoSpectrum {
   LogQ24 X[PSYCHO_LINES];
-  int8_t mark[PSYCHO_MAX_LINE + 1];
-  int16_t link[PSYCHO_MAX_LINE + 1];
+  // Lines up to 444: a peak near line 432 clears 12 lines on either side.
+  int8_t mark[PSYCHO_LINES];
+  int16_t link[PSYCHO_LINES];
   int tonalHead;
   int noiseHead;
 };
