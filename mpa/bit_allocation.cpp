@@ -8,8 +8,8 @@ constexpr int ENTRIES = 2 * SBLIMIT;  // left subbands 0..26, then right
 
 }  // namespace
 
-int AllocateBits(Layer2Frame& frame) {
-  int bitsLeft = FRAME_BITS_AVAILABLE;
+int AllocateBits(Layer2Frame& frame, int bitsAvailable) {
+  int bitsLeft = bitsAvailable;
   LogQ24 mnr[ENTRIES];
   uint8_t state[ENTRIES];
   for (int e = 0; e < ENTRIES; e++) {

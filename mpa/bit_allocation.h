@@ -4,5 +4,6 @@
 
 #include "mpa/layer2_frame.h"
 
-// Fills frame.alloc from frame.SMR and frame.scfsi; returns the bits left.
-int AllocateBits(Layer2Frame& frame);
+// Fills frame.alloc from frame.SMR and frame.scfsi, handing out at most
+// bitsAvailable bits (FRAME_BITS_AVAILABLE for a frame); returns the bits left.
+int AllocateBits(Layer2Frame& frame, int bitsAvailable);

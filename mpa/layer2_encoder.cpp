@@ -38,7 +38,7 @@ void EncodeFrame(const Q24* left, const Q24* right, uint8_t* out) {
   PsychoModel(fftInput[1], frame.scfMin[1], frame.SMR[1]);
 
   SelectScaleFactors(frame);
-  AllocateBits(frame);
+  AllocateBits(frame, FRAME_BITS_AVAILABLE);
   QuantiseFrame(frame);
   WriteFrame(frame, out);
 }

@@ -35,16 +35,24 @@ int32_t MaskingSpread(LogQ24 x, int32_t dz) {
   return SatAdd(MulQ24(SatSub(dz, ONE_BARK), q), SLOPE_MINUS_18DB);
 }
 
+}  // namespace
+
+bool IndividualThreshold(LogQ24 x, int32_t zc, int32_t z, bool tonal, LogQ24* lt) {
+  int32_t dz = SatSub(z, zc);
+  if (dz < DZ_LOWEST || dz >= DZ_BEYOND) return false;
+  int32_t vf = MaskingSpread(x, dz);
+  int32_t av = SatAdd(MulQ24(INDEX_PER_BARK, zc), tonal ? TONAL_INDEX : NOISE_INDEX);
+  *lt = SatAdd(SatAdd(x, av), vf);
+  return true;
+}
+
+namespace {
+
 // Adds the individual thresholds of one list of maskers at Bark z to T.
-LogQ24 AddMaskers(const PsychoSpectrum& s, int head, int32_t indexOffset, int32_t z, LogQ24 T) {
+LogQ24 AddMaskers(const PsychoSpectrum& s, int head, bool tonal, int32_t z, LogQ24 T) {
   for (int c = head; c != LIST_END; c = s.link[c]) {
-    int32_t zc = ThrBark[LineToThr[c]];
-    int32_t dz = SatSub(z, zc);
-    if (dz < DZ_LOWEST || dz >= DZ_BEYOND) continue;
-    int32_t vf = MaskingSpread(s.X[c], dz);
-    int32_t av = SatAdd(MulQ24(INDEX_PER_BARK, zc), indexOffset);
-    LogQ24 lt = SatAdd(SatAdd(s.X[c], av), vf);
-    T = LogAddScaled(T, lt, 0x2000000);
+    LogQ24 lt;
+    if (IndividualThreshold(s.X[c], ThrBark[LineToThr[c]], z, tonal, &lt)) T = LogAddScaled(T, lt, 0x2000000);
   }
   return T;
 }
@@ -54,8 +62,8 @@ LogQ24 AddMaskers(const PsychoSpectrum& s, int head, int32_t indexOffset, int32_
 void GlobalMaskingThreshold(const PsychoSpectrum& s, LogQ24* T) {
   for (int g = 1; g <= THR_ENTRIES; g++) {
     int32_t z = ThrBark[g];
-    LogQ24 level = AddMaskers(s, s.tonalHead, TONAL_INDEX, z, LEVEL_FLOOR);
-    level = AddMaskers(s, s.noiseHead, NOISE_INDEX, z, level);
+    LogQ24 level = AddMaskers(s, s.tonalHead, true, z, LEVEL_FLOOR);
+    level = AddMaskers(s, s.noiseHead, false, z, level);
     // The threshold in quiet, 12 dB lower, added through cube roots.
     T[g] = LogAddScaled(level, SatAdd(ThrQuiet[g], QUIET_OFFSET), 0x3000000);
   }

@@ -40,6 +40,9 @@ void FindTonalMaskers(PsychoSpectrum& s);
 void FindNoiseMaskers(PsychoSpectrum& s);
 void DropInaudibleMaskers(PsychoSpectrum& s);
 void DropCloseTonalMaskers(PsychoSpectrum& s);
+// The masking threshold of a masker of level x at Bark zc on Bark z; false
+// when z lies outside the masker's reach (3 Bark below, 8 Bark above).
+bool IndividualThreshold(LogQ24 x, int32_t zc, int32_t z, bool tonal, LogQ24* lt);
 // T[1..126]: the global masking threshold at each threshold-table entry.
 void GlobalMaskingThreshold(const PsychoSpectrum& s, LogQ24* T);
 // The smallest threshold of the entries inside each subband.

@@ -5,7 +5,8 @@ Usage: tools/gen_mpa_tables.py [STANDARD_TABLES_DIR] [OUTPUT_DIR]
 
 The printed tables of ISO/IEC 11172-3 (analysis window, scale factors,
 psychoacoustic model 1's frequency table for Layer II at 48 kHz) are read
-from plain data files, one value or one row per line. Everything else is
+from plain data files in tools/standard_tables/, one value or one row per
+line. Everything else is
 derived here; the rounding of each table is stated where it is made.
 Run it again only when a derivation changes: its output is committed.
 """
@@ -142,7 +143,7 @@ def write_psycho(out, tables):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    std = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "..", "shared", "standard-tables")
+    std = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "standard_tables")
     out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "mpa")
     write_analysis(out, *analysis_tables(std))
     write_psycho(out, psycho_tables(std))
