@@ -13,7 +13,7 @@ mkdir -p "$out"
 # Broadband test signal: tones, gliding tone, noise bursts; every channel
 # different. aevalsrc expressions, one per channel.
 channel() {  # $1 = base frequency, $2 = noise weight, $3 = seed
-  echo "0.25*sin(2*PI*$1*t)*(0.6+0.4*sin(2*PI*3*t))+0.12*sin(2*PI*($1*4+2000*t)*t)+$2*(random($3)-0.5)*gt(mod(t,0.5),0.25)"
+  echo "0.25*sin(2*PI*$1*t)*(0.6+0.4*sin(2*PI*3*t))+0.12*sin(2*PI*($1*4+2000*t)*t)+$2*(random($3)-0.5)*gt(mod(t\\,0.5)\\,0.25)"
 }
 
 make() {  # name layout channels bitrate seconds extra-encoder-options...
@@ -36,5 +36,6 @@ make mono_64k             mono   1  64k 1.0
 make front30_256k         3.0    3 256k 1.0
 make quad_320k            quad   4 320k 1.0
 make front31_160k         4.0    4 160k 1.0 -channel_coupling 1
-make surround21_128k      2.1    3 128k 1.0
+make stereo_lfe_128k      2.1    3 128k 1.0
+make back21_128k         FL+FR+BC 3 128k 1.0
 ls -l "$out"
