@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -88,15 +89,44 @@ std::vector<double> DecodeStream(const std::vector<uint8_t>& s, int* failures) {
   return out;
 }
 
-// ffmpeg's float decoder, all channels, mixed with the fixed matrix.
+// ffmpeg's float decoder output of every fixture (both variants), all
+// channels, made by one ffmpeg run on first use (one run per file would
+// cost more than all the decoding).
+const std::vector<double>& FfmpegChannels(const std::string& input) {
+  static std::map<std::string, std::vector<double>> decoded;
+  static TempDir dir;
+  if (decoded.empty()) {
+    std::string inputs, outputs;
+    int index = 0;
+    for (const Fixture& f : FIXTURE_LIST) {
+      for (const char* variant : {"", "_nodither"}) {
+        const std::string path = FIXTURES + f.name + variant + ".ac3";
+        inputs += " -i '" + path + "'";
+        outputs += " -map " + std::to_string(index) + ":a -c:a pcm_f64le -f f64le '" +
+                   (dir / (std::to_string(index) + ".f64")).string() + "'";
+        decoded[path];
+        ++index;
+      }
+    }
+    const std::string command = "ffmpeg -nostdin -v error -y" + inputs + outputs;
+    if (std::system(command.c_str()) != 0) return decoded[""];
+    index = 0;
+    for (const Fixture& f : FIXTURE_LIST) {
+      for (const char* variant : {"", "_nodither"}) {
+        const std::string bytes = ReadFileBytes(dir / (std::to_string(index++) + ".f64"));
+        std::vector<double>& c = decoded[FIXTURES + f.name + variant + ".ac3"];
+        c.resize(bytes.size() / 8);
+        std::memcpy(c.data(), bytes.data(), c.size() * 8);
+      }
+    }
+  }
+  return decoded[input];
+}
+
+// The reference: ffmpeg's channels mixed with the fixed matrix.
 bool ReferenceDecode(const std::string& input, const Fixture& f, std::vector<double>* out) {
-  TempDir dir;
-  const std::string raw = (dir / "ref.f64").string();
-  const std::string command = "ffmpeg -nostdin -v error -y -i '" + input + "' -c:a pcm_f64le -f f64le '" + raw + "'";
-  if (std::system(command.c_str()) != 0) return false;
-  const std::string bytes = ReadFileBytes(raw);
-  std::vector<double> c(bytes.size() / 8);
-  std::memcpy(c.data(), bytes.data(), c.size() * 8);
+  const std::vector<double>& c = FfmpegChannels(input);
+  if (c.empty()) return false;
   const double K1 = 9827866 / 16777216.0, K2 = 6949350 / 16777216.0, K3 = 4913933 / 16777216.0,
                K4 = 5375038 / 16777216.0, K5 = 3800726 / 16777216.0, KLFE = 5305422 / 16777216.0;
   out->clear();
