@@ -1,3 +1,0 @@
-#include "platform/drives.h"
-
-std::vector<Drive> DriveList;

@@ -1,3 +1,0 @@
-#include "platform/drives.h"
-
-int SelectedDrive = 0;

@@ -1,3 +1,0 @@
-#include "source/title_scanner.h"
-
-TitleListEntry TitleList[TITLE_LIST_SLOTS];

@@ -1,3 +1,0 @@
-#include "source/title_scanner.h"
-
-int32_t TitleListCount = 0;
