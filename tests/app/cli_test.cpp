@@ -167,3 +167,16 @@ TEST_F(CliTest, ScanOfAnFfmpegMadeFolderListsWhatFfprobeFinds) {
   expected.insert(expected.end(), streams.begin(), streams.end());
   EXPECT_EQ(SplitLines(scan.out), expected);
 }
+
+// The bundled sample disc lists as its committed listing says, in text and
+// in JSON.
+TEST_F(CliTest, TheSampleDiscListsAsItsCommittedListing) {
+  std::filesystem::path sample = std::filesystem::path(VOLTARK_SOURCE_DIR) / "samples";
+  if (!std::filesystem::exists(sample / "sample-dvd-scan.txt")) GTEST_SKIP() << "no sample disc";
+  std::vector<std::string> expected = SplitLines(ReadFileBytes(sample / "sample-dvd-scan.txt"));
+  CliRun text = Cli("scan '" + (sample / "sample-dvd").string() + "'");
+  EXPECT_EQ(text.status, 0);
+  EXPECT_EQ(SplitLines(text.out), expected);
+  CliRun json = Cli("scan --json '" + (sample / "sample-dvd").string() + "'");
+  EXPECT_EQ(nlohmann::json::parse(json.out)["lines"].get<std::vector<std::string>>(), expected);
+}
