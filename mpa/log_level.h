@@ -62,3 +62,25 @@ inline LogQ24 LogAddScaled(LogQ24 a, LogQ24 b, Q24 c) {
   if (r == 0) return hi;
   return MulQ24(WrapAdd(h, WrapMul(3, DivQ24(r, r + 0x2000000))), c);
 }
+
+// LogAddScaled for c = 2.0 and c = 3.0, where dividing by c is an integer
+// division (truncating like DivQ24) and multiplying by c is exact.
+inline LogQ24 LogAddSquareRoots(LogQ24 a, LogQ24 b) {
+  LogQ24 hi = a < b ? b : a;
+  LogQ24 lo = a < b ? a : b;
+  if (lo <= LEVEL_FLOOR) return hi;
+  int32_t h = hi / 2;
+  int32_t r = LogAddRatio(WrapSub(h, lo / 2));
+  if (r == 0) return hi;
+  return WrapMul(2, WrapAdd(h, WrapMul(3, DivQ24(r, r + 0x2000000))));
+}
+
+inline LogQ24 LogAddCubeRoots(LogQ24 a, LogQ24 b) {
+  LogQ24 hi = a < b ? b : a;
+  LogQ24 lo = a < b ? a : b;
+  if (lo <= LEVEL_FLOOR) return hi;
+  int32_t h = hi / 3;
+  int32_t r = LogAddRatio(WrapSub(h, lo / 3));
+  if (r == 0) return hi;
+  return WrapMul(3, WrapAdd(h, WrapMul(3, DivQ24(r, r + 0x2000000))));
+}

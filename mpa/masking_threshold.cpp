@@ -48,23 +48,73 @@ bool IndividualThreshold(LogQ24 x, int32_t zc, int32_t z, bool tonal, LogQ24* lt
 
 namespace {
 
-// Adds the individual thresholds of one list of maskers at Bark z to T.
-LogQ24 AddMaskers(const PsychoSpectrum& s, int head, bool tonal, int32_t z, LogQ24 T) {
+// What the spreading of one masker needs, whatever the entry.
+struct Masker {
+  int32_t zc;     // Bark
+  LogQ24 x;       // level
+  LogQ24 base;    // level plus masking index
+  int32_t lower;  // 0.4 x + 6 dB, the lower slope's level term
+  int32_t upper;  // 3.0 - 17 dB - 0.1 x, the upper slope's factor
+};
+
+int CollectMaskers(const PsychoSpectrum& s, int head, bool tonal, Masker* out) {
+  int n = 0;
   for (int c = head; c != LIST_END; c = s.link[c]) {
-    LogQ24 lt;
-    if (IndividualThreshold(s.X[c], ThrBark[LineToThr[c]], z, tonal, &lt)) T = LogAddScaled(T, lt, 0x2000000);
+    Masker& m = out[n++];
+    m.zc = ThrBark[LineToThr[c]];
+    m.x = s.X[c];
+    m.base = SatAdd(m.x, SatAdd(MulQ24(INDEX_PER_BARK, m.zc), tonal ? TONAL_INDEX : NOISE_INDEX));
+    m.lower = SatAdd(MulQ24(m.x, LOWER_SLOPE_FACTOR), LOWER_SLOPE_OFFSET);
+    m.upper = SatSub(UPPER_SLOPE_OFFSET, MulQ24(m.x, UPPER_SLOPE_FACTOR));
   }
-  return T;
+  return n;
 }
+
+// MaskingSpread with the masker's own terms taken from m.
+int32_t Spread(const Masker& m, int32_t dz) {
+  if (dz < -ONE_BARK) {
+    int32_t rise = MulQ24(SatSub(dz, -ONE_BARK), SLOPE_17DB);
+    return SatAdd(rise, m.lower > SLOPE_17DB ? MulQ24(m.lower, -ONE_BARK) : MINUS_SLOPE_17DB);
+  }
+  if (dz < 0) return m.lower > SLOPE_17DB ? MulQ24(m.lower, dz) : MulQ24(SLOPE_17DB, dz);
+  if (dz < ONE_BARK) return MulQ24(dz, SLOPE_MINUS_18DB);
+  return SatAdd(MulQ24(SatSub(dz, ONE_BARK), m.upper), SLOPE_MINUS_18DB);
+}
+
+// The maskers of one list within reach of the entries, which come in
+// ascending Bark order like the maskers: [first, end) slides upwards.
+struct Reach {
+  const Masker* maskers;
+  int count;
+  int first = 0;
+  int end = 0;
+  void MoveTo(int32_t z) {
+    while (end < count && SatSub(z, maskers[end].zc) >= DZ_LOWEST) end++;
+    while (first < end && SatSub(z, maskers[first].zc) >= DZ_BEYOND) first++;
+  }
+  LogQ24 Add(int32_t z, LogQ24 T) const {
+    for (int i = first; i < end; i++) {
+      const Masker& m = maskers[i];
+      int32_t dz = SatSub(z, m.zc);
+      T = LogAddSquareRoots(T, SatAdd(m.base, Spread(m, dz)));
+    }
+    return T;
+  }
+};
 
 }  // namespace
 
 void GlobalMaskingThreshold(const PsychoSpectrum& s, LogQ24* T) {
+  Masker tonal[PSYCHO_LINES];
+  Masker noise[CRIT_BANDS];
+  Reach tonalReach{tonal, CollectMaskers(s, s.tonalHead, true, tonal)};
+  Reach noiseReach{noise, CollectMaskers(s, s.noiseHead, false, noise)};
   for (int g = 1; g <= THR_ENTRIES; g++) {
     int32_t z = ThrBark[g];
-    LogQ24 level = AddMaskers(s, s.tonalHead, true, z, LEVEL_FLOOR);
-    level = AddMaskers(s, s.noiseHead, false, z, level);
+    tonalReach.MoveTo(z);
+    noiseReach.MoveTo(z);
+    LogQ24 level = noiseReach.Add(z, tonalReach.Add(z, LEVEL_FLOOR));
     // The threshold in quiet, 12 dB lower, added through cube roots.
-    T[g] = LogAddScaled(level, SatAdd(ThrQuiet[g], QUIET_OFFSET), 0x3000000);
+    T[g] = LogAddCubeRoots(level, SatAdd(ThrQuiet[g], QUIET_OFFSET));
   }
 }
