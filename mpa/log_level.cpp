@@ -20,7 +20,9 @@ LogQ24 LogPower(Q24 re, Q24 im) {
     p >>= 1;
     e += 0x1000000;
   }
-  int32_t f = DivQ24(WrapSub(p, 0x1000000), WrapAdd(p, 0x1000000));
+  // p lies in [1, 2) here, unless the input was beyond full scale.
+  int32_t f = p >= 0x1000000 && p < 0x2000000 ? DivQ24Small(p - 0x1000000, p + 0x1000000)
+                                               : DivQ24(WrapSub(p, 0x1000000), WrapAdd(p, 0x1000000));
   int32_t level = WrapAdd(WrapAdd(e, WrapMul(3, f)), 0x2000000);
   return level < LEVEL_FLOOR ? LEVEL_FLOOR : level;
 }

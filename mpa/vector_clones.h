@@ -6,7 +6,7 @@
 
 #if defined(__x86_64__) && defined(__has_attribute)
 #if __has_attribute(target_clones) && !defined(__clang__)
-#define MPA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define MPA_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #endif
 #endif
 #ifndef MPA_VECTOR_CLONES
