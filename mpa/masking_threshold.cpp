@@ -92,15 +92,36 @@ struct Reach {
     while (end < count && SatSub(z, maskers[end].zc) >= DZ_LOWEST) end++;
     while (first < end && SatSub(z, maskers[first].zc) >= DZ_BEYOND) first++;
   }
-  LogQ24 Add(int32_t z, LogQ24 T) const {
-    for (int i = first; i < end; i++) {
-      const Masker& m = maskers[i];
-      int32_t dz = SatSub(z, m.zc);
-      T = LogAddSquareRoots(T, SatAdd(m.base, Spread(m, dz)));
-    }
-    return T;
-  }
 };
+
+// Entries are worked on LANES at a time: each entry's sum runs through its
+// own maskers in list order, but the sums of neighbouring entries are
+// independent, so their divisions overlap.
+constexpr int LANES = 4;
+
+struct Lanes {
+  int32_t z[LANES];
+  int first[LANES];
+  int end[LANES];
+  LogQ24 T[LANES];
+};
+
+void AddInReach(const Masker* maskers, Lanes& lanes) {
+  int from = lanes.first[0];
+  int to = lanes.end[0];
+  for (int l = 1; l < LANES; l++) {
+    from = lanes.first[l] < from ? lanes.first[l] : from;
+    to = lanes.end[l] > to ? lanes.end[l] : to;
+  }
+  for (int i = from; i < to; i++) {
+    const Masker& m = maskers[i];
+    for (int l = 0; l < LANES; l++) {
+      if (i < lanes.first[l] || i >= lanes.end[l]) continue;
+      int32_t dz = SatSub(lanes.z[l], m.zc);
+      lanes.T[l] = LogAddSquareRoots(lanes.T[l], SatAdd(m.base, Spread(m, dz)));
+    }
+  }
+}
 
 }  // namespace
 
@@ -109,12 +130,30 @@ void GlobalMaskingThreshold(const PsychoSpectrum& s, LogQ24* T) {
   Masker noise[CRIT_BANDS];
   Reach tonalReach{tonal, CollectMaskers(s, s.tonalHead, true, tonal)};
   Reach noiseReach{noise, CollectMaskers(s, s.noiseHead, false, noise)};
-  for (int g = 1; g <= THR_ENTRIES; g++) {
-    int32_t z = ThrBark[g];
-    tonalReach.MoveTo(z);
-    noiseReach.MoveTo(z);
-    LogQ24 level = noiseReach.Add(z, tonalReach.Add(z, LEVEL_FLOOR));
-    // The threshold in quiet, 12 dB lower, added through cube roots.
-    T[g] = LogAddCubeRoots(level, SatAdd(ThrQuiet[g], QUIET_OFFSET));
+  for (int g0 = 1; g0 <= THR_ENTRIES; g0 += LANES) {
+    Lanes tonalLanes;
+    Lanes noiseLanes;
+    for (int l = 0; l < LANES; l++) {
+      int g = g0 + l;
+      bool used = g <= THR_ENTRIES;
+      int32_t z = used ? ThrBark[g] : 0;
+      if (used) {
+        tonalReach.MoveTo(z);
+        noiseReach.MoveTo(z);
+      }
+      tonalLanes.z[l] = noiseLanes.z[l] = z;
+      tonalLanes.first[l] = used ? tonalReach.first : 0;
+      tonalLanes.end[l] = used ? tonalReach.end : 0;
+      noiseLanes.first[l] = used ? noiseReach.first : 0;
+      noiseLanes.end[l] = used ? noiseReach.end : 0;
+      tonalLanes.T[l] = LEVEL_FLOOR;
+    }
+    AddInReach(tonal, tonalLanes);
+    for (int l = 0; l < LANES; l++) noiseLanes.T[l] = tonalLanes.T[l];
+    AddInReach(noise, noiseLanes);
+    for (int l = 0; l < LANES && g0 + l <= THR_ENTRIES; l++) {
+      // The threshold in quiet, 12 dB lower, added through cube roots.
+      T[g0 + l] = LogAddCubeRoots(noiseLanes.T[l], SatAdd(ThrQuiet[g0 + l], QUIET_OFFSET));
+    }
   }
 }
