@@ -97,7 +97,7 @@ struct Reach {
 // Entries are worked on LANES at a time: each entry's sum runs through its
 // own maskers in list order, but the sums of neighbouring entries are
 // independent, so their divisions overlap.
-constexpr int LANES = 4;
+constexpr int LANES = 8;
 
 struct Lanes {
   int32_t z[LANES];
