@@ -7,6 +7,16 @@
 #include "ac3/ac3_state.h"
 #include "common/q24.h"
 
+// Hot loops are built twice on x86-64 with GCC, plain and for AVX2, and the
+// fitting one is picked at load time; integer results are the same on both.
+// Sanitizer builds keep one plain version.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
+#define AC3_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define AC3_VECTOR_CLONES
+#endif
+
 // Wrapping 32-bit arithmetic: sums in the transform and the mix are allowed
 // to wrap on overflow (only a corrupt stream gets there).
 inline int32_t WrapAdd(int32_t a, int32_t b) {

@@ -27,6 +27,10 @@ extern const int32_t Ac3FrameSizeWords48k[38];
 extern const int32_t Ac3BitReverse[128];   // 7-bit reversal of the index
 extern const int32_t Ac3FftCos[64];        // cos(2 pi m / 128)
 extern const int32_t Ac3FftSin[64];        // sin(2 pi m / 128)
+// The FFT factors in stage order: entry h + k = Ac3FftCos/Sin[k * 64 / h]
+// for the stages of half-size h = 4 .. 64 (entries 0..3 unused).
+extern const int32_t Ac3FftStageCos[128];
+extern const int32_t Ac3FftStageSin[128];
 extern const int32_t Ac3Xcos1[128];        // -cos(2 pi (8k + 1) / 4096)
 extern const int32_t Ac3Xsin1[128];        // -sin(2 pi (8k + 1) / 4096)
 extern const int32_t Ac3Xcos2[64];         // -cos(2 pi (8k + 1) / 2048)
