@@ -46,7 +46,8 @@ void Ac3BitAllocation(int start, int end, int32_t fgain, int32_t snroffset, int3
                       int32_t slowleak, const Ac3DeltaBitAllocation& delta, const int32_t* exps,
                       int32_t* bap);
 
-// Recomputes every bap of the block when the side information asks for it.
+// Runs the bit allocation when the side information asks for it, for every
+// allocation whose inputs changed since it last ran.
 void Ac3BlockBitAllocation(Ac3FrameState& f, bool anythingNew);
 
 // Reads one mantissa of the given bap (Q24, before the exponent shift).
