@@ -8,6 +8,13 @@
 #include "ac3/ac3_stages.h"
 #include "ac3/ac3_tables.h"
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define AC3_HAVE_AVX2 1
+#include <immintrin.h>
+#else
+#define AC3_HAVE_AVX2 0
+#endif
+
 namespace {
 
 // MulQ24 with a logical shift: the low 32 bits of the shifted 64-bit sum
@@ -18,23 +25,24 @@ inline int32_t q(int32_t a, int32_t b) {
       static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(a) * b + 0x800000) >> 24));
 }
 
-// Pre-twiddle: z[k] = (a + j b)-style product of the coefficient pair k
-// with (xcos, xsin), in natural order.
-AC3_VECTOR_CLONES
-void PreTwiddle(const int32_t* a, const int32_t* b, const int32_t* xcos, const int32_t* xsin, int32_t* zr,
-                int32_t* zi, int n) {
+// Complex products z = (a + j b) (xcos + j xsin) for n points: the pre- and
+// post-twiddles of the transforms.
+void TwiddleGeneric(const int32_t* a, const int32_t* b, const int32_t* xcos, const int32_t* xsin, int32_t* zr,
+                    int32_t* zi, int n) {
   for (int k = 0; k < n; ++k) {
-    zr[k] = WrapSub(q(a[k], xcos[k]), q(b[k], xsin[k]));
-    zi[k] = WrapAdd(q(b[k], xcos[k]), q(a[k], xsin[k]));
+    const int32_t r = a[k], i = b[k];
+    zr[k] = WrapSub(q(r, xcos[k]), q(i, xsin[k]));
+    zi[k] = WrapAdd(q(i, xcos[k]), q(r, xsin[k]));
   }
 }
 
-// In-place radix-2 FFT of n points (128 or 64), twiddles e^(+j pi k / h).
-// The first stage takes its input from zr/zi in bit-reversed order.
-AC3_VECTOR_CLONES
-void Fft(const int32_t* zr, const int32_t* zi, int32_t* re, int32_t* im, int n) {
+// The first three FFT stages (half-sizes 1, 2, 4), whose factors are 1, j
+// and the two odd eighths of a turn; the first stage reads its input in
+// bit-reversed order. The tables hold cos = 1.0, 0 and sin = 0, 1.0
+// exactly where the factor is 1 or j, so skipping those products changes
+// no bit.
+void FftFirstStages(const int32_t* zr, const int32_t* zi, int32_t* re, int32_t* im, int n) {
   const int shift = n == 128 ? 0 : 1;  // Ac3BitReverse holds 7-bit reversals
-  // Half-size 1: factor 1.
   for (int g = 0; g < n; g += 2) {
     const int i = Ac3BitReverse[g << shift], j = Ac3BitReverse[(g + 1) << shift];
     re[g] = WrapAdd(zr[i], zr[j]);
@@ -42,8 +50,6 @@ void Fft(const int32_t* zr, const int32_t* zi, int32_t* re, int32_t* im, int n) 
     re[g + 1] = WrapSub(zr[i], zr[j]);
     im[g + 1] = WrapSub(zi[i], zi[j]);
   }
-  // Half-size 2: factors 1 and j (the tables hold cos = 0 and sin = 1.0
-  // exactly there, so the products are exact).
   for (int g = 0; g < n; g += 4) {
     int32_t tr = re[g + 2], ti = im[g + 2];
     re[g + 2] = WrapSub(re[g], tr);
@@ -57,8 +63,28 @@ void Fft(const int32_t* zr, const int32_t* zi, int32_t* re, int32_t* im, int n) 
     re[g + 1] = WrapAdd(re[g + 1], tr);
     im[g + 1] = WrapAdd(im[g + 1], ti);
   }
-  // Half-size 4 and up; butterfly 0 has factor 1 (cos 1.0, sin 0 exactly).
-  for (int h = 4; h < n; h <<= 1) {
+  const int32_t c1 = Ac3FftStageCos[5], s1 = Ac3FftStageSin[5];
+  const int32_t c3 = Ac3FftStageCos[7], s3 = Ac3FftStageSin[7];
+  for (int g = 0; g < n; g += 8) {
+    int32_t* ar = re + g;
+    int32_t* ai = im + g;
+    int32_t tr[4], ti[4];
+    tr[0] = ar[4], ti[0] = ai[4];
+    tr[1] = WrapSub(q(ar[5], c1), q(ai[5], s1)), ti[1] = WrapAdd(q(ar[5], s1), q(ai[5], c1));
+    tr[2] = WrapNeg(ai[6]), ti[2] = ar[6];
+    tr[3] = WrapSub(q(ar[7], c3), q(ai[7], s3)), ti[3] = WrapAdd(q(ar[7], s3), q(ai[7], c3));
+    for (int k = 0; k < 4; ++k) {
+      ar[4 + k] = WrapSub(ar[k], tr[k]);
+      ai[4 + k] = WrapSub(ai[k], ti[k]);
+      ar[k] = WrapAdd(ar[k], tr[k]);
+      ai[k] = WrapAdd(ai[k], ti[k]);
+    }
+  }
+}
+
+// The stages of half-size 8 and up.
+void FftLaterStagesGeneric(int32_t* re, int32_t* im, int n) {
+  for (int h = 8; h < n; h <<= 1) {
     const int32_t* c = Ac3FftStageCos + h;
     const int32_t* s = Ac3FftStageSin + h;
     for (int g = 0; g < n; g += 2 * h) {
@@ -78,14 +104,80 @@ void Fft(const int32_t* zr, const int32_t* zi, int32_t* re, int32_t* im, int n) 
   }
 }
 
-// Post-twiddle in place.
-AC3_VECTOR_CLONES
-void PostTwiddle(int32_t* zr, int32_t* zi, const int32_t* xcos, const int32_t* xsin, int n) {
-  for (int k = 0; k < n; ++k) {
-    const int32_t r = zr[k], i = zi[k];
-    zr[k] = WrapSub(q(r, xcos[k]), q(i, xsin[k]));
-    zi[k] = WrapAdd(q(i, xcos[k]), q(r, xsin[k]));
+#if AC3_HAVE_AVX2
+// Eight rounding Q24 products at once: the 64-bit products of the even and
+// of the odd lanes, rounded and shifted, their low 32 bits merged.
+__attribute__((target("avx2"))) inline __m256i MulQ24x8(__m256i a, __m256i b) {
+  const __m256i round = _mm256_set1_epi64x(0x800000);
+  const __m256i even = _mm256_srli_epi64(_mm256_add_epi64(_mm256_mul_epi32(a, b), round), 24);
+  const __m256i odd = _mm256_add_epi64(_mm256_mul_epi32(_mm256_srli_epi64(a, 32), _mm256_srli_epi64(b, 32)), round);
+  return _mm256_blend_epi32(even, _mm256_slli_epi64(_mm256_srli_epi64(odd, 24), 32), 0xAA);
+}
+
+__attribute__((target("avx2"))) inline __m256i Load8(const int32_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+__attribute__((target("avx2"))) inline void Store8(int32_t* p, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+__attribute__((target("avx2"))) void TwiddleAvx2(const int32_t* a, const int32_t* b, const int32_t* xcos,
+                                                 const int32_t* xsin, int32_t* zr, int32_t* zi, int n) {
+  for (int k = 0; k < n; k += 8) {
+    const __m256i r = Load8(a + k), i = Load8(b + k), c = Load8(xcos + k), s = Load8(xsin + k);
+    const __m256i outR = _mm256_sub_epi32(MulQ24x8(r, c), MulQ24x8(i, s));
+    const __m256i outI = _mm256_add_epi32(MulQ24x8(i, c), MulQ24x8(r, s));
+    Store8(zr + k, outR);
+    Store8(zi + k, outI);
   }
+}
+
+__attribute__((target("avx2"))) void FftLaterStagesAvx2(int32_t* re, int32_t* im, int n) {
+  for (int h = 8; h < n; h <<= 1) {
+    for (int g = 0; g < n; g += 2 * h) {
+      for (int k = 0; k < h; k += 8) {
+        const __m256i c = Load8(Ac3FftStageCos + h + k), s = Load8(Ac3FftStageSin + h + k);
+        const __m256i br = Load8(re + g + h + k), bi = Load8(im + g + h + k);
+        const __m256i ar = Load8(re + g + k), ai = Load8(im + g + k);
+        const __m256i tr = _mm256_sub_epi32(MulQ24x8(br, c), MulQ24x8(bi, s));
+        const __m256i ti = _mm256_add_epi32(MulQ24x8(br, s), MulQ24x8(bi, c));
+        Store8(re + g + h + k, _mm256_sub_epi32(ar, tr));
+        Store8(im + g + h + k, _mm256_sub_epi32(ai, ti));
+        Store8(re + g + k, _mm256_add_epi32(ar, tr));
+        Store8(im + g + k, _mm256_add_epi32(ai, ti));
+      }
+    }
+  }
+}
+
+#endif
+
+}  // namespace
+
+#if AC3_HAVE_AVX2
+bool Ac3UseAvx2 = __builtin_cpu_supports("avx2");
+#else
+bool Ac3UseAvx2 = false;
+#endif
+
+namespace {
+
+void Twiddle(const int32_t* a, const int32_t* b, const int32_t* xcos, const int32_t* xsin, int32_t* zr,
+             int32_t* zi, int n) {
+#if AC3_HAVE_AVX2
+  if (Ac3UseAvx2) return TwiddleAvx2(a, b, xcos, xsin, zr, zi, n);
+#endif
+  TwiddleGeneric(a, b, xcos, xsin, zr, zi, n);
+}
+
+// In-place radix-2 FFT of n points (128 or 64), twiddles e^(+j pi k / h),
+// reading zr/zi in bit-reversed order.
+void Fft(const int32_t* zr, const int32_t* zi, int32_t* re, int32_t* im, int n) {
+  FftFirstStages(zr, zi, re, im, n);
+#if AC3_HAVE_AVX2
+  if (Ac3UseAvx2) return FftLaterStagesAvx2(re, im, n);
+#endif
+  FftLaterStagesGeneric(re, im, n);
 }
 
 }  // namespace
@@ -97,9 +189,9 @@ void Ac3Imdct512(int32_t* x, int32_t* d) {
     a[k] = x[255 - 2 * k];
     b[k] = x[2 * k];
   }
-  PreTwiddle(a, b, Ac3Xcos1, Ac3Xsin1, zr, zi, 128);
+  Twiddle(a, b, Ac3Xcos1, Ac3Xsin1, zr, zi, 128);
   Fft(zr, zi, yr, yi, 128);
-  PostTwiddle(yr, yi, Ac3Xcos1, Ac3Xsin1, 128);
+  Twiddle(yr, yi, Ac3Xcos1, Ac3Xsin1, yr, yi, 128);
 
   const int32_t* w = Ac3Window;
   for (int n = 0; n < 64; ++n) {
@@ -129,12 +221,12 @@ void Ac3Imdct256(int32_t* x, int32_t* d) {
     a2[k] = x[255 - 4 * k];
     b2[k] = x[4 * k + 1];
   }
-  PreTwiddle(a1, b1, Ac3Xcos2, Ac3Xsin2, z1r, z1i, 64);
-  PreTwiddle(a2, b2, Ac3Xcos2, Ac3Xsin2, z2r, z2i, 64);
+  Twiddle(a1, b1, Ac3Xcos2, Ac3Xsin2, z1r, z1i, 64);
+  Twiddle(a2, b2, Ac3Xcos2, Ac3Xsin2, z2r, z2i, 64);
   Fft(z1r, z1i, y1r, y1i, 64);
   Fft(z2r, z2i, y2r, y2i, 64);
-  PostTwiddle(y1r, y1i, Ac3Xcos2, Ac3Xsin2, 64);
-  PostTwiddle(y2r, y2i, Ac3Xcos2, Ac3Xsin2, 64);
+  Twiddle(y1r, y1i, Ac3Xcos2, Ac3Xsin2, y1r, y1i, 64);
+  Twiddle(y2r, y2i, Ac3Xcos2, Ac3Xsin2, y2r, y2i, 64);
 
   const int32_t* w = Ac3Window;
   for (int n = 0; n < 64; ++n) {

@@ -67,6 +67,9 @@ void Ac3Rematrix(Ac3FrameState& f);
 // Inverse transforms of one block: x holds 256 coefficients and receives
 // 256 output samples; overlap carries the second half to the next block.
 void Ac3Imdct512(int32_t* x, int32_t* overlap);
+// Whether the transforms use their AVX2 paths (set at start-up from the
+// processor; the results are the same either way).
+extern bool Ac3UseAvx2;
 void Ac3Imdct256(int32_t* x, int32_t* overlap);
 
 // Runs the channel transforms of the block (short ones where blksw is set).

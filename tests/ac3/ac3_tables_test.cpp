@@ -37,8 +37,17 @@ TEST(Ac3Tables, TrigonometricTablesWithinEightUnits) {
     for (int b = 0; b < 7; ++b) reversed |= ((k >> b) & 1) << (6 - b);
     EXPECT_EQ(Ac3BitReverse[k], reversed);
   }
-  EXPECT_NEAR(Ac3FftCos[32], 0, 8);
-  EXPECT_NEAR(Ac3FftSin[32], 16777216, 8);
+  // The transforms skip the products by 1 and by j: those entries must be
+  // exact.
+  EXPECT_EQ(Ac3FftCos[0], 16777216);
+  EXPECT_EQ(Ac3FftSin[0], 0);
+  EXPECT_EQ(Ac3FftCos[32], 0);
+  EXPECT_EQ(Ac3FftSin[32], 16777216);
+  for (int h = 4; h < 128; h *= 2)
+    for (int k = 0; k < h; ++k) {
+      EXPECT_EQ(Ac3FftStageCos[h + k], Ac3FftCos[k * 64 / h]);
+      EXPECT_EQ(Ac3FftStageSin[h + k], Ac3FftSin[k * 64 / h]);
+    }
 }
 
 TEST(Ac3Tables, DynamicRangeGains) {
