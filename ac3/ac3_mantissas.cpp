@@ -94,8 +94,18 @@ namespace {
 
 bool ReadChannel(const int32_t* bap, const int32_t* exps, int end, bool dither, int32_t* coefficients) {
   for (int bin = 0; bin < end; ++bin) {
+    const int b = bap[bin];
     int32_t v;
-    if (!Ac3GetMantissa(bap[bin], dither, &v)) return false;
+    // The plain codes of bap 6..15 and the empty bins inline; the grouped
+    // and small quantisers through Ac3GetMantissa.
+    if (b >= 6) {
+      const int n = MANTISSA_BITS[b & 15];
+      v = static_cast<int32_t>(Ac3GetBits(n) << (32 - n)) >> 7;
+    } else if (b == 0) {
+      v = dither ? Ac3Dither() : 0;
+    } else if (!Ac3GetMantissa(b, dither, &v)) {
+      return false;
+    }
     coefficients[bin] = v >> (exps[bin] & 31);
   }
   return true;
