@@ -150,6 +150,61 @@ __attribute__((target("avx2"))) void FftLaterStagesAvx2(int32_t* re, int32_t* im
   }
 }
 
+
+__attribute__((target("avx2"))) inline __m256i Reverse8(__m256i v) {
+  return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+}
+
+// p[0..15] into its even and its odd elements.
+__attribute__((target("avx2"))) inline void Deinterleave(const int32_t* p, __m256i* even, __m256i* odd) {
+  const __m256 v0 = _mm256_castsi256_ps(Load8(p)), v1 = _mm256_castsi256_ps(Load8(p + 8));
+  const __m256 e = _mm256_shuffle_ps(v0, v1, _MM_SHUFFLE(2, 0, 2, 0));
+  const __m256 o = _mm256_shuffle_ps(v0, v1, _MM_SHUFFLE(3, 1, 3, 1));
+  *even = _mm256_permute4x64_epi64(_mm256_castps_si256(e), _MM_SHUFFLE(3, 1, 2, 0));
+  *odd = _mm256_permute4x64_epi64(_mm256_castps_si256(o), _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+// even and odd elements back into out[0..15].
+__attribute__((target("avx2"))) inline void Interleave(__m256i even, __m256i odd, int32_t* out) {
+  const __m256i lo = _mm256_unpacklo_epi32(even, odd), hi = _mm256_unpackhi_epi32(even, odd);
+  Store8(out, _mm256_permute2x128_si256(lo, hi, 0x20));
+  Store8(out + 8, _mm256_permute2x128_si256(lo, hi, 0x31));
+}
+
+__attribute__((target("avx2"))) void Imdct512Avx2(int32_t* x, int32_t* d) {
+  alignas(32) int32_t even[128], odd[128], a[128], zr[128], zi[128], yr[128], yi[128];
+  for (int m = 0; m < 128; m += 8) {
+    __m256i e, o;
+    Deinterleave(x + 2 * m, &e, &o);
+    Store8(even + m, e);
+    Store8(odd + m, o);
+  }
+  for (int k = 0; k < 128; k += 8) Store8(a + k, Reverse8(Load8(odd + 120 - k)));  // x[255 - 2k]
+  TwiddleAvx2(a, even, Ac3Xcos1, Ac3Xsin1, zr, zi, 128);
+  FftFirstStages(zr, zi, yr, yi, 128);
+  FftLaterStagesAvx2(yr, yi, 128);
+  TwiddleAvx2(yr, yi, Ac3Xcos1, Ac3Xsin1, yr, yi, 128);
+
+  const __m256i zero = _mm256_setzero_si256();
+  const int32_t* w = Ac3WindowSplit;
+  for (int n = 0; n < 64; n += 8) {
+    __m256i d0, d1, d2, d3;
+    Deinterleave(d + 2 * n, &d0, &d1);
+    Deinterleave(d + 128 + 2 * n, &d2, &d3);
+    const __m256i x0 = _mm256_sub_epi32(d0, MulQ24x8(Load8(yi + 64 + n), Load8(w + n)));
+    const __m256i x1 = _mm256_add_epi32(d1, MulQ24x8(Reverse8(Load8(yr + 56 - n)), Load8(w + 64 + n)));
+    const __m256i x2 = _mm256_sub_epi32(d2, MulQ24x8(Load8(yr + n), Load8(w + 128 + n)));
+    const __m256i x3 = _mm256_add_epi32(d3, MulQ24x8(Reverse8(Load8(yi + 120 - n)), Load8(w + 192 + n)));
+    const __m256i n0 = _mm256_sub_epi32(zero, MulQ24x8(Load8(yr + 64 + n), Load8(w + 256 + n)));
+    const __m256i n1 = MulQ24x8(Reverse8(Load8(yi + 56 - n)), Load8(w + 320 + n));
+    const __m256i n2 = MulQ24x8(Load8(yi + n), Load8(w + 384 + n));
+    const __m256i n3 = _mm256_sub_epi32(zero, MulQ24x8(Reverse8(Load8(yr + 120 - n)), Load8(w + 448 + n)));
+    Interleave(x0, x1, x + 2 * n);
+    Interleave(x2, x3, x + 128 + 2 * n);
+    Interleave(n0, n1, d + 2 * n);
+    Interleave(n2, n3, d + 128 + 2 * n);
+  }
+}
 #endif
 
 }  // namespace
@@ -184,6 +239,9 @@ void Fft(const int32_t* zr, const int32_t* zi, int32_t* re, int32_t* im, int n) 
 
 AC3_VECTOR_CLONES
 void Ac3Imdct512(int32_t* x, int32_t* d) {
+#if AC3_HAVE_AVX2
+  if (Ac3UseAvx2) return Imdct512Avx2(x, d);
+#endif
   int32_t a[128], b[128], zr[128], zi[128], yr[128], yi[128];
   for (int k = 0; k < 128; ++k) {
     a[k] = x[255 - 2 * k];

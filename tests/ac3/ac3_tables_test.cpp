@@ -22,6 +22,13 @@ TEST(Ac3Tables, WindowQuotedEntriesAndPowerComplement) {
   }
 }
 
+TEST(Ac3Tables, SplitWindowRowsCopyTheWindow) {
+  for (int n = 0; n < 64; ++n) {
+    const int index[8] = {2 * n, 2 * n + 1, 128 + 2 * n, 129 + 2 * n, 255 - 2 * n, 254 - 2 * n, 127 - 2 * n, 126 - 2 * n};
+    for (int row = 0; row < 8; ++row) EXPECT_EQ(Ac3WindowSplit[row * 64 + n], Ac3Window[index[row]]);
+  }
+}
+
 TEST(Ac3Tables, TrigonometricTablesWithinEightUnits) {
   const double pi = std::acos(-1.0);
   for (int m = 0; m < 64; ++m) {
