@@ -171,6 +171,88 @@ __attribute__((target("avx2"))) inline void Interleave(__m256i even, __m256i odd
   Store8(out + 8, _mm256_permute2x128_si256(lo, hi, 0x31));
 }
 
+// Columns to rows: v[e] lane j becomes v[j] lane e.
+__attribute__((target("avx2"))) inline void Transpose8(__m256i* v) {
+  __m256i t[8], u[8];
+  for (int k = 0; k < 4; ++k) {
+    t[2 * k] = _mm256_unpacklo_epi32(v[2 * k], v[2 * k + 1]);
+    t[2 * k + 1] = _mm256_unpackhi_epi32(v[2 * k], v[2 * k + 1]);
+  }
+  for (int k = 0; k < 2; ++k) {
+    u[4 * k] = _mm256_unpacklo_epi64(t[4 * k], t[4 * k + 2]);
+    u[4 * k + 1] = _mm256_unpackhi_epi64(t[4 * k], t[4 * k + 2]);
+    u[4 * k + 2] = _mm256_unpacklo_epi64(t[4 * k + 1], t[4 * k + 3]);
+    u[4 * k + 3] = _mm256_unpackhi_epi64(t[4 * k + 1], t[4 * k + 3]);
+  }
+  for (int k = 0; k < 4; ++k) {
+    v[k] = _mm256_permute2x128_si256(u[k], u[k + 4], 0x20);
+    v[k + 4] = _mm256_permute2x128_si256(u[k], u[k + 4], 0x31);
+  }
+}
+
+// The first three stages of the 128-point FFT with eight groups of eight
+// points side by side, one group per lane. Point e of group G sits at
+// position 8G + e, which holds input (rev3(e) << 4) | rev4(G): taking the
+// groups in the order rev4(G) = 0..7 (then 8..15) makes each point's inputs
+// one contiguous load. The arithmetic is FftFirstStages', lane by lane.
+__attribute__((target("avx2"))) void FftFirstStages128Avx2(const int32_t* zr, const int32_t* zi, int32_t* re,
+                                                           int32_t* im) {
+  static constexpr int REV3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+  static constexpr int GROUPS[2][8] = {{0, 8, 4, 12, 2, 10, 6, 14}, {1, 9, 5, 13, 3, 11, 7, 15}};
+  const __m256i c1 = _mm256_set1_epi32(Ac3FftStageCos[5]), s1 = _mm256_set1_epi32(Ac3FftStageSin[5]);
+  const __m256i c3 = _mm256_set1_epi32(Ac3FftStageCos[7]), s3 = _mm256_set1_epi32(Ac3FftStageSin[7]);
+  const __m256i zero = _mm256_setzero_si256();
+  for (int half = 0; half < 2; ++half) {
+    __m256i r[8], i[8];
+    for (int e = 0; e < 8; ++e) {
+      r[e] = Load8(zr + (REV3[e] << 4) + 8 * half);
+      i[e] = Load8(zi + (REV3[e] << 4) + 8 * half);
+    }
+    // Half-size 1.
+    for (int e = 0; e < 8; e += 2) {
+      const __m256i tr = r[e + 1], ti = i[e + 1];
+      r[e + 1] = _mm256_sub_epi32(r[e], tr);
+      i[e + 1] = _mm256_sub_epi32(i[e], ti);
+      r[e] = _mm256_add_epi32(r[e], tr);
+      i[e] = _mm256_add_epi32(i[e], ti);
+    }
+    // Half-size 2: factors 1 and j.
+    for (int base = 0; base < 8; base += 4) {
+      __m256i tr = r[base + 2], ti = i[base + 2];
+      r[base + 2] = _mm256_sub_epi32(r[base], tr);
+      i[base + 2] = _mm256_sub_epi32(i[base], ti);
+      r[base] = _mm256_add_epi32(r[base], tr);
+      i[base] = _mm256_add_epi32(i[base], ti);
+      tr = _mm256_sub_epi32(zero, i[base + 3]);
+      ti = r[base + 3];
+      r[base + 3] = _mm256_sub_epi32(r[base + 1], tr);
+      i[base + 3] = _mm256_sub_epi32(i[base + 1], ti);
+      r[base + 1] = _mm256_add_epi32(r[base + 1], tr);
+      i[base + 1] = _mm256_add_epi32(i[base + 1], ti);
+    }
+    // Half-size 4: factors 1, (c1, s1), j, (c3, s3).
+    __m256i tr[4], ti[4];
+    tr[0] = r[4], ti[0] = i[4];
+    tr[1] = _mm256_sub_epi32(MulQ24x8(r[5], c1), MulQ24x8(i[5], s1));
+    ti[1] = _mm256_add_epi32(MulQ24x8(r[5], s1), MulQ24x8(i[5], c1));
+    tr[2] = _mm256_sub_epi32(zero, i[6]), ti[2] = r[6];
+    tr[3] = _mm256_sub_epi32(MulQ24x8(r[7], c3), MulQ24x8(i[7], s3));
+    ti[3] = _mm256_add_epi32(MulQ24x8(r[7], s3), MulQ24x8(i[7], c3));
+    for (int k = 0; k < 4; ++k) {
+      r[k + 4] = _mm256_sub_epi32(r[k], tr[k]);
+      i[k + 4] = _mm256_sub_epi32(i[k], ti[k]);
+      r[k] = _mm256_add_epi32(r[k], tr[k]);
+      i[k] = _mm256_add_epi32(i[k], ti[k]);
+    }
+    Transpose8(r);
+    Transpose8(i);
+    for (int j = 0; j < 8; ++j) {
+      Store8(re + 8 * GROUPS[half][j], r[j]);
+      Store8(im + 8 * GROUPS[half][j], i[j]);
+    }
+  }
+}
+
 __attribute__((target("avx2"))) void Imdct512Avx2(int32_t* x, int32_t* d) {
   alignas(32) int32_t even[128], odd[128], a[128], zr[128], zi[128], yr[128], yi[128];
   for (int m = 0; m < 128; m += 8) {
@@ -181,7 +263,7 @@ __attribute__((target("avx2"))) void Imdct512Avx2(int32_t* x, int32_t* d) {
   }
   for (int k = 0; k < 128; k += 8) Store8(a + k, Reverse8(Load8(odd + 120 - k)));  // x[255 - 2k]
   TwiddleAvx2(a, even, Ac3Xcos1, Ac3Xsin1, zr, zi, 128);
-  FftFirstStages(zr, zi, yr, yi, 128);
+  FftFirstStages128Avx2(zr, zi, yr, yi);
   FftLaterStagesAvx2(yr, yi, 128);
   TwiddleAvx2(yr, yi, Ac3Xcos1, Ac3Xsin1, yr, yi, 128);
 
