@@ -98,6 +98,7 @@ TEST_F(IntakeTest, StartCodesSplitAnywhereAreFoundAndTheBytesPassUnchanged) {
   // Every way of cutting the stream into three packets.
   for (size_t a = 0; a <= stream.size(); ++a) {
     for (size_t b = a; b <= stream.size(); ++b) {
+      WaitEncoderIdle();  // the silence of the last round is packed
       Intake = PacketIntakeState{};
       VideoScanReset();
       ASSERT_TRUE(MuxWriteFirstPack(0x20E8));  // a fresh video pack
