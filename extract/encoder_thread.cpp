@@ -19,7 +19,7 @@ bool EncoderStart() {
   Handoff.EncoderOk = true;
   // The queue is emptied before the thread can flush it.
   Mux.deferredCount = 0;
-  if (!StartWorkerThread(Handoff.thread, EncoderThread)) {
+  if (!StartWorkerThread(Handoff.thread, EncoderThread, "voltark-encoder")) {
     ShowError(IDS_ENCODER_SETUP);
     return false;
   }

@@ -51,7 +51,7 @@ bool OutputOpen() {
   Writer.WriterFailed = false;
   MuxResetOutputState();
   VideoScanReset();
-  if (!StartWorkerThread(Writer.thread, OutputWriterThread)) {
+  if (!StartWorkerThread(Writer.thread, OutputWriterThread, "voltark-writer")) {
     // No thread to write the buffers: the output is refused from the start.
     Writer.WriterFailed = true;
     OutputFileClose(Writer.file);

@@ -1,14 +1,18 @@
 #include "platform/worker_thread.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <system_error>
 
-bool StartWorkerThread(std::thread& thread, int (*proc)()) {
+bool StartWorkerThread(std::thread& thread, int (*proc)(), const char* name) {
   try {
-    thread = std::thread([proc] { proc(); });
+    thread = std::thread([proc, name] {
+      pthread_setname_np(pthread_self(), name);
+      proc();
+    });
   } catch (const std::system_error&) {
     return false;
   }

@@ -9,8 +9,9 @@ enum class ThreadPriority {
   Highest,      // the output writer thread
 };
 
-// Starts proc on a new thread; false when the system refuses the thread.
-bool StartWorkerThread(std::thread& thread, int (*proc)());
+// Starts proc on a new thread named name (at most 15 characters, shown by
+// ps and top); false when the system refuses the thread.
+bool StartWorkerThread(std::thread& thread, int (*proc)(), const char* name);
 
 // Raises the calling thread's scheduling priority as far as the system lets
 // this process; a refusal (no privilege) is ignored and the thread runs on at
