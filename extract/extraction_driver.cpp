@@ -15,14 +15,9 @@
 #include "extract/output_writer.h"
 #include "extract/packet_intake.h"
 #include "extract/walk_state.h"
+#include "platform/guarded_read.h"
 #include "platform/ui_port.h"
 #include "source/vob_reader.h"
-
-// The reader's operations (declared here until the reader's header has them).
-bool VobOpenPart();
-bool VobAdvance(uint32_t n);
-void VobClose();
-bool VobCheckPackStart(const uint8_t* p);
 
 ExtractionWalkState Walk;
 
@@ -68,22 +63,29 @@ Ending Failed(Ending ending) {
   return ending;
 }
 
-// The record at current must be a start code: its prefix is checked and its
-// code byte taken. A read fault there ends the walk.
-bool TakeCodeByte() {
-  if (!VobCheckPackStart(VobReader.current)) return false;
-  Walk.code = VobReader.current[3];
-  return true;
-}
+enum class CodeRead { Taken, Missing, Fault };
 
-// Bytes of the record at current that the view holds.
-uint32_t BytesInView() { return VobReader.viewLength - VobReader.posInView; }
+// The record at current must be a start code: its first four bytes are read
+// through the read-fault guard (the first read of every new record), the
+// prefix checked and the code byte taken.
+CodeRead TakeCodeByte() {
+  uint8_t head[4] = {0xFF, 0xFF, 0xFF, 0xFF};  // bytes past the view stay non-codes
+  const uint32_t inView = VobBytesInView();
+  if (!GuardedRead(VobReader.current, inView < 4 ? inView : 4, head)) {
+    AbortFlag = true;
+    ShowVobDetailError(IDS_INPUT_ACCESS);
+    return CodeRead::Fault;
+  }
+  if (!VobCheckPackStart(head)) return CodeRead::Missing;
+  Walk.code = head[3];
+  return CodeRead::Taken;
+}
 
 // Total length of the system header or PES packet at current. One cut by the
 // end of the part before its length field counts as 6 bytes, so that the
 // advance past it reports the cut.
 uint32_t RecordLength() {
-  if (BytesInView() < 6) return 6;
+  if (VobBytesInView() < 6) return 6;
   return ReadBigEndian16(VobReader.current + 4) + 6;
 }
 
@@ -93,7 +95,7 @@ enum class RecordFit { Whole, PastPartEnd, Refused };
 // length: past the end of the part the advance reports it (the record is not
 // read); longer than any view guarantees, it ends the walk here.
 RecordFit FitRecord(uint32_t n) {
-  if (n <= BytesInView()) return RecordFit::Whole;
+  if (n <= VobBytesInView()) return RecordFit::Whole;
   if (n <= VOB_VIEW_STEP) return RecordFit::PastPartEnd;
   AbortFlag = true;
   ShowVobDetailError(IDS_PES_CROSSING);
@@ -109,7 +111,7 @@ bool AdvanceRecord(uint32_t n, bool& ended) {
     ended = true;
     return true;
   }
-  return TakeCodeByte();
+  return TakeCodeByte() == CodeRead::Taken;
 }
 
 // The first system header gives MuxRate and the video buffer bound and
@@ -201,7 +203,9 @@ void ShowTimeAndProgress() {
 }
 
 Ending WalkTitle() {
-  if (!TakeCodeByte()) return Failed(Ending::PacketFailure);
+  const CodeRead first = TakeCodeByte();
+  if (first == CodeRead::Fault) return Failed(Ending::WalkFailure);
+  if (first == CodeRead::Missing) return Failed(Ending::PacketFailure);
   bool ended = false;
   for (;;) {
     if (Walk.code != CODE_PACK) {
