@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QAction>
 #include <QCoreApplication>
@@ -298,6 +299,45 @@ TEST_F(GuiTest, ExtractionFromTheWindowWritesTheFileAndEndsWithTheCompletionBox)
     EXPECT_NE(streams.find("mpeg2video"), std::string::npos) << streams;
     EXPECT_NE(streams.find("mp2"), std::string::npos) << streams;
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::atomic<bool> BoxReturned{false};
+
+int ErrorBoxWorker() {
+  Ui().ShowBox("Unable to create output file", BoxKind::Error);
+  BoxReturned = true;
+  Ui().WorkerDone();
+  return 0;
+}
+
+TEST_F(GuiTest, AWorkersBoxIsARealModalBoxAndTheWorkerWaitsForIt) {
+  ASSERT_EQ(Start("/tmp/disc-a"), 0);
+  MainWindow->titleList()->setCurrentRow(3);
+  saveAsAnswer = QStringLiteral("/tmp/unused.MPG");
+  SetBoxAnswerer({});  // the real box, dismissed below as a user would
+  GuiWorkers.extract = ErrorBoxWorker;
+  QString caption, text;
+  bool workerWaited = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    poll.stop();
+    caption = box->windowTitle();
+    text = box->text();
+    workerWaited = !BoxReturned;
+    box->defaultButton()->click();
+  });
+  poll.start(5);
+  MainWindow->extractButton()->click();
+  EXPECT_EQ(caption, "VOLTARK");
+  EXPECT_EQ(text, "Unable to create output file");
+  EXPECT_TRUE(workerWaited);
+  EXPECT_TRUE(BoxReturned);
 }
 
 }  // namespace
