@@ -71,7 +71,7 @@ void PsychoFft(const Q24* u, LogQ24* X) {
 }
 
 MPA_VECTOR_CLONES
-void LevelSpectrum(const int32_t* re, const int32_t* im, int count, LogQ24* X) {
+void LevelSpectrum(const int32_t* __restrict re, const int32_t* __restrict im, int count, LogQ24* __restrict X) {
   // LogPower without its loops, for parts below 2.0 (always, within full
   // scale); anything larger takes LogPower itself.
   uint32_t largest = 0;
