@@ -1,6 +1,7 @@
-// Hot loops of the encoder are compiled twice on x86-64: for the baseline
-// and for AVX2 (whose 32 x 32 -> 64-bit multiplies vectorise the Q24
-// products); the loader picks the one the processor runs. The integer
+// Hot loops of the encoder are compiled three times on x86-64: for the
+// baseline, for AVX2 (whose 32 x 32 -> 64-bit multiplies vectorise the Q24
+// products) and for AVX-512 (x86-64-v4); the loader picks the best one the
+// processor runs. The integer
 // results are the same either way. Sanitizer builds keep one version: the
 // loader runs the resolvers before a sanitizer's runtime is up.
 #pragma once
