@@ -24,5 +24,8 @@ void Ac3Reset(bool dynamicCompression);
 // "No AC3 stream found!" and returns false.
 bool ReportNoAc3Found();
 
+// Ac3DecodeFrame calls since the last reset, failed frames included.
+int32_t Ac3FrameCount();
+
 // Frame size in 16-bit words for fscod 0 (48 kHz) and frmsizecod 0..37.
 uint32_t Ac3FrameWords48k(unsigned frmsizecod);

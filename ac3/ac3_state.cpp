@@ -1,0 +1,30 @@
+// The decoder's persistent state and the start and end of a decoding run.
+#include <cstring>
+
+#include "ac3/ac3_decoder.h"
+#include "ac3/ac3_state.h"
+#include "ac3/ac3_tables.h"
+#include "app/messages.h"
+#include "app/string_table.h"
+
+Ac3DecoderState Ac3Decoder;
+
+void Ac3Reset(bool dynamicCompression) {
+  Ac3Decoder.DynamicCompression = dynamicCompression;
+  std::memset(Ac3Decoder.Ac3Overlap, 0, sizeof Ac3Decoder.Ac3Overlap);
+  Ac3Decoder.ditherRegister = 0xFFFF;
+  Ac3Decoder.Ac3FrameCount = 0;
+}
+
+int32_t Ac3FrameCount() { return Ac3Decoder.Ac3FrameCount; }
+
+bool ReportNoAc3Found() {
+  if (Ac3Decoder.Ac3FrameCount != 0) return true;
+  ShowError(IDS_NO_AC3);
+  return false;
+}
+
+uint32_t Ac3FrameWords48k(unsigned frmsizecod) {
+  if (frmsizecod >= 38) return 0;
+  return static_cast<uint32_t>(Ac3FrameSizeWords48k[frmsizecod]);
+}

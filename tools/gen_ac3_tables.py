@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""Writes ac3/ac3_transform_tables.cpp: the computed tables of the AC-3
+decoder (bit reversal, FFT and twiddle factors, transform window, dynamic
+range gains, quantiser levels), all int32 in Q24 (1.0 = 2^24).
+
+The window is the A/52 transform window as printed (five decimals), which is
+the Kaiser-Bessel-derived window with alpha 5 rounded to five decimals; it is
+stored doubled (the overlap-add factor 2), as the printed value times 2^25,
+truncated. With --check-window FILE the printed table (one value a line) is
+compared with the computed one.
+
+Usage: tools/gen_ac3_tables.py [--check-window ac3_window.txt] > ac3/ac3_transform_tables.cpp
+"""
+import math
+import sys
+from fractions import Fraction
+
+ONE = 1 << 24
+
+
+def q24(x):
+    return int(round(x * ONE))
+
+
+def bessel_i0(x):
+    total, term, k = 1.0, 1.0, 1
+    while term > 1e-20 * total:
+        term *= (x / (2 * k)) ** 2
+        total += term
+        k += 1
+    return total
+
+
+def printed_window_hundred_thousandths():
+    """KBD window, alpha 5, 512 points, first half, in units of 1e-5."""
+    alpha, n = 5.0, 256
+    kernel = [bessel_i0(math.pi * alpha * math.sqrt(1.0 - (2.0 * k / n - 1.0) ** 2)) for k in range(n + 1)]
+    total = sum(kernel)
+    out, running = [], 0.0
+    for k in range(n):
+        running += kernel[k]
+        out.append(int(round(math.sqrt(running / total) * 100000)))
+    return out
+
+
+def window_table():
+    # value * 2^25 truncated, exactly, from the five-decimal figure
+    return [v * (1 << 25) // 100000 for v in printed_window_hundred_thousandths()]
+
+
+def dynrng_gain_table():
+    table = []
+    for code in range(256):
+        x = code >> 5
+        if x >= 4:
+            x -= 8
+        y = code & 31
+        table.append((32 + y) << (19 + x))  # 2^x * (32 + y) / 32 in Q24, exact
+    return table
+
+
+def quantiser_levels(levels):
+    # (2i - (levels - 1)) / levels, truncated toward zero
+    out = []
+    for i in range(levels):
+        f = Fraction(2 * i - (levels - 1), levels) * ONE
+        out.append(int(f) if f >= 0 else -int(-f))
+    return out
+
+
+def bit_reverse(k, bits):
+    return int(format(k, f"0{bits}b")[::-1], 2)
+
+
+def emit(name, values, per_line=8):
+    lines = [f"const int32_t {name}[{len(values)}] = {{"]
+    for i in range(0, len(values), per_line):
+        lines.append("    " + ", ".join(str(v) for v in values[i:i + per_line]) + ",")
+    lines.append("};")
+    return "\n".join(lines)
+
+
+def main():
+    args = sys.argv[1:]
+    if len(args) == 2 and args[0] == "--check-window":
+        with open(args[1]) as f:
+            printed = [int(round(float(line) * 100000)) for line in f if line.strip()]
+        computed = printed_window_hundred_thousandths()
+        if printed != computed:
+            bad = [i for i in range(256) if printed[i] != computed[i]]
+            sys.exit(f"window differs from the printed table at {bad}")
+    elif args:
+        sys.exit(__doc__)
+
+    fft_cos = [q24(math.cos(2 * math.pi * m / 128)) for m in range(64)]
+    fft_sin = [q24(math.sin(2 * math.pi * m / 128)) for m in range(64)]
+    # The same factors laid out per FFT stage: entry h + k is the factor of
+    # butterfly k in the stage of half-size h (h = 4 .. 64), so that a stage
+    # reads them in order.
+    stage_cos = [0] * 128
+    stage_sin = [0] * 128
+    h = 4
+    while h < 128:
+        for k in range(h):
+            stage_cos[h + k] = fft_cos[k * 64 // h]
+            stage_sin[h + k] = fft_sin[k * 64 // h]
+        h *= 2
+
+    window = window_table()
+    # The window entries the long transform multiplies output n = 0..63 by,
+    # one row per use, so that a row is read in order.
+    window_split = []
+    for row in (lambda n: 2 * n, lambda n: 2 * n + 1, lambda n: 128 + 2 * n, lambda n: 129 + 2 * n,
+                lambda n: 255 - 2 * n, lambda n: 254 - 2 * n, lambda n: 127 - 2 * n, lambda n: 126 - 2 * n):
+        window_split += [window[row(n)] for n in range(64)]
+
+    tables = [
+        ("Ac3BitReverse", [bit_reverse(k, 7) for k in range(128)]),
+        ("Ac3FftCos", fft_cos),
+        ("Ac3FftSin", fft_sin),
+        ("Ac3FftStageCos", stage_cos),
+        ("Ac3FftStageSin", stage_sin),
+        ("Ac3Xcos1", [q24(-math.cos(2 * math.pi * (8 * k + 1) / 4096)) for k in range(128)]),
+        ("Ac3Xsin1", [q24(-math.sin(2 * math.pi * (8 * k + 1) / 4096)) for k in range(128)]),
+        ("Ac3Xcos2", [q24(-math.cos(2 * math.pi * (8 * k + 1) / 2048)) for k in range(64)]),
+        ("Ac3Xsin2", [q24(-math.sin(2 * math.pi * (8 * k + 1) / 2048)) for k in range(64)]),
+        ("Ac3Window", window),
+        ("Ac3WindowSplit", window_split),
+        ("Ac3DynamicRangeGain", dynrng_gain_table()),
+        ("Ac3Levels3", quantiser_levels(3)),
+        ("Ac3Levels5", quantiser_levels(5)),
+        ("Ac3Levels7", quantiser_levels(7)),
+        ("Ac3Levels11", quantiser_levels(11)),
+        ("Ac3Levels15", quantiser_levels(15)),
+    ]
+    print("// Generated by tools/gen_ac3_tables.py; do not edit.")
+    print("#include \"ac3/ac3_tables.h\"")
+    print()
+    print("\n\n".join(emit(name, values) for name, values in tables))
+
+
+if __name__ == "__main__":
+    main()
