@@ -214,3 +214,24 @@ TEST_F(Ac3FrameTest, ShortDataDecodesOnZerosWithoutReadingPastTheEnd) {
     EXPECT_TRUE(result == 0 || result == 6);
   }
 }
+
+TEST_F(Ac3FrameTest, DynamicRangeGainKeepsItsValueUntilTheNextWord) {
+  BlockSpec blocks[6];
+  ValidBlocks(blocks, 2);
+  for (BlockSpec& b : blocks) b.dithflag = 1;
+  blocks[0].dynrng = 0xE0;  // 0.5 from block 0 on
+  blocks[4].dynrng = 0x20;  // 2.0 from block 4 on
+  const std::vector<uint8_t> frame = BuildFrame(2, 0, blocks);
+
+  Ac3Reset(false);
+  ASSERT_EQ(Decode(frame), "");
+  const std::vector<Q24> plainLeft = left_, plainRight = right_;
+  Ac3Reset(true);
+  ASSERT_EQ(Decode(frame), "");
+  for (int i = 0; i < AC3_FRAME_SAMPLES; ++i) {
+    const int32_t gain = i < 4 * 256 ? 0x800000 : 0x2000000;
+    ASSERT_EQ(left_[i], MulQ24(plainLeft[i], gain)) << i;
+    ASSERT_EQ(right_[i], MulQ24(plainRight[i], gain)) << i;
+  }
+  EXPECT_TRUE(AnyNonZero(0, 256));
+}
