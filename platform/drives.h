@@ -3,6 +3,7 @@
 // use from here at each open.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ struct Drive {
   std::string name;    // as listed: the device ("/dev/sr0") or the folder
   std::string device;  // the optical drive device; empty for a folder
   std::string folder;  // for a folder source: the folder as given
+  // A label the front end already knows; when set it is used instead of the
+  // file system's.
+  std::optional<std::string> label;
 };
 
 extern std::vector<Drive> DriveList;  // at most MAX_DRIVES drives, then folders
@@ -33,3 +37,8 @@ bool ResolveSourceRoot(const Drive& drive, std::string& root, std::string& error
 // The file system label of a mounted disc (or its device); false for a plain
 // folder, whose volume information cannot be read.
 bool ReadVolumeLabel(const Drive& drive, std::string& label);
+
+// The mount point of the file system on device major:minor in the text of
+// /proc/self/mountinfo (escaped blanks and the like decoded); empty when it
+// is not mounted.
+std::string MountPointIn(const std::string& mountinfo, unsigned major, unsigned minor);

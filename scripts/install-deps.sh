@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev
   ffmpeg mpg123 twolame
   clang libclang-rt-14-dev
+  python3
 )
 
 missing=()

@@ -1,3 +1,171 @@
 #include "source/vob_reader.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/messages.h"
+#include "app/run_flags.h"
+#include "app/string_table.h"
+#include "platform/drives.h"
+#include "platform/file_names.h"
+
 VobReaderState VobReader;
+
+namespace {
+
+constexpr uint32_t SIZE_UNKNOWN = 0xFFFFFFFF;
+
+// The file of (title, part) under the root of the selected drive, names
+// matched ignoring case. False when the title has no such part or the
+// source or the file cannot be found.
+bool FindPartFile(std::string& path) {
+  if (VobReader.title == 0 && VobReader.part != 1) return false;
+  if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return false;
+  std::string error;
+  if (!ResolveSourceRoot(DriveList[SelectedDrive], VobReader.root, error)) return false;
+  std::string folder;
+  if (!FindEntryIgnoringCase(VobReader.root, "VIDEO_TS", folder)) return false;
+  char name[32];
+  if (VobReader.title == 0)
+    std::snprintf(name, sizeof name, "VIDEO_TS.VOB");
+  else
+    std::snprintf(name, sizeof name, "VTS_%02i_%1i.VOB", static_cast<int>(VobReader.title),
+                  static_cast<int>(VobReader.part));
+  return FindEntryIgnoringCase(folder, name, path);
+}
+
+// The size as a 32-bit count. A size that does not fit in 32 bits cannot be
+// represented and is taken as unreadable rather than cut to its low bits.
+uint32_t PartSize(int fd) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return SIZE_UNKNOWN;
+  if (static_cast<uint64_t>(info.st_size) >= SIZE_UNKNOWN) return SIZE_UNKNOWN;
+  return static_cast<uint32_t>(info.st_size);
+}
+
+bool IsMappable(int fd) {
+  struct stat info;
+  return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool MapView(uint32_t length) {
+  void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED, VobReader.fd, static_cast<off_t>(VobReader.viewOffset));
+  if (view == MAP_FAILED) return false;
+  VobReader.viewBase = static_cast<const uint8_t*>(view);
+  VobReader.viewLength = length;
+  return true;
+}
+
+void UnmapView() {
+  if (VobReader.viewBase != nullptr) munmap(const_cast<uint8_t*>(VobReader.viewBase), VobReader.viewLength);
+  VobReader.viewBase = nullptr;
+  VobReader.viewLength = 0;
+}
+
+void ReleasePart() {
+  UnmapView();
+  if (VobReader.fd >= 0) close(VobReader.fd);
+  VobReader.fd = -1;
+  VobReader.closed = true;
+}
+
+bool FailOpen(unsigned id) {
+  AbortFlag = true;
+  ShowVobError(id);
+  ReleasePart();
+  return false;
+}
+
+}  // namespace
+
+bool VobProbePart() {
+  std::string path;
+  if (!FindPartFile(path)) return false;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  VobReader.fileSize = PartSize(fd);
+  close(fd);
+  return VobReader.fileSize != SIZE_UNKNOWN;
+}
+
+bool VobOpenPart() {
+  if (VobReader.title == 0 && VobReader.part != 1) return true;
+  std::string path;
+  int fd = FindPartFile(path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  if (fd < 0) return VobReader.part != 1;
+  VobReader.fd = fd;
+  VobReader.fileSize = PartSize(fd);
+  if (VobReader.fileSize == SIZE_UNKNOWN) return FailOpen(IDS_NO_SIZE);
+  // The whole file is mapped by views; anything but a regular file cannot be.
+  if (!IsMappable(fd)) return FailOpen(IDS_NO_MAP);
+  if (VobReader.fileSize == 0) return FailOpen(IDS_EMPTY);
+  VobReader.viewOffset = 0;
+  uint32_t length = VobReader.fileSize < VOB_VIEW_SIZE ? VobReader.fileSize : VOB_VIEW_SIZE;
+  if (!MapView(length)) return FailOpen(IDS_NO_VIEW);
+  VobReader.posInView = 0;
+  VobReader.current = VobReader.viewBase;
+  VobReader.closed = false;
+  return true;
+}
+
+bool VobAdvance(uint32_t n) {
+  uint64_t position = static_cast<uint64_t>(VobReader.posInView) + n;
+  uint64_t offset = VobReader.viewOffset + position;
+  if (offset > VobReader.fileSize) {
+    // The part stays open and `current` is unchanged; the user closes it.
+    AbortFlag = true;
+    ShowVobError(IDS_READ_ABOVE_END);
+    return false;
+  }
+  VobReader.posInView = static_cast<uint32_t>(position);
+  if (offset == VobReader.fileSize) {
+    ReleasePart();
+    ++VobReader.part;
+    return VobOpenPart();
+  }
+  if (VobReader.posInView < VOB_VIEW_STEP) {
+    VobReader.current = VobReader.viewBase + VobReader.posInView;
+    return true;
+  }
+  // One step per advance, however far past the step the position went. Only
+  // an advance of more than a whole view (a length no VOB record has) would
+  // leave `current` outside the next view; the view then moves up to it.
+  uint32_t steps = VobReader.posInView < VOB_VIEW_STEP + VOB_VIEW_SIZE ? 1 : VobReader.posInView / VOB_VIEW_STEP;
+  UnmapView();
+  VobReader.viewOffset += steps * VOB_VIEW_STEP;
+  uint32_t rest = VobReader.fileSize - VobReader.viewOffset;
+  if (!MapView(rest < VOB_VIEW_SIZE ? rest : VOB_VIEW_SIZE)) {
+    AbortFlag = true;
+    ShowVobError(IDS_NO_VIEW);
+    ReleasePart();
+    return false;
+  }
+  VobReader.posInView -= steps * VOB_VIEW_STEP;
+  VobReader.current = VobReader.viewBase + VobReader.posInView;
+  return true;
+}
+
+void VobClose() {
+  if (!VobReader.closed) ReleasePart();
+}
+
+bool VobCheckPackStart(const uint8_t* p) {
+  const uint8_t* viewEnd = VobReader.viewBase + VobReader.viewLength;
+  bool inView = p >= VobReader.viewBase && p < viewEnd;
+  bool whole = !inView || viewEnd - p >= 3;
+  if (whole && p[0] == 0x00 && p[1] == 0x00 && p[2] == 0x01) return true;
+  AbortFlag = true;
+  ShowVobDetailError(IDS_MISSING_PACK_START);
+  return false;
+}
+
+uint32_t VobBytesInView() {
+  if (VobReader.closed || VobReader.posInView > VobReader.viewLength) return 0;
+  return VobReader.viewLength - VobReader.posInView;
+}
+
+uint32_t VobCurrentOffset() { return VobReader.viewOffset + static_cast<uint32_t>(VobReader.current - VobReader.viewBase); }

@@ -3,7 +3,15 @@
 //
 // At most VOB_VIEW_SIZE bytes are mapped; the view slides by VOB_VIEW_STEP.
 // While every advance is at most 0x10000 bytes, the 0x10000 bytes from
-// `current` on (or the rest of the part) lie inside the view.
+// `current` on (or the rest of the part) lie inside the view. Data is never
+// copied: users read the records in place at `current`.
+//
+// Calling order: set `title`, set `part` = 1, VobOpenPart; then read the
+// record at `current` (after VobCheckPackStart), VobAdvance by its size, stop
+// on a false result or once `closed` is set; finally VobClose.
+//
+// Reads of the mapped bytes can fault where the disc cannot be read; users
+// read the first bytes of each record through GuardedRead.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +28,7 @@ struct VobReaderState {
   int fd = -1;                    // open part
   uint32_t fileSize = 0;          // size of the part open or last probed
   const uint8_t* viewBase = nullptr;
-  uint32_t viewLength = 0;
+  uint32_t viewLength = 0;        // bytes mapped at viewBase
   uint32_t viewOffset = 0;        // multiple of VOB_VIEW_STEP
   uint32_t posInView = 0;
   const uint8_t* current = nullptr;
@@ -28,3 +36,31 @@ struct VobReaderState {
 };
 
 extern VobReaderState VobReader;
+
+// Learns whether (title, part) exists and its size (into fileSize), without
+// mapping anything or touching the view. Title 0 has part 1 only.
+bool VobProbePart();
+
+// Opens (title, part) and maps its start. A missing part 1 gives false
+// without a message; a missing later part ends the title (true, closed).
+// Other failures are reported (119..122), set AbortFlag and give false.
+bool VobOpenPart();
+
+// Moves `current` forward by n bytes, sliding the view or going on to the
+// next part. True with `closed` set: the title has ended.
+bool VobAdvance(uint32_t n);
+
+// Releases the part; may be called any number of times.
+void VobClose();
+
+// True when p starts with 00 00 01; otherwise reports 125 at `current` and
+// sets AbortFlag. Three bytes are read at p: a p inside the view with fewer
+// than three mapped bytes after it counts as a missing start code.
+bool VobCheckPackStart(const uint8_t* p);
+
+// The number of mapped bytes from `current` to the end of the view; 0 when
+// the reader is closed.
+uint32_t VobBytesInView();
+
+// The offset of `current` in the part that is open.
+uint32_t VobCurrentOffset();

@@ -1,0 +1,51 @@
+// voltark-cli: the command-line front end. Each subcommand lives in a file
+// of its own and is dispatched from here.
+#include <CLI/CLI.hpp>
+#include <csignal>
+
+#include "app/cli/extract_command.h"
+#include "app/cli/scan_command.h"
+#include "app/messages.h"
+#include "app/run_flags.h"
+#include "app/string_table.h"
+#include "platform/work_buffers.h"
+
+namespace {
+
+constexpr int EXIT_USAGE = 2;
+
+// The first Ctrl-C stops the running work as the Abort button does; a
+// second one ends the program at once.
+void OnInterrupt(int) {
+  AbortFlag = true;
+  std::signal(SIGINT, SIG_DFL);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"VOLTARK: turns a title of a PAL video DVD into one MPEG-2 program stream file.", "voltark-cli"};
+  app.set_version_flag("--version", "voltark-cli " VOLTARK_VERSION);
+  app.require_subcommand(1);
+
+  ScanCommand scan;
+  AddScanCommand(app, scan);
+  ExtractCommand extract;
+  AddExtractCommand(app, extract);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int status = app.exit(e);  // prints help, the version or the error
+    return status == 0 ? 0 : EXIT_USAGE;
+  }
+
+  if (!AllocateWorkBuffers()) {
+    ShowError(IDS_NO_BUFFER);
+    return 1;
+  }
+  std::signal(SIGINT, OnInterrupt);
+  if (scan.command->parsed()) return RunScanCommand(scan);
+  if (extract.command->parsed()) return RunExtractCommand(extract);
+  return EXIT_USAGE;
+}

@@ -1,0 +1,52 @@
+#include "app/cli/scan_command.h"
+
+#include <cstdio>
+
+#include "app/run_flags.h"
+#include "app/scan_session.h"
+#include "platform/drives.h"
+#include "platform/terminal_ui.h"
+
+namespace {
+
+// For --json: the list goes into the JSON object, not onto stdout;
+// messages and status stay on stderr.
+class JsonTerminalUi : public TerminalUi {
+ public:
+  void ListAppend(const std::string&) override {}
+};
+
+}  // namespace
+
+void AddScanCommand(CLI::App& app, ScanCommand& scan) {
+  scan.command = app.add_subcommand("scan", "List the titles of a DVD and the audio streams of each");
+  scan.command
+      ->add_option("SOURCE", scan.source,
+                   "A folder that holds VIDEO_TS (or the VIDEO_TS folder itself), or a mounted DVD drive device "
+                   "such as /dev/sr0")
+      ->required();
+  scan.command->add_flag("-v,--verbose", scan.verbose,
+                         "Report every error in detail, with its offset in the VOB file, instead of one summary");
+  scan.command->add_flag("--json", scan.json, "Print the result as one JSON object");
+}
+
+int RunScanCommand(const ScanCommand& scan) {
+  Drive drive = DriveFromArgument(scan.source);
+  std::string root, error;
+  if (!ResolveSourceRoot(drive, root, error)) {
+    std::fprintf(stderr, "VOLTARK: %s\n", error.c_str());
+    return 1;
+  }
+  DriveList = {drive};
+  SelectedDrive = 0;
+  VerboseErrors = scan.verbose;
+
+  JsonTerminalUi jsonUi;
+  if (scan.json) UiInstall(&jsonUi);
+  bool succeeded = RunScan();
+  if (scan.json) {
+    UiInstall(nullptr);
+    std::printf("%s\n", ScanReportJson(scan.source, succeeded).c_str());
+  }
+  return succeeded ? 0 : 1;
+}

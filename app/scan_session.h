@@ -1,0 +1,17 @@
+// A scan of the drive in use as every front end runs it, and its result in
+// a form for scripts.
+#pragma once
+
+#include <string>
+
+// Runs one scan of DriveList[SelectedDrive] the way the scan dialog does:
+// clears AbortFlag, runs ScanWorker on a thread of its own and waits for
+// it. True when the scan ended without failure: no walk failed and no
+// failure (or interruption) stopped the work.
+bool RunScan();
+
+// The result of the last scan as one JSON object: the source, the volume
+// label (null when none was listed), every list line, and the titles with
+// their number, size and streams (kind, index, list line, whether the line
+// can be selected for extraction and, if so, its sub-stream id).
+std::string ScanReportJson(const std::string& source, bool succeeded);

@@ -1,0 +1,3 @@
+#include "mpa/encoder_state.h"
+
+MpaEncoderState MpaEncoder;

@@ -1,0 +1,15 @@
+// The encoder's state that outlives a frame: the filter bank's and the
+// psychoacoustic model's input histories. Zero at program start and never
+// reset, so each extraction starts with the tail of the previous one.
+#pragma once
+
+#include "common/q24.h"
+
+struct MpaEncoderState {
+  Q24 AnalysisHistory[2][512];  // ring of the newest 512 samples per channel
+  int AnalysisPos;              // where the next 32 samples go, multiple of 32
+  Q24 PsychoHistory[2][192];    // last 192 samples of the previous frame
+};
+
+// Used only by the encoder thread (tests reset it to zero between cases).
+extern MpaEncoderState MpaEncoder;

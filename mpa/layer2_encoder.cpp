@@ -1,0 +1,44 @@
+#include "mpa/layer2_encoder.h"
+
+#include "mpa/bit_allocation.h"
+#include "mpa/frame_writer.h"
+#include "mpa/layer2_frame.h"
+#include "mpa/psycho_model.h"
+#include "mpa/quantise.h"
+#include "mpa/scale_factors.h"
+#include "mpa/subband_analysis.h"
+
+namespace {
+
+// Full scale is +-1.0. Louder input (a hot AC-3 downmix) is clipped here:
+// within full scale every subband sample stays below 2.0 and every FFT bin
+// below 1.0, which the scale factors, the codes and the level arithmetic
+// rely on.
+void ClampToFullScale(const Q24* in, Q24* out) {
+  for (int i = 0; i < MPA_FRAME_SAMPLES; i++) {
+    Q24 x = in[i];
+    out[i] = x > Q24_ONE ? Q24_ONE : (x < -Q24_ONE ? -Q24_ONE : x);
+  }
+}
+
+}  // namespace
+
+void EncodeFrame(const Q24* left, const Q24* right, uint8_t* out) {
+  Q24 input[2][MPA_FRAME_SAMPLES];
+  ClampToFullScale(left, input[0]);
+  ClampToFullScale(right, input[1]);
+
+  Layer2Frame frame;
+  SubbandAnalysis(input[0], input[1], frame.SubbandSamples);
+  FindScaleFactors(frame);
+
+  Q24 fftInput[2][PSYCHO_FFT_SIZE];
+  PsychoPrepareInput(input[0], input[1], fftInput);
+  PsychoModel(fftInput[0], frame.scfMin[0], frame.SMR[0]);
+  PsychoModel(fftInput[1], frame.scfMin[1], frame.SMR[1]);
+
+  SelectScaleFactors(frame);
+  AllocateBits(frame, FRAME_BITS_AVAILABLE);
+  QuantiseFrame(frame);
+  WriteFrame(frame, out);
+}

@@ -1,0 +1,11 @@
+// The psychoacoustic model's 1024-point FFT and level spectrum.
+#pragma once
+
+#include "common/q24.h"
+#include "mpa/log_level.h"
+
+constexpr int PSYCHO_FFT_SIZE = 1024;
+constexpr int PSYCHO_LINES = 445;  // X[0..444]
+
+// X[k] = LogPower of the forward transform of u at line k = 0..444.
+void PsychoFft(const Q24* u, LogQ24* X);

@@ -1,0 +1,49 @@
+#include "mpa/psycho_model.h"
+
+#include "mpa/encoder_state.h"
+#include "mpa/psycho_tables.h"
+
+void PsychoPrepareInput(const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]) {
+  const Q24* input[2] = {left, right};
+  for (int ch = 0; ch < 2; ch++) {
+    Q24* history = MpaEncoder.PsychoHistory[ch];
+    for (int i = 0; i < 192; i++) u[ch][i] = MulQ24(HannWindow[i], history[i]);
+    for (int i = 0; i < 832; i++) u[ch][192 + i] = MulQ24(HannWindow[192 + i], input[ch][i]);
+    for (int i = 0; i < 192; i++) history[i] = input[ch][960 + i];
+  }
+}
+
+void SubbandMinimumThreshold(const LogQ24* T, LogQ24* ltMin) {
+  int j = 1;
+  for (int sb = 0; sb < SBLIMIT; sb++) {
+    ltMin[sb] = T[j++];
+    while (j <= THR_ENTRIES && (ThrLine[j] - 1) >> 4 == sb) {
+      if (T[j] < ltMin[sb]) ltMin[sb] = T[j];
+      j++;
+    }
+  }
+}
+
+void PsychoModel(const Q24* u, const uint8_t* scfMin, LogQ24* smr) {
+  PsychoSpectrum s;
+  PsychoFft(u, s.X);
+  LogQ24 xMax[SBLIMIT];
+  for (int sb = 0; sb < SBLIMIT; sb++) {
+    xMax[sb] = LEVEL_FLOOR;
+    for (int k = 16 * sb; k < 16 * sb + 16; k++) {
+      if (s.X[k] > xMax[sb]) xMax[sb] = s.X[k];
+    }
+  }
+  FindTonalMaskers(s);
+  FindNoiseMaskers(s);
+  DropInaudibleMaskers(s);
+  DropCloseTonalMaskers(s);
+  LogQ24 T[THR_ENTRIES + 1];
+  GlobalMaskingThreshold(s, T);
+  LogQ24 ltMin[SBLIMIT];
+  SubbandMinimumThreshold(T, ltMin);
+  for (int sb = 0; sb < SBLIMIT; sb++) {
+    LogQ24 level = xMax[sb] > ScfLevel[scfMin[sb]] ? xMax[sb] : ScfLevel[scfMin[sb]];
+    smr[sb] = SatSub(level, ltMin[sb]);
+  }
+}

@@ -1,0 +1,91 @@
+#include "mpa/scale_factors.h"
+
+#include "mpa/analysis_tables.h"
+#include "mpa/vector_clones.h"
+
+int ScfIndex(int32_t v) {
+  int b = 32;
+  for (int s = 16; s >= 1; s >>= 1) b += v < ScfTable[b] ? s : -s;
+  if (v >= ScfTable[b]) b--;
+  return b;
+}
+
+MPA_VECTOR_CLONES
+void FindScaleFactors(Layer2Frame& frame) {
+  for (int ch = 0; ch < 2; ch++) {
+    int32_t peak[3][32] = {};
+    for (int p = 0; p < 3; p++) {
+      for (int t = 12 * p; t < 12 * p + 12; t++) {
+        const Q24* row = frame.SubbandSamples[ch][t];
+        for (int sb = 0; sb < 32; sb++) {
+          // The magnitude of -2^31 stays negative and never wins.
+          int32_t x = row[sb];
+          int32_t magnitude = x < 0 ? static_cast<int32_t>(0u - static_cast<uint32_t>(x)) : x;
+          peak[p][sb] = magnitude > peak[p][sb] ? magnitude : peak[p][sb];
+        }
+      }
+    }
+    for (int sb = 0; sb < SBLIMIT; sb++) {
+      unsigned smallest = 63;
+      for (int p = 0; p < 3; p++) {
+        unsigned index = static_cast<unsigned>(ScfIndex(peak[p][sb]));
+        frame.scf[ch][p][sb] = static_cast<uint8_t>(index);
+        if (index < smallest) smallest = index;
+      }
+      frame.scfMin[ch][sb] = static_cast<uint8_t>(smallest);
+    }
+  }
+}
+
+namespace {
+
+int DifferenceClass(int d) {
+  if (d <= -3) return 0;
+  if (d <= -1) return 1;
+  if (d == 0) return 2;
+  if (d <= 2) return 3;
+  return 4;
+}
+
+}  // namespace
+
+int SelectScfsi(uint8_t* scf0, uint8_t* scf1, uint8_t* scf2) {
+  int pattern = ScfsiPattern[DifferenceClass(*scf0 - *scf1)][DifferenceClass(*scf1 - *scf2)];
+  // Each shared index is the smaller (louder) one, so no sample outgrows it.
+  switch (pattern) {
+    case 0:
+      *scf1 = *scf2 = *scf0;
+      return 2;
+    case 1:
+      *scf1 = *scf0;
+      return 1;
+    case 2:
+      *scf2 = *scf1;
+      return 3;
+    case 3:
+      return 0;
+    case 4:
+      *scf1 = *scf2;
+      return 3;
+    case 5:
+      *scf0 = *scf2 = *scf1;
+      return 2;
+    case 6:
+      *scf0 = *scf1 = *scf2;
+      return 2;
+    default: {  // 7
+      uint8_t shared = *scf2 < *scf0 ? *scf2 : *scf0;
+      *scf0 = *scf1 = *scf2 = shared;
+      return 2;
+    }
+  }
+}
+
+void SelectScaleFactors(Layer2Frame& frame) {
+  for (int ch = 0; ch < 2; ch++) {
+    for (int sb = 0; sb < SBLIMIT; sb++) {
+      frame.scfsi[ch][sb] = static_cast<uint8_t>(
+          SelectScfsi(&frame.scf[ch][0][sb], &frame.scf[ch][1][sb], &frame.scf[ch][2][sb]));
+    }
+  }
+}

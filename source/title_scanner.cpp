@@ -1,0 +1,134 @@
+// The scan of the selected drive: title sizes, title lines, stream lines and
+// the selectable entries of the title list.
+#include "source/title_scanner.h"
+
+#include "app/messages.h"
+#include "app/run_flags.h"
+#include "app/string_table.h"
+#include "app/title_selection.h"
+#include "platform/drives.h"
+#include "platform/ui_port.h"
+#include "source/vob_reader.h"
+
+TitleListEntry TitleList[TITLE_LIST_SLOTS];
+int32_t TitleListCount = 0;
+TitleScannerState TitleScanner;
+
+namespace {
+
+constexpr uint64_t SIZE_ROUNDING = 0x80000;  // half a MiB: sizes round to the nearest MiB
+constexpr size_t VOLUME_NAME_SIZE = 48;
+constexpr size_t LINE_SIZE = 48;
+constexpr size_t LINE_FORMAT_SIZE = 32;
+constexpr size_t STATUS_SIZE = 100;
+
+int32_t AppendLine(const std::string& text) {
+  Ui().ListAppend(text);
+  return TitleScanner.nextLine++;
+}
+
+// The rounded size of the title's parts in MiB; false when the title is
+// missing (no part, or parts of size 0 only).
+bool SizeTitle(int32_t title, uint32_t& sizeMB) {
+  uint64_t sum = SIZE_ROUNDING;
+  VobReader.title = title;
+  for (int32_t part = 1; part <= MAX_PARTS; ++part) {
+    VobReader.part = part;
+    if (!VobProbePart()) break;
+    sum += VobReader.fileSize;
+  }
+  if (sum == SIZE_ROUNDING) return false;
+  sizeMB = static_cast<uint32_t>(sum / MEBIBYTE);
+  if (sizeMB == 0) sizeMB = 1;
+  return true;
+}
+
+// Lines beyond the table's 32 entries are listed but cannot be selected.
+int32_t AddEntry(int32_t line, const ScannedTitle& title, int32_t kind, uint8_t subStreamId) {
+  if (TitleListCount >= TITLE_LIST_SLOTS) return -1;
+  TitleList[TitleListCount] = TitleListEntry{line, title.title, title.sizeMB, kind, subStreamId};
+  return TitleListCount++;
+}
+
+void AppendStreams(ScannedTitle& title, const char* kind, unsigned formatId, const bool* seen, int slots,
+                   int32_t entryKind, uint8_t firstSubStreamId) {
+  std::string format = LoadString(formatId, LINE_FORMAT_SIZE);
+  for (int index = 0; index < slots; ++index) {
+    if (!seen[index]) continue;
+    std::string text = FormatString(LINE_SIZE, format.c_str(), static_cast<unsigned>(index));
+    int32_t line = AppendLine(text);
+    int32_t entry = entryKind == 0 ? -1
+                                   : AddEntry(line, title, entryKind, static_cast<uint8_t>(firstSubStreamId + index));
+    title.streams.push_back(ScannedStream{kind, index, line, text, entry});
+  }
+}
+
+void AppendStreamLines(ScannedTitle& title) {
+  AppendStreams(title, "MPEG", IDS_MPEG_STREAM, TitleScanner.mpegSeen, MPEG_STREAM_SLOTS, 0, 0);
+  AppendStreams(title, "PCM", IDS_PCM_STREAM, TitleScanner.pcmSeen, PCM_STREAM_SLOTS, STREAM_KIND_PCM, 0xA0);
+  AppendStreams(title, "AC3", IDS_AC3_STREAM, TitleScanner.ac3Seen, AC3_STREAM_SLOTS, STREAM_KIND_AC3, 0x80);
+  AppendStreams(title, "DTS", IDS_DTS_STREAM, TitleScanner.dtsSeen, DTS_STREAM_SLOTS, 0, 0);
+}
+
+void StartScan() {
+  Ui().ListReset();
+  TitleListCount = 0;
+  TitleScanner.nextLine = 0;
+  TitleScanner.titles.clear();
+  TitleScanner.labelListed = false;
+  TitleScanner.label.clear();
+  std::string label;
+  if (SelectedDrive >= 0 && SelectedDrive < static_cast<int>(DriveList.size()) &&
+      ReadVolumeLabel(DriveList[SelectedDrive], label)) {
+    TitleScanner.label = VolumeLabelLine(label);
+    TitleScanner.labelListed = true;
+    AppendLine(TitleScanner.label);
+  }
+  TitleScanner.failed = false;
+}
+
+// One title: its title line, the walk of its beginning and its stream lines.
+// False when the scan must end at once (the title could not be opened).
+bool ScanTitle(int32_t number, uint32_t sizeMB) {
+  ScannedTitle title{number, static_cast<int32_t>(sizeMB), 0, "", {}};
+  title.text = FormatString(STATUS_SIZE, LoadString(IDS_TITLE_LINE).c_str(), static_cast<unsigned>(number), sizeMB);
+  title.line = AppendLine(title.text);
+  TitleScanner.titles.push_back(title);
+  Ui().SetStatusText(
+      FormatString(STATUS_SIZE, LoadString(IDS_SCANNING_TITLE).c_str(), static_cast<unsigned>(number), sizeMB));
+  ScanClearTitle(sizeMB / 10);
+  VobReader.title = number;
+  VobReader.part = 1;
+  if (!VobOpenPart()) return false;
+  if (!ScanWalkTitle()) TitleScanner.failed = true;
+  VobClose();
+  AppendStreamLines(TitleScanner.titles.back());
+  return true;
+}
+
+}  // namespace
+
+std::string VolumeLabelLine(const std::string& label) {
+  std::string line = label.substr(0, std::min(label.size(), VOLUME_NAME_SIZE - 1));
+  for (char& c : line)
+    if (c == '_') c = ' ';
+  return line;
+}
+
+int ScanWorker() {
+  StartScan();
+  for (int32_t title = 0; title < MAX_TITLES && !AbortFlag.load(); ++title) {
+    uint32_t sizeMB;
+    if (!SizeTitle(title, sizeMB)) {
+      if (title < 10) continue;
+      break;  // titles are numbered without gaps from 10 on
+    }
+    if (!ScanTitle(title, sizeMB)) break;
+  }
+  Ui().SetStatusText("Scanning done");
+  if (TitleScanner.failed && !VerboseErrors.load()) ShowError(IDS_SCAN_ERROR);
+  Ui().WorkerDone();
+  return 0;
+}
+
+bool ScanFailed() { return TitleScanner.failed; }

@@ -1,0 +1,171 @@
+// The walk of the beginning of one title and the classification of the
+// packets met on it.
+#include "app/messages.h"
+#include "app/run_flags.h"
+#include "app/string_table.h"
+#include "platform/guarded_read.h"
+#include "source/title_scanner.h"
+#include "source/vob_reader.h"
+
+namespace {
+
+constexpr uint8_t PACK_START = 0xBA;
+constexpr uint8_t SYSTEM_HEADER = 0xBB;
+constexpr uint8_t PRIVATE_STREAM_1 = 0xBD;
+constexpr uint32_t PACK_HEADER_SIZE = 14;  // pack stuffing is not read
+constexpr uint32_t PES_PREFIX_SIZE = 6;    // start code and length field
+
+enum class Peek { Read, OutsideView, Faulted };
+
+// Copies count bytes at `current` + offset. Only bytes of the mapped view
+// are read, and only through the fault guard.
+Peek PeekAtCurrent(uint32_t offset, uint32_t count, uint8_t* out) {
+  uint32_t available = VobBytesInView();
+  if (offset > available || count > available - offset) return Peek::OutsideView;
+  return GuardedRead(VobReader.current + offset, count, out) ? Peek::Read : Peek::Faulted;
+}
+
+// A read fault ends the walk of this title only: the scan goes on with the
+// next one, so the abort flag stays clear.
+bool FailReadFault() {
+  ShowVobDetailError(IDS_INPUT_ACCESS);
+  return false;
+}
+
+// A record whose bytes would run past the mapped view. Past the end of the
+// part it is the reader's own failure (123); inside the part only a corrupt
+// length field can claim it, and the record is not followed.
+bool FailBeyondView(uint32_t length) {
+  AbortFlag = true;
+  if (static_cast<uint64_t>(VobCurrentOffset()) + length > VobReader.fileSize)
+    ShowVobError(IDS_READ_ABOVE_END);
+  else
+    ShowVobDetailError(IDS_PES_CROSSING);
+  return false;
+}
+
+bool Fail(Peek result, uint32_t length) {
+  return result == Peek::Faulted ? FailReadFault() : FailBeyondView(length);
+}
+
+// Reads the start code at `current`; id receives its code byte.
+bool ReadStartCode(uint8_t& id) {
+  uint8_t prefix[4];
+  Peek result = PeekAtCurrent(0, 4, prefix);
+  if (result != Peek::Read) return Fail(result, 4);
+  if (!VobCheckPackStart(prefix)) return false;
+  id = prefix[3];
+  return true;
+}
+
+// The whole length of the record at `current` from its 16-bit length field.
+bool ReadRecordLength(uint32_t& length) {
+  uint8_t field[2];
+  Peek result = PeekAtCurrent(4, 2, field);
+  if (result != Peek::Read) return Fail(result, PES_PREFIX_SIZE);
+  length = ((static_cast<uint32_t>(field[0]) << 8) | field[1]) + PES_PREFIX_SIZE;
+  return true;
+}
+
+// Advances past a record that lies whole inside the view.
+bool AdvanceRecord(uint32_t length) {
+  if (length > VobBytesInView()) return FailBeyondView(length);
+  return VobAdvance(length);
+}
+
+void CountBytes(uint32_t length) {
+  TitleScanner.byteCount += length;
+  if (TitleScanner.byteCount >= MEBIBYTE) {
+    TitleScanner.byteCount -= MEBIBYTE;
+    ++TitleScanner.walkedMB;
+  }
+}
+
+void MarkSeen(bool* seen, int index) {
+  seen[index] = true;
+  ++TitleScanner.hits;
+}
+
+// The sub-stream id of a private stream 1 packet of the given length: its
+// first payload byte, at 9 + PES_header_data_length. A packet too short to
+// hold it has none.
+bool ReadSubStreamId(uint32_t length, bool& present, uint8_t& subStreamId) {
+  present = false;
+  uint8_t headerLength;
+  if (length <= 9) return true;
+  Peek result = PeekAtCurrent(8, 1, &headerLength);
+  if (result == Peek::Faulted) return FailReadFault();
+  if (result == Peek::OutsideView || 9u + headerLength >= length) return true;
+  result = PeekAtCurrent(9u + headerLength, 1, &subStreamId);
+  if (result == Peek::Faulted) return FailReadFault();
+  present = result == Peek::Read;
+  return true;
+}
+
+// Sets the flag of the audio stream the packet belongs to, if any.
+bool ClassifyPacket(uint8_t id, uint32_t length) {
+  if (id >= 0xC0 && id <= 0xDF) {
+    MarkSeen(TitleScanner.mpegSeen, id - 0xC0);
+    return true;
+  }
+  if (id != PRIVATE_STREAM_1) return true;
+  bool present;
+  uint8_t sub;
+  if (!ReadSubStreamId(length, present, sub)) return false;
+  if (!present) return true;
+  if (sub >= 0xA0 && sub <= 0xA9)
+    MarkSeen(TitleScanner.pcmSeen, sub - 0xA0);
+  else if (sub >= 0x80 && sub <= 0x88)
+    MarkSeen(TitleScanner.ac3Seen, sub - 0x80);
+  else if (sub >= 0x89 && sub <= 0x8E)
+    MarkSeen(TitleScanner.dtsSeen, sub - 0x89);
+  // Anything else (sub-pictures 0x20.., 0x8F, ...) is neither listed nor counted.
+  return true;
+}
+
+// True when the walk is over after a packet (the order of the tests counts).
+bool WalkLimitReached() {
+  return VobReader.closed || TitleScanner.walkedMB > TitleScanner.limitMB || TitleScanner.hits >= SCAN_HIT_LIMIT ||
+         AbortFlag.load(std::memory_order_relaxed);
+}
+
+}  // namespace
+
+void ScanClearTitle(uint32_t limitMB) {
+  for (bool& seen : TitleScanner.mpegSeen) seen = false;
+  for (bool& seen : TitleScanner.pcmSeen) seen = false;
+  for (bool& seen : TitleScanner.ac3Seen) seen = false;
+  for (bool& seen : TitleScanner.dtsSeen) seen = false;
+  TitleScanner.hits = 0;
+  TitleScanner.byteCount = 0;
+  TitleScanner.walkedMB = 0;
+  TitleScanner.limitMB = limitMB;
+}
+
+bool ScanWalkTitle() {
+  uint8_t id;
+  if (!ReadStartCode(id)) return false;
+  for (;;) {
+    // Anything but a pack start here (the program end code) ends the walk.
+    if (id != PACK_START) return true;
+    if (!AdvanceRecord(PACK_HEADER_SIZE)) return false;
+    CountBytes(PACK_HEADER_SIZE);
+    if (VobReader.closed) return true;
+    if (!ReadStartCode(id)) return false;
+    if (id == SYSTEM_HEADER) {
+      uint32_t length;
+      if (!ReadRecordLength(length) || !AdvanceRecord(length)) return false;
+      CountBytes(length);
+      if (VobReader.closed) return true;
+      if (!ReadStartCode(id)) return false;
+    }
+    // Every id above the system header's is a packet with a length field.
+    while (id > SYSTEM_HEADER) {
+      uint32_t length;
+      if (!ReadRecordLength(length) || !ClassifyPacket(id, length) || !AdvanceRecord(length)) return false;
+      CountBytes(length);
+      if (WalkLimitReached()) return true;
+      if (!ReadStartCode(id)) return false;
+    }
+  }
+}
