@@ -97,4 +97,9 @@ struct Ac3FrameState {
 
   // (csnroffst - 15) * 16.
   int32_t csnroffsetTerm;
+
+  // Allocations whose inputs changed since they were last computed. The
+  // allocation runs only in blocks that ask for it, and then recomputes
+  // these; an allocation whose inputs are unchanged would come out the same.
+  uint8_t pendingAll, pendingCoupling, pendingChannel[AC3_MAX_CHANNELS], pendingLfe;
 };

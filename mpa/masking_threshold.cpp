@@ -48,23 +48,112 @@ bool IndividualThreshold(LogQ24 x, int32_t zc, int32_t z, bool tonal, LogQ24* lt
 
 namespace {
 
-// Adds the individual thresholds of one list of maskers at Bark z to T.
-LogQ24 AddMaskers(const PsychoSpectrum& s, int head, bool tonal, int32_t z, LogQ24 T) {
+// What the spreading of one masker needs, whatever the entry.
+struct Masker {
+  int32_t zc;     // Bark
+  LogQ24 x;       // level
+  LogQ24 base;    // level plus masking index
+  int32_t lower;  // 0.4 x + 6 dB, the lower slope's level term
+  int32_t upper;  // 3.0 - 17 dB - 0.1 x, the upper slope's factor
+};
+
+int CollectMaskers(const PsychoSpectrum& s, int head, bool tonal, Masker* out) {
+  int n = 0;
   for (int c = head; c != LIST_END; c = s.link[c]) {
-    LogQ24 lt;
-    if (IndividualThreshold(s.X[c], ThrBark[LineToThr[c]], z, tonal, &lt)) T = LogAddScaled(T, lt, 0x2000000);
+    Masker& m = out[n++];
+    m.zc = ThrBark[LineToThr[c]];
+    m.x = s.X[c];
+    m.base = SatAdd(m.x, SatAdd(MulQ24(INDEX_PER_BARK, m.zc), tonal ? TONAL_INDEX : NOISE_INDEX));
+    m.lower = SatAdd(MulQ24(m.x, LOWER_SLOPE_FACTOR), LOWER_SLOPE_OFFSET);
+    m.upper = SatSub(UPPER_SLOPE_OFFSET, MulQ24(m.x, UPPER_SLOPE_FACTOR));
   }
-  return T;
+  return n;
+}
+
+// MaskingSpread with the masker's own terms taken from m.
+int32_t Spread(const Masker& m, int32_t dz) {
+  if (dz < -ONE_BARK) {
+    int32_t rise = MulQ24(SatSub(dz, -ONE_BARK), SLOPE_17DB);
+    return SatAdd(rise, m.lower > SLOPE_17DB ? MulQ24(m.lower, -ONE_BARK) : MINUS_SLOPE_17DB);
+  }
+  if (dz < 0) return m.lower > SLOPE_17DB ? MulQ24(m.lower, dz) : MulQ24(SLOPE_17DB, dz);
+  if (dz < ONE_BARK) return MulQ24(dz, SLOPE_MINUS_18DB);
+  return SatAdd(MulQ24(SatSub(dz, ONE_BARK), m.upper), SLOPE_MINUS_18DB);
+}
+
+// The maskers of one list within reach of the entries, which come in
+// ascending Bark order like the maskers: [first, end) slides upwards.
+struct Reach {
+  const Masker* maskers;
+  int count;
+  int first = 0;
+  int end = 0;
+  void MoveTo(int32_t z) {
+    while (end < count && SatSub(z, maskers[end].zc) >= DZ_LOWEST) end++;
+    while (first < end && SatSub(z, maskers[first].zc) >= DZ_BEYOND) first++;
+  }
+};
+
+// Entries are worked on LANES at a time: each entry's sum runs through its
+// own maskers in list order, but the sums of neighbouring entries are
+// independent, so their divisions overlap.
+constexpr int LANES = 8;
+
+struct Lanes {
+  int32_t z[LANES];
+  int first[LANES];
+  int end[LANES];
+  LogQ24 T[LANES];
+};
+
+void AddInReach(const Masker* maskers, Lanes& lanes) {
+  int from = lanes.first[0];
+  int to = lanes.end[0];
+  for (int l = 1; l < LANES; l++) {
+    from = lanes.first[l] < from ? lanes.first[l] : from;
+    to = lanes.end[l] > to ? lanes.end[l] : to;
+  }
+  for (int i = from; i < to; i++) {
+    const Masker& m = maskers[i];
+    for (int l = 0; l < LANES; l++) {
+      if (i < lanes.first[l] || i >= lanes.end[l]) continue;
+      int32_t dz = SatSub(lanes.z[l], m.zc);
+      lanes.T[l] = LogAddSquareRoots(lanes.T[l], SatAdd(m.base, Spread(m, dz)));
+    }
+  }
 }
 
 }  // namespace
 
 void GlobalMaskingThreshold(const PsychoSpectrum& s, LogQ24* T) {
-  for (int g = 1; g <= THR_ENTRIES; g++) {
-    int32_t z = ThrBark[g];
-    LogQ24 level = AddMaskers(s, s.tonalHead, true, z, LEVEL_FLOOR);
-    level = AddMaskers(s, s.noiseHead, false, z, level);
-    // The threshold in quiet, 12 dB lower, added through cube roots.
-    T[g] = LogAddScaled(level, SatAdd(ThrQuiet[g], QUIET_OFFSET), 0x3000000);
+  Masker tonal[PSYCHO_LINES];
+  Masker noise[CRIT_BANDS];
+  Reach tonalReach{tonal, CollectMaskers(s, s.tonalHead, true, tonal)};
+  Reach noiseReach{noise, CollectMaskers(s, s.noiseHead, false, noise)};
+  for (int g0 = 1; g0 <= THR_ENTRIES; g0 += LANES) {
+    Lanes tonalLanes;
+    Lanes noiseLanes;
+    for (int l = 0; l < LANES; l++) {
+      int g = g0 + l;
+      bool used = g <= THR_ENTRIES;
+      int32_t z = used ? ThrBark[g] : 0;
+      if (used) {
+        tonalReach.MoveTo(z);
+        noiseReach.MoveTo(z);
+      }
+      tonalLanes.z[l] = noiseLanes.z[l] = z;
+      tonalLanes.first[l] = used ? tonalReach.first : 0;
+      tonalLanes.end[l] = used ? tonalReach.end : 0;
+      noiseLanes.first[l] = used ? noiseReach.first : 0;
+      noiseLanes.end[l] = used ? noiseReach.end : 0;
+      tonalLanes.T[l] = LEVEL_FLOOR;
+    }
+    AddInReach(tonal, tonalLanes);
+    for (int l = 0; l < LANES; l++) noiseLanes.T[l] = tonalLanes.T[l];
+    AddInReach(noise, noiseLanes);
+    for (int l = 0; l < LANES && g0 + l <= THR_ENTRIES; l++) {
+      // The threshold in quiet, 12 dB lower, added through cube roots.
+      T[g0 + l] = LogAddCubeRoots(noiseLanes.T[l], SatAdd(ThrQuiet[g0 + l], QUIET_OFFSET));
+    }
   }
 }

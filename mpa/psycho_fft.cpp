@@ -1,34 +1,69 @@
 #include "mpa/psycho_fft.h"
 
 #include "mpa/psycho_tables.h"
+#include "mpa/vector_clones.h"
 
+namespace {
+
+// The twiddles of each stage side by side: entry half + j holds
+// FftCos/FftSin[j * 512 / half] for the stage of butterflies half apart.
+struct StageTwiddles {
+  int32_t cos[PSYCHO_FFT_SIZE];
+  int32_t sin[PSYCHO_FFT_SIZE];
+  StageTwiddles() {
+    for (int half = 1; half < PSYCHO_FFT_SIZE; half <<= 1) {
+      for (int j = 0; j < half; j++) {
+        cos[half + j] = FftCos[j * (512 / half)];
+        sin[half + j] = FftSin[j * (512 / half)];
+      }
+    }
+  }
+};
+
+}  // namespace
+
+MPA_VECTOR_CLONES
 void PsychoFft(const Q24* u, LogQ24* X) {
+  static const StageTwiddles twiddles;
   int32_t re[PSYCHO_FFT_SIZE];
   int32_t im[PSYCHO_FFT_SIZE];
-  for (int i = 0; i < PSYCHO_FFT_SIZE; i++) {
-    re[i] = u[BitReverse[i]];
-    im[i] = 0;
+  // The first two stages at once: their twiddles are 1 (FftCos[0] = 2^24,
+  // FftSin[0] = 0) and -j (FftCos[256] = 0, FftSin[256] = -2^24), whose
+  // Q24 products are exact, and the input is real.
+  for (int g = 0; g < PSYCHO_FFT_SIZE; g += 4) {
+    uint32_t a0 = static_cast<uint32_t>(u[BitReverse[g]]);
+    uint32_t a1 = static_cast<uint32_t>(u[BitReverse[g + 1]]);
+    uint32_t a2 = static_cast<uint32_t>(u[BitReverse[g + 2]]);
+    uint32_t a3 = static_cast<uint32_t>(u[BitReverse[g + 3]]);
+    uint32_t e0 = a0 + a1, e1 = a0 - a1, e2 = a2 + a3, e3 = a2 - a3;
+    re[g] = static_cast<int32_t>(e0 + e2);
+    im[g] = 0;
+    re[g + 1] = static_cast<int32_t>(e1);
+    im[g + 1] = static_cast<int32_t>(0u - e3);
+    re[g + 2] = static_cast<int32_t>(e0 - e2);
+    im[g + 2] = 0;
+    re[g + 3] = static_cast<int32_t>(e1);
+    im[g + 3] = static_cast<int32_t>(e3);
   }
   // Radix-2 decimation in time without scaling: the window's 1/1024 keeps
-  // every intermediate value below 1.0.
-  for (int half = 1; half < PSYCHO_FFT_SIZE; half <<= 1) {
-    int step = 512 / half;
+  // every value below 1.0. A twiddle of 1 (j = 0) multiplies exactly.
+  for (int half = 4; half < PSYCHO_FFT_SIZE; half <<= 1) {
+    const int32_t* c = twiddles.cos + half;
+    const int32_t* s = twiddles.sin + half;
     for (int g = 0; g < PSYCHO_FFT_SIZE; g += 2 * half) {
+      int32_t* aRe = re + g;
+      int32_t* aIm = im + g;
+      int32_t* bRe = re + g + half;
+      int32_t* bIm = im + g + half;
       for (int j = 0; j < half; j++) {
-        int a = g + j;
-        int b = a + half;
-        int32_t tRe = re[b];
-        int32_t tIm = im[b];
-        if (j != 0) {
-          int32_t c = FftCos[j * step];
-          int32_t s = FftSin[j * step];
-          tRe = WrapSub(MulQ24(re[b], c), MulQ24(im[b], s));
-          tIm = WrapAdd(MulQ24(re[b], s), MulQ24(im[b], c));
-        }
-        re[b] = WrapSub(re[a], tRe);
-        im[b] = WrapSub(im[a], tIm);
-        re[a] = WrapAdd(re[a], tRe);
-        im[a] = WrapAdd(im[a], tIm);
+        uint32_t tRe = static_cast<uint32_t>(MulQ24Lanes(bRe[j], c[j])) - static_cast<uint32_t>(MulQ24Lanes(bIm[j], s[j]));
+        uint32_t tIm = static_cast<uint32_t>(MulQ24Lanes(bRe[j], s[j])) + static_cast<uint32_t>(MulQ24Lanes(bIm[j], c[j]));
+        uint32_t ar = static_cast<uint32_t>(aRe[j]);
+        uint32_t ai = static_cast<uint32_t>(aIm[j]);
+        bRe[j] = static_cast<int32_t>(ar - tRe);
+        bIm[j] = static_cast<int32_t>(ai - tIm);
+        aRe[j] = static_cast<int32_t>(ar + tRe);
+        aIm[j] = static_cast<int32_t>(ai + tIm);
       }
     }
   }

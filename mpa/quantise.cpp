@@ -4,7 +4,9 @@
 #include "mpa/log_level.h"
 
 int32_t QuantiseSample(Q24 x, int32_t sf, int c) {
-  int32_t v = WrapAdd(DivQ24(x, sf), 0x1000000);
+  // Within full scale |x| < 2.0 (2^25), so the quick exact division serves.
+  int32_t u = x > -0x4000000 && x < 0x4000000 ? DivQ24Small(x, sf) : DivQ24(x, sf);
+  int32_t v = WrapAdd(u, 0x1000000);
   return MulQ24(v, QuantA[c]) >> QuantShift[c];
 }
 

@@ -52,9 +52,8 @@ std::string UnescapeOctal(const std::string& text) {
   return out;
 }
 
-std::vector<MountEntry> ReadMounts() {
+std::vector<MountEntry> ParseMounts(std::istream& in) {
   std::vector<MountEntry> mounts;
-  std::ifstream in("/proc/self/mountinfo");
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream fields(line);
@@ -71,6 +70,11 @@ std::vector<MountEntry> ReadMounts() {
     mounts.push_back(entry);
   }
   return mounts;
+}
+
+std::vector<MountEntry> ReadMounts() {
+  std::ifstream in("/proc/self/mountinfo");
+  return ParseMounts(in);
 }
 
 bool IsBlockDevice(const std::string& path, dev_t* number = nullptr) {
@@ -187,12 +191,10 @@ bool ResolveSourceRoot(const Drive& drive, std::string& root, std::string& error
     error = drive.device + ": not a block device";
     return false;
   }
-  for (const MountEntry& mount : ReadMounts()) {
-    if (mount.major == major(number) && mount.minor == minor(number)) {
-      root = mount.mountPoint;
-      return true;
-    }
-  }
+  std::ifstream in("/proc/self/mountinfo");
+  std::string mountinfo((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  root = MountPointIn(mountinfo, major(number), minor(number));
+  if (!root.empty()) return true;
   error = drive.device + ": not mounted (mount the disc first)";
   return false;
 }
@@ -215,4 +217,11 @@ bool ReadVolumeLabel(const Drive& drive, std::string& label) {
       return ReadDeviceLabel(mount.source, label);
   }
   return false;
+}
+
+std::string MountPointIn(const std::string& mountinfo, unsigned majorNumber, unsigned minorNumber) {
+  std::istringstream in(mountinfo);
+  for (const MountEntry& mount : ParseMounts(in))
+    if (mount.major == majorNumber && mount.minor == minorNumber) return mount.mountPoint;
+  return "";
 }

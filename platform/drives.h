@@ -37,3 +37,8 @@ bool ResolveSourceRoot(const Drive& drive, std::string& root, std::string& error
 // The file system label of a mounted disc (or its device); false for a plain
 // folder, whose volume information cannot be read.
 bool ReadVolumeLabel(const Drive& drive, std::string& label);
+
+// The mount point of the file system on device major:minor in the text of
+// /proc/self/mountinfo (escaped blanks and the like decoded); empty when it
+// is not mounted.
+std::string MountPointIn(const std::string& mountinfo, unsigned major, unsigned minor);

@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 usage() {
   cat <<EOF
-Usage: $prog [OPTIONS] OUTDIR TITLE_SPEC...
+Usage: $prog [OPTIONS] OUTDIR TITLE_DESC...
 
 Writes OUTDIR/VIDEO_TS/ holding VIDEO_TS.VOB (title 0) and VTS_tt_n.VOB
 (title tt, part n) as DVD-style MPEG-2 program streams: 2048-byte packs,
@@ -17,7 +17,7 @@ system headers, navigation packs (PCI/DSI bodies all zero), PAL 720x576
 25 fps MPEG-2 video with B-frames (GOP of 12, 2 B-frames), and the audio
 streams asked for. No IFO files are written.
 
-TITLE_SPEC is one argument of blank-separated KEY=VALUE pairs:
+TITLE_DESC is one argument of blank-separated KEY=VALUE pairs:
   title=N        title number, 0..99 (required); 0 is VIDEO_TS.VOB, one part
   seconds=S      duration in seconds, decimals allowed (default 2)
   parts=P        number of VOB files, 1..9 (default 1): the title is cut at
@@ -109,7 +109,7 @@ while [ $# -gt 0 ]; do
 done
 [ ${#positional[@]} -ge 2 ] || { usage >&2; exit 2; }
 outdir=${positional[0]}
-specs=("${positional[@]:1}")
+descs=("${positional[@]:1}")
 
 for tool in ffmpeg ffprobe; do
   command -v "$tool" >/dev/null 2>&1 || die "$tool is needed (Debian package ffmpeg)"
@@ -182,15 +182,15 @@ signal_exprs() {
   echo "$exprs"
 }
 
-# ---- parse every title spec first, so that a bad one writes nothing
+# ---- parse every title description first, so that a bad one writes nothing
 declare -A seen_title=() title_bytes=() title_streams=()
 t_title=(); t_seconds=(); t_parts=(); t_audio=(); t_video=(); t_vbitrate=(); t_signal=(); t_endcode=()
-for spec in "${specs[@]}"; do
+for desc in "${descs[@]}"; do
   title=""; seconds=2; parts=1; audio=""; video=testsrc2; vbitrate=2M; signal=bursts; endcode=no
-  read -r -a kvs_ <<<"$spec"
+  read -r -a kvs_ <<<"$desc"
   for kv in "${kvs_[@]}"; do
     key=${kv%%=*}; value=${kv#*=}
-    [ "$key" != "$kv" ] || die "title spec '$spec': '$kv' is not KEY=VALUE"
+    [ "$key" != "$kv" ] || die "title description '$desc': '$kv' is not KEY=VALUE"
     case "$key" in
       title) title=$value ;;
       seconds) seconds=$value ;;
@@ -200,19 +200,19 @@ for spec in "${specs[@]}"; do
       vbitrate) vbitrate=$value ;;
       signal) signal=$value ;;
       endcode) endcode=$value ;;
-      *) die "title spec '$spec': unknown key '$key'" ;;
+      *) die "title description '$desc': unknown key '$key'" ;;
     esac
   done
-  if ! is_uint "$title" || [ "$title" -gt 99 ]; then die "title spec '$spec': title=0..99 is required"; fi
+  if ! is_uint "$title" || [ "$title" -gt 99 ]; then die "title description '$desc': title=0..99 is required"; fi
   title=$((10#$title))
   [ -z "${seen_title[$title]:-}" ] || die "title $title given twice"
   seen_title[$title]=1
-  [[ $seconds =~ ^[0-9]*\.?[0-9]+$ ]] || die "title spec '$spec': bad seconds '$seconds'"
-  if ! is_uint "$parts" || [ "$parts" -lt 1 ] || [ "$parts" -gt 9 ]; then die "title spec '$spec': parts=1..9"; fi
+  [[ $seconds =~ ^[0-9]*\.?[0-9]+$ ]] || die "title description '$desc': bad seconds '$seconds'"
+  if ! is_uint "$parts" || [ "$parts" -lt 1 ] || [ "$parts" -gt 9 ]; then die "title description '$desc': parts=1..9"; fi
   [ "$title" -ne 0 ] || [ "$parts" -eq 1 ] || die "title 0 (VIDEO_TS.VOB) has one part only"
-  case "$video" in testsrc2|mandelbrot|color) ;; *) die "title spec '$spec': video=testsrc2|mandelbrot|color" ;; esac
-  case "$signal" in bursts|steady) ;; *) die "title spec '$spec': signal=bursts|steady" ;; esac
-  case "$endcode" in yes|no) ;; *) die "title spec '$spec': endcode=yes|no" ;; esac
+  case "$video" in testsrc2|mandelbrot|color) ;; *) die "title description '$desc': video=testsrc2|mandelbrot|color" ;; esac
+  case "$signal" in bursts|steady) ;; *) die "title description '$desc': signal=bursts|steady" ;; esac
+  case "$endcode" in yes|no) ;; *) die "title description '$desc': endcode=yes|no" ;; esac
   if [ -n "$audio" ] && [ "$audio" != none ]; then
     IFS=, read -r -a streams_ <<<"$audio"
     n_ac3=0
@@ -221,7 +221,7 @@ for spec in "${specs[@]}"; do
       [ "$a_kind" != ac3 ] || n_ac3=$((n_ac3 + 1))
     done
     # Sub-stream 0x89 and up is DTS to a DVD player.
-    [ $n_ac3 -le 9 ] || die "title spec '$spec': at most 9 AC-3 streams (0x80..0x88)"
+    [ $n_ac3 -le 9 ] || die "title description '$desc': at most 9 AC-3 streams (0x80..0x88)"
   else
     audio=""
   fi
