@@ -17,6 +17,7 @@
 #include "extract/walk_state.h"
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"
+#include "platform/work_buffers.h"
 #include "source/vob_reader.h"
 
 ExtractionWalkState Walk;
@@ -312,6 +313,13 @@ bool ExtractionOutputClosed() { return outputClosed; }
 int ExtractionWorker() {
   outputClosed = false;
   Walk.WalkFailed = false;
+  // The front end allocates the buffers at start-up; one that did not gets
+  // them now (or the start-up message) rather than a crash.
+  if (!AllocateWorkBuffers()) {
+    ShowError(IDS_NO_BUFFER);
+    Ui().WorkerDone();
+    return 0;
+  }
   ShowStatus();
   if (!EncoderStart()) {
     Ui().WorkerDone();
