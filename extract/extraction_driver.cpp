@@ -17,6 +17,7 @@
 #include "extract/walk_state.h"
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"
+#include "platform/work_buffers.h"
 #include "source/vob_reader.h"
 
 ExtractionWalkState Walk;
@@ -115,10 +116,12 @@ bool AdvanceRecord(uint32_t n, bool& ended) {
 }
 
 // The first system header gives MuxRate and the video buffer bound and
-// lets pack 0 be written; later ones are passed over.
+// lets pack 0 be written; later ones are passed over. rate_bound is taken
+// once a stream entry has been found: only then is the header known to be
+// long enough to hold it (a corrupt header_length can end it before byte 9,
+// at the end of the part and of the mapped bytes).
 Ending TakeSystemHeader(uint32_t length) {
   const uint8_t* header = VobReader.current;
-  Mux.MuxRate = ReadRateBound(header);
   bool found = false;
   uint16_t videoBound = 0;
   for (uint32_t offset = 12; offset + 3 <= length; offset += 3) {
@@ -137,6 +140,7 @@ Ending TakeSystemHeader(uint32_t length) {
     Walk.WalkFailed = true;
     return Ending::WalkFailure;
   }
+  Mux.MuxRate = ReadRateBound(header);
   if (!MuxWriteFirstPack(videoBound)) return Ending::PacketFailure;
   Mux.SystemHeaderSeen = true;
   return Ending::Normal;
@@ -312,6 +316,13 @@ bool ExtractionOutputClosed() { return outputClosed; }
 int ExtractionWorker() {
   outputClosed = false;
   Walk.WalkFailed = false;
+  // The front end allocates the buffers at start-up; one that did not gets
+  // them now (or the start-up message) rather than a crash.
+  if (!AllocateWorkBuffers()) {
+    ShowError(IDS_NO_BUFFER);
+    Ui().WorkerDone();
+    return 0;
+  }
   ShowStatus();
   if (!EncoderStart()) {
     Ui().WorkerDone();

@@ -15,19 +15,40 @@ import array
 import sys
 
 
+BLOCK = 240  # stereo frames looked at as one before going sample by sample
+
+
 def onsets(samples, threshold, quiet_level, quiet_needed):
     found = []
     armed = True  # the stream may start with a burst
     quiet_run = 0
-    for i in range(0, len(samples) - 1, 2):
-        level = max(abs(samples[i]), abs(samples[i + 1]))
-        if level >= threshold:
-            if armed:
-                found.append(i // 2)
-            armed = False
-        quiet_run = quiet_run + 1 if level < quiet_level else 0
-        if quiet_run >= quiet_needed:
-            armed = True
+    frames = len(samples) // 2
+    for start in range(0, frames, BLOCK):
+        block = samples[2 * start : 2 * min(frames, start + BLOCK)]
+        if max(block) < quiet_level and -min(block) < quiet_level:
+            # A quiet block (the common case): counted whole.
+            quiet_run += len(block) // 2
+            if quiet_run >= quiet_needed:
+                armed = True
+            continue
+        if not armed:
+            # Only the quiet run that ends the block matters until armed.
+            run = 0
+            for i in range(len(block) - 2, -1, -2):
+                if max(abs(block[i]), abs(block[i + 1])) >= quiet_level:
+                    break
+                run += 1
+            quiet_run = run
+            continue
+        for i in range(0, len(block), 2):
+            level = max(abs(block[i]), abs(block[i + 1]))
+            if level >= threshold:
+                if armed:
+                    found.append(start + i // 2)
+                armed = False
+            quiet_run = quiet_run + 1 if level < quiet_level else 0
+            if quiet_run >= quiet_needed:
+                armed = True
     return found
 
 
