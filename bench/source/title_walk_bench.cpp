@@ -80,10 +80,8 @@ int Touch(const std::string& dir) {
   munmap(view, size);
   close(fd);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  static volatile unsigned sink;
-  sink = sum;
   std::printf("%.1f\n", size / seconds / 1e6);
-  return 0;
+  return sum == 0xFFFFFFFF ? 1 : 0;  // keeps the reads
 }
 
 }  // namespace
