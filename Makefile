@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test demo bench test-sanitizers test-asan test-tsan clean
+.PHONY: all deps build test demo bench test-sanitizers test-asan test-tsan fuzz-smoke clean
 
 all: build
 
@@ -40,5 +40,12 @@ test-tsan: deps
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# Each fuzz harness for a few seconds (about a minute in all); fails on a
+# crash, hang or sanitizer report. bench/fuzz.sh SECONDS runs longer.
+fuzz-smoke: deps
+	@bash bench/fuzz.sh $(FUZZ_SMOKE_SECONDS)
+
+FUZZ_SMOKE_SECONDS ?= 12
+
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz

@@ -134,28 +134,41 @@ void Ac3BitAllocation(int start, int end, int32_t fgain, int32_t snroffset, int3
 void Ac3BlockBitAllocation(Ac3FrameState& f, bool anythingNew) {
   if (!anythingNew) return;  // every bap of the previous block stays
 
+  const bool all = f.pendingAll;
+  const bool coupling = f.cplinu && (all || f.pendingCoupling);
+  const bool lfe = f.lfeon && (all || f.pendingLfe);
+  f.pendingAll = f.pendingCoupling = f.pendingLfe = 0;
+  bool channel[AC3_MAX_CHANNELS];
+  for (int ch = 0; ch < f.nfchans; ++ch) {
+    channel[ch] = all || f.pendingChannel[ch];
+    f.pendingChannel[ch] = 0;
+  }
+
   bool allZero = f.csnroffsetTerm == -240;
   if (f.cplinu && f.cplfsnroffst != 0) allZero = false;
   if (f.lfeon && f.lfefsnroffst != 0) allZero = false;
   for (int ch = 0; ch < f.nfchans; ++ch)
     if (f.fsnroffst[ch] != 0) allZero = false;
   if (allZero) {
-    if (f.cplinu) std::memset(f.cplBap, 0, sizeof f.cplBap);
-    for (int ch = 0; ch < f.nfchans; ++ch) std::memset(f.bap[ch], 0, sizeof f.bap[ch]);
-    if (f.lfeon) std::memset(f.lfeBap, 0, sizeof f.lfeBap);
+    // No offset at all: nothing is coded, every mantissa is dithered or 0.
+    if (coupling) std::memset(f.cplBap, 0, sizeof f.cplBap);
+    for (int ch = 0; ch < f.nfchans; ++ch)
+      if (channel[ch]) std::memset(f.bap[ch], 0, sizeof f.bap[ch]);
+    if (lfe) std::memset(f.lfeBap, 0, sizeof f.lfeBap);
     return;
   }
 
-  if (f.cplinu) {
+  if (coupling) {
     Ac3BitAllocation(f.cplstrtmant, f.cplendmant, Ac3FastGain[f.cplfgaincod],
                      (f.csnroffsetTerm + f.cplfsnroffst) * 4, (f.cplfleak + 3) * 256,
                      (f.cplsleak + 3) * 256, f.cplDelta, f.cplExps, f.cplBap);
   }
   for (int ch = 0; ch < f.nfchans; ++ch) {
+    if (!channel[ch]) continue;
     Ac3BitAllocation(0, f.endmant[ch], Ac3FastGain[f.fgaincod[ch]], (f.csnroffsetTerm + f.fsnroffst[ch]) * 4,
                      0, 0, f.delta[ch], f.exps[ch], f.bap[ch]);
   }
-  if (f.lfeon) {
+  if (lfe) {
     static constexpr Ac3DeltaBitAllocation noDelta{2, 0, {}, {}, {}};
     Ac3BitAllocation(0, 7, Ac3FastGain[f.lfefgaincod], (f.csnroffsetTerm + f.lfefsnroffst) * 4, 0, 0,
                      noDelta, f.lfeExps, f.lfeBap);

@@ -25,8 +25,9 @@ void SkipProgramInfo() {
   if (Bits(1)) Bits(7);
 }
 
-unsigned ReadCouplingStrategy(Ac3FrameState& f) {
-  if (!Bits(1)) {  // cplstre
+unsigned ReadCouplingStrategy(Ac3FrameState& f, bool* cplstre) {
+  *cplstre = Bits(1);
+  if (!*cplstre) {
     return f.block == 0 ? unsigned{IDS_AC3_CPLSTRE} : 0u;
   }
   f.cplinu = Bits(1);
@@ -171,6 +172,7 @@ unsigned ReadAllocationParameters(Ac3FrameState& f, bool* sent) {
       f.cplfleak = Bits(3);
       f.cplsleak = Bits(3);
       f.leakReceived = 1;
+      f.pendingCoupling = 1;
     } else if (!f.leakReceived) {
       return IDS_AC3_CPLLEAKE;
     }
@@ -245,7 +247,8 @@ unsigned Ac3ReadBlockSideInfo(Ac3FrameState& f, bool* newAllocation) {
   if (Bits(1)) f.dynamicRangeGain = Ac3DynamicRangeGain[Bits(8)];
   if (f.acmod == 0 && Bits(1)) f.dynamicRangeGain2 = Ac3DynamicRangeGain[Bits(8)];
 
-  if (unsigned error = ReadCouplingStrategy(f)) return error;
+  bool cplstre = false;
+  if (unsigned error = ReadCouplingStrategy(f, &cplstre)) return error;
   if (f.cplinu) {
     if (unsigned error = ReadCouplingCoordinates(f)) return error;
   }
@@ -258,6 +261,13 @@ unsigned Ac3ReadBlockSideInfo(Ac3FrameState& f, bool* newAllocation) {
   if (unsigned error = ReadAllocationParameters(f, &parametersSent)) return error;
   bool deltaSent = false;
   if (unsigned error = ReadDeltaBitAllocation(f, &deltaSent)) return error;
+  // A coupling strategy may change cplinu, the coupling range and with them
+  // every allocation.
+  if (parametersSent || deltaSent || cplstre) f.pendingAll = 1;
+  if (f.cplinu && f.cplexpstr) f.pendingCoupling = 1;
+  if (f.lfeon && f.lfeexpstr) f.pendingLfe = 1;
+  for (int ch = 0; ch < f.nfchans; ++ch)
+    if (f.chexpstr[ch]) f.pendingChannel[ch] = 1;
   if (Bits(1)) SkipBytes(Bits(9));  // skip field
 
   bool exponentsSent = (f.cplinu && f.cplexpstr) || (f.lfeon && f.lfeexpstr);

@@ -27,6 +27,10 @@ extern const int32_t Ac3FrameSizeWords48k[38];
 extern const int32_t Ac3BitReverse[128];   // 7-bit reversal of the index
 extern const int32_t Ac3FftCos[64];        // cos(2 pi m / 128)
 extern const int32_t Ac3FftSin[64];        // sin(2 pi m / 128)
+// The FFT factors in stage order: entry h + k = Ac3FftCos/Sin[k * 64 / h]
+// for the stages of half-size h = 4 .. 64 (entries 0..3 unused).
+extern const int32_t Ac3FftStageCos[128];
+extern const int32_t Ac3FftStageSin[128];
 extern const int32_t Ac3Xcos1[128];        // -cos(2 pi (8k + 1) / 4096)
 extern const int32_t Ac3Xsin1[128];        // -sin(2 pi (8k + 1) / 4096)
 extern const int32_t Ac3Xcos2[64];         // -cos(2 pi (8k + 1) / 2048)
@@ -34,6 +38,10 @@ extern const int32_t Ac3Xsin2[64];         // -sin(2 pi (8k + 1) / 2048)
 // The printed five-decimal window times 2 (the overlap-add factor), times
 // 2^24, truncated: w[0] = 4697 .. w[255] = 33554432.
 extern const int32_t Ac3Window[256];
+// Ac3Window in the order the long transform reads it, 8 rows of 64, row r
+// holding w[2n], w[2n+1], w[128+2n], w[129+2n], w[255-2n], w[254-2n],
+// w[127-2n], w[126-2n] for r = 0..7.
+extern const int32_t Ac3WindowSplit[8 * 64];
 
 // Gain of each 8-bit dynrng code: 2^X * (32 + Y) / 32 with X = bits 7..5 as
 // a signed 3-bit number and Y = bits 4..0.

@@ -2,9 +2,19 @@
 // MPEG-2 program stream file.
 #pragma once
 
+#include <cstdint>
+
 // Thread procedure of one extraction of TitleSelection. Reports through the
 // UI port and ends with Ui().WorkerDone(). Returns 0.
 int ExtractionWorker();
 
 // True when the last extraction's walk ended on an error.
 bool ExtractionFailed();
+
+// True when the last extraction's output was written and closed without
+// error (false also when the extraction could not start).
+bool ExtractionOutputClosed();
+
+// Called with each pack's SCR before a packet of the chosen streams is used:
+// a backward step of the input clock resynchronises audio and video.
+void CheckScrContinuity(uint32_t scr);

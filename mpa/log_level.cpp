@@ -6,12 +6,13 @@ LogQ24 LogPower(Q24 re, Q24 im) {
   uint32_t b = im < 0 ? 0u - static_cast<uint32_t>(im) : static_cast<uint32_t>(im);
   uint32_t m = a > b ? a : b;
   int32_t e = 0;
-  // Normalise the larger part into [1, 2); each doubling is -2 in level.
-  while (m < 0x1000000) {
-    m <<= 1;
-    a <<= 1;
-    b <<= 1;
-    e -= 0x2000000;
+  // Normalise the larger part into [1, 2) at once; each doubling is -2 in
+  // level.
+  if (m < 0x1000000) {
+    int doublings = __builtin_clz(m) - 7;
+    a <<= doublings;
+    b <<= doublings;
+    e = -doublings * 0x2000000;
   }
   int32_t p = WrapAdd(MulQ24(static_cast<int32_t>(a), static_cast<int32_t>(a)),
                       MulQ24(static_cast<int32_t>(b), static_cast<int32_t>(b)));
@@ -19,7 +20,9 @@ LogQ24 LogPower(Q24 re, Q24 im) {
     p >>= 1;
     e += 0x1000000;
   }
-  int32_t f = DivQ24(WrapSub(p, 0x1000000), WrapAdd(p, 0x1000000));
+  // p lies in [1, 2) here, unless the input was beyond full scale.
+  int32_t f = p >= 0x1000000 && p < 0x2000000 ? DivQ24Small(p - 0x1000000, p + 0x1000000)
+                                               : DivQ24(WrapSub(p, 0x1000000), WrapAdd(p, 0x1000000));
   int32_t level = WrapAdd(WrapAdd(e, WrapMul(3, f)), 0x2000000);
   return level < LEVEL_FLOOR ? LEVEL_FLOOR : level;
 }

@@ -1,36 +1,112 @@
 #include "mpa/psycho_fft.h"
 
 #include "mpa/psycho_tables.h"
+#include "mpa/vector_clones.h"
 
-void PsychoFft(const Q24* u, LogQ24* X) {
-  int32_t re[PSYCHO_FFT_SIZE];
-  int32_t im[PSYCHO_FFT_SIZE];
-  for (int i = 0; i < PSYCHO_FFT_SIZE; i++) {
-    re[i] = u[BitReverse[i]];
-    im[i] = 0;
-  }
-  // Radix-2 decimation in time without scaling: the window's 1/1024 keeps
-  // every intermediate value below 1.0.
-  for (int half = 1; half < PSYCHO_FFT_SIZE; half <<= 1) {
-    int step = 512 / half;
-    for (int g = 0; g < PSYCHO_FFT_SIZE; g += 2 * half) {
+namespace {
+
+// The twiddles of each stage side by side: entry half + j holds
+// FftCos/FftSin[j * 512 / half] for the stage of butterflies half apart.
+struct StageTwiddles {
+  int32_t cos[PSYCHO_FFT_SIZE];
+  int32_t sin[PSYCHO_FFT_SIZE];
+  StageTwiddles() {
+    for (int half = 1; half < PSYCHO_FFT_SIZE; half <<= 1) {
       for (int j = 0; j < half; j++) {
-        int a = g + j;
-        int b = a + half;
-        int32_t tRe = re[b];
-        int32_t tIm = im[b];
-        if (j != 0) {
-          int32_t c = FftCos[j * step];
-          int32_t s = FftSin[j * step];
-          tRe = WrapSub(MulQ24(re[b], c), MulQ24(im[b], s));
-          tIm = WrapAdd(MulQ24(re[b], s), MulQ24(im[b], c));
-        }
-        re[b] = WrapSub(re[a], tRe);
-        im[b] = WrapSub(im[a], tIm);
-        re[a] = WrapAdd(re[a], tRe);
-        im[a] = WrapAdd(im[a], tIm);
+        cos[half + j] = FftCos[j * (512 / half)];
+        sin[half + j] = FftSin[j * (512 / half)];
       }
     }
   }
-  for (int k = 0; k < PSYCHO_LINES; k++) X[k] = LogPower(re[k], im[k]);
+};
+
+}  // namespace
+
+MPA_VECTOR_CLONES
+void PsychoFft(const Q24* u, LogQ24* X) {
+  static const StageTwiddles twiddles;
+  int32_t re[PSYCHO_FFT_SIZE];
+  int32_t im[PSYCHO_FFT_SIZE];
+  // The first two stages at once: their twiddles are 1 (FftCos[0] = 2^24,
+  // FftSin[0] = 0) and -j (FftCos[256] = 0, FftSin[256] = -2^24), whose
+  // Q24 products are exact, and the input is real.
+  for (int g = 0; g < PSYCHO_FFT_SIZE; g += 4) {
+    uint32_t a0 = static_cast<uint32_t>(u[BitReverse[g]]);
+    uint32_t a1 = static_cast<uint32_t>(u[BitReverse[g + 1]]);
+    uint32_t a2 = static_cast<uint32_t>(u[BitReverse[g + 2]]);
+    uint32_t a3 = static_cast<uint32_t>(u[BitReverse[g + 3]]);
+    uint32_t e0 = a0 + a1, e1 = a0 - a1, e2 = a2 + a3, e3 = a2 - a3;
+    re[g] = static_cast<int32_t>(e0 + e2);
+    im[g] = 0;
+    re[g + 1] = static_cast<int32_t>(e1);
+    im[g + 1] = static_cast<int32_t>(0u - e3);
+    re[g + 2] = static_cast<int32_t>(e0 - e2);
+    im[g + 2] = 0;
+    re[g + 3] = static_cast<int32_t>(e1);
+    im[g + 3] = static_cast<int32_t>(e3);
+  }
+  // Radix-2 decimation in time without scaling: the window's 1/1024 keeps
+  // every value below 1.0. A twiddle of 1 (j = 0) multiplies exactly.
+  for (int half = 4; half < PSYCHO_FFT_SIZE; half <<= 1) {
+    const int32_t* c = twiddles.cos + half;
+    const int32_t* s = twiddles.sin + half;
+    for (int g = 0; g < PSYCHO_FFT_SIZE; g += 2 * half) {
+      int32_t* aRe = re + g;
+      int32_t* aIm = im + g;
+      int32_t* bRe = re + g + half;
+      int32_t* bIm = im + g + half;
+      for (int j = 0; j < half; j++) {
+        uint32_t tRe = static_cast<uint32_t>(MulQ24Lanes(bRe[j], c[j])) - static_cast<uint32_t>(MulQ24Lanes(bIm[j], s[j]));
+        uint32_t tIm = static_cast<uint32_t>(MulQ24Lanes(bRe[j], s[j])) + static_cast<uint32_t>(MulQ24Lanes(bIm[j], c[j]));
+        uint32_t ar = static_cast<uint32_t>(aRe[j]);
+        uint32_t ai = static_cast<uint32_t>(aIm[j]);
+        bRe[j] = static_cast<int32_t>(ar - tRe);
+        bIm[j] = static_cast<int32_t>(ai - tIm);
+        aRe[j] = static_cast<int32_t>(ar + tRe);
+        aIm[j] = static_cast<int32_t>(ai + tIm);
+      }
+    }
+  }
+  LevelSpectrum(re, im, PSYCHO_LINES, X);
+}
+
+MPA_VECTOR_CLONES
+void LevelSpectrum(const int32_t* __restrict re, const int32_t* __restrict im, int count, LogQ24* __restrict X) {
+  // LogPower without its loops, for parts below 2.0 (always, within full
+  // scale); anything larger takes LogPower itself.
+  uint32_t largest = 0;
+  for (int k = 0; k < count; k++) {
+    uint32_t a = re[k] < 0 ? 0u - static_cast<uint32_t>(re[k]) : static_cast<uint32_t>(re[k]);
+    uint32_t b = im[k] < 0 ? 0u - static_cast<uint32_t>(im[k]) : static_cast<uint32_t>(im[k]);
+    largest |= a | b;
+  }
+  if (largest >= 0x2000000) {
+    for (int k = 0; k < count; k++) X[k] = LogPower(re[k], im[k]);
+    return;
+  }
+  for (int k = 0; k < count; k++) {
+    int32_t a = re[k] < 0 ? -re[k] : re[k];
+    int32_t b = im[k] < 0 ? -im[k] : im[k];
+    int32_t m = a > b ? a : b;
+    // Doublings that bring m into [1, 2): 24 - floor(log2 m), read from
+    // the exponent of m as a float (exact below 2^24).
+    float asFloat = static_cast<float>(m);
+    uint32_t bits;
+    __builtin_memcpy(&bits, &asFloat, sizeof bits);
+    int32_t exponent = static_cast<int32_t>(bits >> 23) - 127;
+    int32_t doublings = exponent < 24 ? 24 - exponent : 0;
+    doublings = m == 0 ? 0 : doublings;
+    a <<= doublings;
+    b <<= doublings;
+    int32_t e = -doublings * 0x2000000;
+    // p < 2^27: at most two halvings bring it below 2.0.
+    int32_t p = MulQ24Lanes(a, a) + MulQ24Lanes(b, b);
+    int32_t halvings = (p >= 0x2000000) + (p >= 0x4000000);
+    p >>= halvings;
+    e += halvings * 0x1000000;
+    int32_t f = DivQ24Small(p - 0x1000000, p + 0x1000000);
+    int32_t level = e + 3 * f + 0x2000000;
+    level = level < LEVEL_FLOOR ? LEVEL_FLOOR : level;
+    X[k] = m == 0 ? LEVEL_FLOOR : level;
+  }
 }

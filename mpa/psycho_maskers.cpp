@@ -108,24 +108,58 @@ void FindTonalMaskers(PsychoSpectrum& s) {
   }
 }
 
+namespace {
+
+// Sums of the non-tonal lines of each band, plain and weighted by their
+// position. Each band's sums run through its lines in order; five bands at
+// a time advance side by side, so their divisions overlap.
+void SumBands(const PsychoSpectrum& s, LogQ24* sum, LogQ24* weighted) {
+  constexpr int LANES = 5;
+  static_assert(CRIT_BANDS % LANES == 0);
+  for (int b0 = 0; b0 < CRIT_BANDS; b0 += LANES) {
+    int longest = 0;
+    LogQ24 plain[LANES];
+    LogQ24 weight[LANES];
+    for (int l = 0; l < LANES; l++) {
+      int length = CritBandBounds[b0 + l + 1] - CritBandBounds[b0 + l];
+      longest = length > longest ? length : longest;
+      plain[l] = weight[l] = LEVEL_FLOOR;
+    }
+    for (int step = 0; step < longest; step++) {
+      for (int l = 0; l < LANES; l++) {
+        int m = CritBandBounds[b0 + l] + step;
+        if (m >= CritBandBounds[b0 + l + 1] || s.mark[m] == TONAL || s.X[m] <= LEVEL_FLOOR) continue;
+        plain[l] = LogAdd(plain[l], s.X[m]);
+        weight[l] = LogAdd(weight[l], SatAdd(s.X[m], NoiseWeight[m]));
+      }
+    }
+    for (int l = 0; l < LANES; l++) {
+      sum[b0 + l] = plain[l];
+      weighted[b0 + l] = weight[l];
+    }
+  }
+}
+
+}  // namespace
+
 void FindNoiseMaskers(PsychoSpectrum& s) {
+  LogQ24 sums[CRIT_BANDS];
+  LogQ24 weightedSums[CRIT_BANDS];
+  SumBands(s, sums, weightedSums);
   s.noiseHead = LIST_END;
   int tail = LIST_END;
   for (int b = 0; b < CRIT_BANDS; b++) {
     int lo = CritBandBounds[b];
     int hi = CritBandBounds[b + 1];
-    LogQ24 sum = LEVEL_FLOOR;
-    LogQ24 weighted = LEVEL_FLOOR;
+    LogQ24 sum = sums[b];
+    // The band's noise is taken into its masker.
     for (int m = lo; m < hi; m++) {
-      if (s.mark[m] == TONAL || s.X[m] <= LEVEL_FLOOR) continue;
-      sum = LogAdd(sum, s.X[m]);
-      weighted = LogAdd(weighted, SatAdd(s.X[m], NoiseWeight[m]));
-      s.X[m] = LEVEL_FLOOR;
+      if (s.mark[m] != TONAL) s.X[m] = LEVEL_FLOOR;
     }
     // The masker sits at the power-weighted mean position of the band.
     int pos = (lo + hi) / 2;
     if (sum > LEVEL_FLOOR) {
-      pos = lo + (MulQ24((hi - lo) << 24, Pow2Q24(WrapSub(weighted, sum))) >> 24);
+      pos = lo + (MulQ24((hi - lo) << 24, Pow2Q24(WrapSub(weightedSums[b], sum))) >> 24);
       // A weighted sum that rounds up to the plain sum would place the
       // masker on the next band's first line (past the last line for the
       // top band): it stays on this band's last line instead.

@@ -1,6 +1,7 @@
 #include "mpa/scale_factors.h"
 
 #include "mpa/analysis_tables.h"
+#include "mpa/vector_clones.h"
 
 int ScfIndex(int32_t v) {
   int b = 32;
@@ -9,19 +10,25 @@ int ScfIndex(int32_t v) {
   return b;
 }
 
+MPA_VECTOR_CLONES
 void FindScaleFactors(Layer2Frame& frame) {
   for (int ch = 0; ch < 2; ch++) {
+    int32_t peak[3][32] = {};
+    for (int p = 0; p < 3; p++) {
+      for (int t = 12 * p; t < 12 * p + 12; t++) {
+        const Q24* row = frame.SubbandSamples[ch][t];
+        for (int sb = 0; sb < 32; sb++) {
+          // The magnitude of -2^31 stays negative and never wins.
+          int32_t x = row[sb];
+          int32_t magnitude = x < 0 ? static_cast<int32_t>(0u - static_cast<uint32_t>(x)) : x;
+          peak[p][sb] = magnitude > peak[p][sb] ? magnitude : peak[p][sb];
+        }
+      }
+    }
     for (int sb = 0; sb < SBLIMIT; sb++) {
       unsigned smallest = 63;
       for (int p = 0; p < 3; p++) {
-        // The magnitude of -2^31 stays negative and never wins.
-        int32_t peak = 0;
-        for (int t = 12 * p; t < 12 * p + 12; t++) {
-          int32_t x = frame.SubbandSamples[ch][t][sb];
-          int32_t magnitude = x < 0 ? static_cast<int32_t>(0u - static_cast<uint32_t>(x)) : x;
-          if (magnitude > peak) peak = magnitude;
-        }
-        unsigned index = static_cast<unsigned>(ScfIndex(peak));
+        unsigned index = static_cast<unsigned>(ScfIndex(peak[p][sb]));
         frame.scf[ch][p][sb] = static_cast<uint8_t>(index);
         if (index < smallest) smallest = index;
       }

@@ -3,12 +3,35 @@
 #include "mpa/analysis_tables.h"
 #include "mpa/encoder_state.h"
 #include "mpa/log_level.h"
+#include "mpa/vector_clones.h"
 
 
+namespace {
+
+// MatrixCosA and MatrixCosB with rows and columns swapped, [m][r], so that
+// the 16 rows are worked on side by side.
+struct TransposedCosines {
+  int32_t a[16][16];
+  int32_t b[16][16];
+  TransposedCosines() {
+    for (int r = 0; r < 16; r++) {
+      for (int m = 0; m < 16; m++) {
+        a[m][r] = MatrixCosA[r][m];
+        b[m][r] = MatrixCosB[r][m];
+      }
+    }
+  }
+};
+
+}  // namespace
+
+MPA_VECTOR_CLONES
 void FoldedMatrixing(const int32_t* y, Q24* out) {
   // Row i of cos((2i + 1)(k - 16) pi / 64) weighs y[m] and y[32 - m] alike,
   // y[48 + m] and y[48 - m] oppositely, y[16] by 1 and y[48] by 0; row
-  // 31 - i is row i with the odd terms negated.
+  // 31 - i is row i with the odd terms negated. All sums wrap at 32 bits,
+  // so their order does not matter.
+  static const TransposedCosines cosines;
   int32_t sums[16];
   int32_t diffs[16];
   sums[0] = WrapAdd(y[0], y[32]);
@@ -17,28 +40,56 @@ void FoldedMatrixing(const int32_t* y, Q24* out) {
     sums[m] = WrapAdd(y[m], y[32 - m]);
     diffs[m] = WrapSub(y[48 + m], y[48 - m]);
   }
+  uint32_t even[16];
+  uint32_t odd[16];
   for (int r = 0; r < 16; r++) {
-    const int32_t* cosA = MatrixCosA[r];
-    const int32_t* cosB = MatrixCosB[r];
-    int32_t even = y[16];
-    int32_t odd = 0;
-    for (int m = 0; m < 16; m += 2) {
-      even = WrapAdd(even, WrapAdd(MulQ24(cosA[m], sums[m]), MulQ24(cosB[m], diffs[m])));
-      odd = WrapAdd(odd, WrapAdd(MulQ24(cosA[m + 1], sums[m + 1]), MulQ24(cosB[m + 1], diffs[m + 1])));
+    even[r] = static_cast<uint32_t>(y[16]);
+    odd[r] = 0;
+  }
+  for (int m = 0; m < 16; m += 2) {
+    for (int r = 0; r < 16; r++) {
+      even[r] += static_cast<uint32_t>(MulQ24Lanes(cosines.a[m][r], sums[m])) +
+                 static_cast<uint32_t>(MulQ24Lanes(cosines.b[m][r], diffs[m]));
+      odd[r] += static_cast<uint32_t>(MulQ24Lanes(cosines.a[m + 1][r], sums[m + 1])) +
+                static_cast<uint32_t>(MulQ24Lanes(cosines.b[m + 1][r], diffs[m + 1]));
     }
-    out[r] = WrapAdd(even, odd);
-    out[31 - r] = WrapSub(even, odd);
+  }
+  for (int r = 0; r < 16; r++) {
+    out[r] = static_cast<int32_t>(even[r] + odd[r]);
+    out[31 - r] = static_cast<int32_t>(even[r] - odd[r]);
   }
 }
 
-void AnalyseStep(const Q24* history, int pos, Q24* out) {
-  // z[i] weighs the sample i steps back from the newest; the 64 partial
-  // sums fold the 512 taps eight by eight.
-  int32_t y[64] = {};
-  for (int i = 0; i < 512; i++) {
-    int32_t z = MulQ24(AnalysisWindow[i], history[(pos + 511 - i) & 511]);
-    y[i & 63] = WrapAdd(y[i & 63], z);
+namespace {
+
+// The window in the order of the history, oldest sample first.
+struct ReversedWindow {
+  int32_t w[512];
+  ReversedWindow() {
+    for (int n = 0; n < 512; n++) w[n] = AnalysisWindow[511 - n];
   }
+};
+
+}  // namespace
+
+MPA_VECTOR_CLONES
+void AnalyseStep(const Q24* history, int pos, Q24* out) {
+  // z[i] weighs the sample i steps back from the newest, which sits at
+  // (pos + 511) mod 512. Taken oldest first, sample n = 0..511 of the
+  // ring's two contiguous runs meets window tap 511 - n, and the partial
+  // sum y[k] gathers the taps k, k + 64, ..., that is n = 63 - k + 64j.
+  static const ReversedWindow window;
+  int32_t p[512];
+  const int first = 512 - pos;
+  for (int n = 0; n < first; n++) p[n] = MulQ24Lanes(window.w[n], history[pos + n]);
+  for (int n = first; n < 512; n++) p[n] = MulQ24Lanes(window.w[n], history[n - first]);
+  uint32_t q[64];
+  for (int m = 0; m < 64; m++) q[m] = static_cast<uint32_t>(p[m]);
+  for (int j = 64; j < 512; j += 64) {
+    for (int m = 0; m < 64; m++) q[m] += static_cast<uint32_t>(p[j + m]);
+  }
+  int32_t y[64];
+  for (int k = 0; k < 64; k++) y[k] = static_cast<int32_t>(q[63 - k]);
   FoldedMatrixing(y, out);
 }
 

@@ -92,15 +92,40 @@ def main():
     elif args:
         sys.exit(__doc__)
 
+    fft_cos = [q24(math.cos(2 * math.pi * m / 128)) for m in range(64)]
+    fft_sin = [q24(math.sin(2 * math.pi * m / 128)) for m in range(64)]
+    # The same factors laid out per FFT stage: entry h + k is the factor of
+    # butterfly k in the stage of half-size h (h = 4 .. 64), so that a stage
+    # reads them in order.
+    stage_cos = [0] * 128
+    stage_sin = [0] * 128
+    h = 4
+    while h < 128:
+        for k in range(h):
+            stage_cos[h + k] = fft_cos[k * 64 // h]
+            stage_sin[h + k] = fft_sin[k * 64 // h]
+        h *= 2
+
+    window = window_table()
+    # The window entries the long transform multiplies output n = 0..63 by,
+    # one row per use, so that a row is read in order.
+    window_split = []
+    for row in (lambda n: 2 * n, lambda n: 2 * n + 1, lambda n: 128 + 2 * n, lambda n: 129 + 2 * n,
+                lambda n: 255 - 2 * n, lambda n: 254 - 2 * n, lambda n: 127 - 2 * n, lambda n: 126 - 2 * n):
+        window_split += [window[row(n)] for n in range(64)]
+
     tables = [
         ("Ac3BitReverse", [bit_reverse(k, 7) for k in range(128)]),
-        ("Ac3FftCos", [q24(math.cos(2 * math.pi * m / 128)) for m in range(64)]),
-        ("Ac3FftSin", [q24(math.sin(2 * math.pi * m / 128)) for m in range(64)]),
+        ("Ac3FftCos", fft_cos),
+        ("Ac3FftSin", fft_sin),
+        ("Ac3FftStageCos", stage_cos),
+        ("Ac3FftStageSin", stage_sin),
         ("Ac3Xcos1", [q24(-math.cos(2 * math.pi * (8 * k + 1) / 4096)) for k in range(128)]),
         ("Ac3Xsin1", [q24(-math.sin(2 * math.pi * (8 * k + 1) / 4096)) for k in range(128)]),
         ("Ac3Xcos2", [q24(-math.cos(2 * math.pi * (8 * k + 1) / 2048)) for k in range(64)]),
         ("Ac3Xsin2", [q24(-math.sin(2 * math.pi * (8 * k + 1) / 2048)) for k in range(64)]),
-        ("Ac3Window", window_table()),
+        ("Ac3Window", window),
+        ("Ac3WindowSplit", window_split),
         ("Ac3DynamicRangeGain", dynrng_gain_table()),
         ("Ac3Levels3", quantiser_levels(3)),
         ("Ac3Levels5", quantiser_levels(5)),

@@ -3,8 +3,12 @@
 #include <CLI/CLI.hpp>
 #include <csignal>
 
+#include "app/cli/extract_command.h"
 #include "app/cli/scan_command.h"
+#include "app/messages.h"
 #include "app/run_flags.h"
+#include "app/string_table.h"
+#include "platform/work_buffers.h"
 
 namespace {
 
@@ -26,6 +30,8 @@ int main(int argc, char** argv) {
 
   ScanCommand scan;
   AddScanCommand(app, scan);
+  ExtractCommand extract;
+  AddExtractCommand(app, extract);
 
   try {
     app.parse(argc, argv);
@@ -34,7 +40,12 @@ int main(int argc, char** argv) {
     return status == 0 ? 0 : EXIT_USAGE;
   }
 
+  if (!AllocateWorkBuffers()) {
+    ShowError(IDS_NO_BUFFER);
+    return 1;
+  }
   std::signal(SIGINT, OnInterrupt);
   if (scan.command->parsed()) return RunScanCommand(scan);
+  if (extract.command->parsed()) return RunExtractCommand(extract);
   return EXIT_USAGE;
 }

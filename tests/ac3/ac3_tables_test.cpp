@@ -22,6 +22,13 @@ TEST(Ac3Tables, WindowQuotedEntriesAndPowerComplement) {
   }
 }
 
+TEST(Ac3Tables, SplitWindowRowsCopyTheWindow) {
+  for (int n = 0; n < 64; ++n) {
+    const int index[8] = {2 * n, 2 * n + 1, 128 + 2 * n, 129 + 2 * n, 255 - 2 * n, 254 - 2 * n, 127 - 2 * n, 126 - 2 * n};
+    for (int row = 0; row < 8; ++row) EXPECT_EQ(Ac3WindowSplit[row * 64 + n], Ac3Window[index[row]]);
+  }
+}
+
 TEST(Ac3Tables, TrigonometricTablesWithinEightUnits) {
   const double pi = std::acos(-1.0);
   for (int m = 0; m < 64; ++m) {
@@ -37,8 +44,17 @@ TEST(Ac3Tables, TrigonometricTablesWithinEightUnits) {
     for (int b = 0; b < 7; ++b) reversed |= ((k >> b) & 1) << (6 - b);
     EXPECT_EQ(Ac3BitReverse[k], reversed);
   }
-  EXPECT_NEAR(Ac3FftCos[32], 0, 8);
-  EXPECT_NEAR(Ac3FftSin[32], 16777216, 8);
+  // The transforms skip the products by 1 and by j: those entries must be
+  // exact.
+  EXPECT_EQ(Ac3FftCos[0], 16777216);
+  EXPECT_EQ(Ac3FftSin[0], 0);
+  EXPECT_EQ(Ac3FftCos[32], 0);
+  EXPECT_EQ(Ac3FftSin[32], 16777216);
+  for (int h = 4; h < 128; h *= 2)
+    for (int k = 0; k < h; ++k) {
+      EXPECT_EQ(Ac3FftStageCos[h + k], Ac3FftCos[k * 64 / h]);
+      EXPECT_EQ(Ac3FftStageSin[h + k], Ac3FftSin[k * 64 / h]);
+    }
 }
 
 TEST(Ac3Tables, DynamicRangeGains) {

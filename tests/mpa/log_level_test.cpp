@@ -60,3 +60,47 @@ TEST(LogAddScaled, AddsThroughRoots) {
   EXPECT_NEAR(Units(LogAddScaled(a * UNIT, b * UNIT, 0x3000000)),
               3 * std::log2(std::exp2(a / 3) + std::exp2(b / 3)), 0.06);
 }
+
+TEST(DivQ24Small, EqualsTheIntegerDivision) {
+  uint32_t seed = 5;
+  // Within its range: |a| < 2^28, b > 0, the quotient within int32.
+  auto check = [](int32_t a, int32_t b) {
+    if (std::abs(int64_t(a) * (1 << 24) / b) > INT32_MAX) return;
+    ASSERT_EQ(DivQ24Small(a, b), DivQ24(a, b)) << a << " / " << b;
+  };
+  for (int i = 0; i < 200000; i++) {
+    seed = seed * 1664525u + 1013904223u;
+    int32_t a = static_cast<int32_t>(seed) >> 4;  // |a| < 2^28
+    seed = seed * 1664525u + 1013904223u;
+    int32_t b = static_cast<int32_t>(seed >> (1 + seed % 31)) | 1;
+    check(a, b);
+  }
+  // Quotients that are whole numbers or just below one.
+  for (int32_t b : {1, 3, 20, 0x1000000, 0x3000000, 0x3FFFFFF, 0x7FFFFFFF}) {
+    for (int32_t q : {0, 1, 7, 1 << 20}) {
+      int64_t n = int64_t(q) * b;
+      if (n % (1 << 24) != 0 || n / (1 << 24) >= (1 << 28)) continue;
+      int32_t a = static_cast<int32_t>(n / (1 << 24));
+      check(a, b);
+      check(-a, b);
+      if (a > 0) check(a - 1, b);
+    }
+  }
+  for (int32_t f = 0; f < 0x1000000; f += 4099) {
+    check(0x3000000 - f, 0x3000000 + f);
+    check(f, f + 0x2000000);
+  }
+}
+
+TEST(LogAddScaled, RootShortcutsEqualTheGeneralForm) {
+  uint32_t seed = 17;
+  for (int i = 0; i < 100000; i++) {
+    seed = seed * 1664525u + 1013904223u;
+    int32_t a = static_cast<int32_t>(seed) >> 2;
+    seed = seed * 1664525u + 1013904223u;
+    int32_t b = i % 7 == 0 ? LEVEL_FLOOR : WrapSub(a, static_cast<int32_t>(seed >> (seed % 32)));
+    ASSERT_EQ(LogAddSquareRoots(a, b), LogAddScaled(a, b, 0x2000000)) << a << " " << b;
+    ASSERT_EQ(LogAddCubeRoots(a, b), LogAddScaled(a, b, 0x3000000)) << a << " " << b;
+    ASSERT_EQ(LogAddSquareRoots(b, a), LogAddScaled(b, a, 0x2000000)) << a << " " << b;
+  }
+}

@@ -1,0 +1,126 @@
+#include "app/cli/extract_command.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/run_flags.h"
+#include "app/title_selection.h"
+#include "extract/extraction_driver.h"
+#include "platform/drives.h"
+#include "platform/terminal_ui.h"
+#include "source/vob_reader.h"
+
+namespace {
+
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+constexpr int MAX_AUDIO_STREAM = 7;
+constexpr int MAX_PARTS = 9;
+
+// The speed beside the progress is video time over wall time: the video
+// time comes from the time text ("HH:MM:SS") the extraction shows.
+class ExtractTerminalUi : public TerminalUi {
+ public:
+  void SetTimeText(const std::string& text) override {
+    unsigned hours = 0, minutes = 0, seconds = 0;
+    if (std::sscanf(text.c_str(), "%u:%u:%u", &hours, &minutes, &seconds) == 3) {
+      SetVideoSeconds(hours * 3600 + minutes * 60 + seconds);
+    }
+    TerminalUi::SetTimeText(text);
+  }
+};
+
+// "ac3:K" or "pcm:K" into the stream kind and sub-stream id.
+bool ParseAudio(const std::string& audio, int32_t& kind, uint8_t& subStreamId) {
+  const size_t colon = audio.find(':');
+  if (colon == std::string::npos) return false;
+  const std::string codec = audio.substr(0, colon);
+  const std::string number = audio.substr(colon + 1);
+  if (number.empty() || number.size() > 1 || number[0] < '0' || number[0] - '0' > MAX_AUDIO_STREAM) return false;
+  const int k = number[0] - '0';
+  if (codec == "ac3") {
+    kind = STREAM_KIND_AC3;
+    subStreamId = static_cast<uint8_t>(0x80 + k);
+  } else if (codec == "pcm") {
+    kind = STREAM_KIND_PCM;
+    subStreamId = static_cast<uint8_t>(0xA0 + k);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The title's size in MB as the title list shows it (rounded, at least 1):
+// the progress percentage is computed against it.
+int32_t ListedSizeMB(int title) {
+  uint64_t bytes = 0;
+  VobReader.title = title;
+  for (int part = 1; part <= MAX_PARTS; ++part) {
+    VobReader.part = part;
+    if (!VobProbePart()) break;
+    bytes += VobReader.fileSize;
+  }
+  VobReader.part = 1;
+  const uint64_t mb = (bytes + 0x80000) / 0x100000;
+  return mb == 0 ? 1 : static_cast<int32_t>(mb);
+}
+
+}  // namespace
+
+void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
+  extract.command = app.add_subcommand("extract", "Extract one title with one audio stream into an MPEG-2 file");
+  extract.command
+      ->add_option("SOURCE", extract.source,
+                   "A folder that holds VIDEO_TS (or the VIDEO_TS folder itself), or a mounted DVD drive device "
+                   "such as /dev/sr0")
+      ->required();
+  extract.command->add_option("--title", extract.title, "Title number, as the scan lists it (0..99)")
+      ->required()
+      ->check(CLI::Range(0, 99));
+  extract.command
+      ->add_option("--audio", extract.audio,
+                   "Audio stream: ac3:K for \"AC3 stream #K\", pcm:K for \"PCM stream #K\" (K = 0..7)")
+      ->required();
+  extract.command->add_flag("--drc", extract.dynamicCompression,
+                            "Dynamic Audio Compression (dynamic range compression of AC-3 audio)");
+  extract.command->add_option("--output", extract.output, "The MPEG-2 program stream file to write")->required();
+  extract.command->add_flag("-v,--verbose", extract.verbose,
+                            "Report every error in detail, with its offset in the VOB file, instead of one summary");
+}
+
+int RunExtractCommand(const ExtractCommand& extract) {
+  int32_t kind = 0;
+  uint8_t subStreamId = 0;
+  if (!ParseAudio(extract.audio, kind, subStreamId)) {
+    std::fprintf(stderr, "voltark-cli extract: --audio must be ac3:K or pcm:K with K = 0..%d\n", MAX_AUDIO_STREAM);
+    return EXIT_USAGE;
+  }
+  if (extract.output.empty() || extract.output.size() >= OUTPUT_PATH_SIZE) {
+    std::fprintf(stderr, "voltark-cli extract: --output must name a file in fewer than %d characters\n",
+                 OUTPUT_PATH_SIZE);
+    return EXIT_USAGE;
+  }
+  Drive drive = DriveFromArgument(extract.source);
+  std::string root, error;
+  if (!ResolveSourceRoot(drive, root, error)) {
+    std::fprintf(stderr, "VOLTARK: %s\n", error.c_str());
+    return EXIT_FAILED;
+  }
+  DriveList = {drive};
+  SelectedDrive = 0;
+  VerboseErrors = extract.verbose;
+
+  TitleSelection.title = extract.title;
+  TitleSelection.sizeMB = ListedSizeMB(extract.title);
+  TitleSelection.streamKind = kind;
+  TitleSelection.subStreamId = subStreamId;
+  if (kind == STREAM_KIND_AC3) TitleSelection.dynamicCompression = extract.dynamicCompression;
+  std::snprintf(TitleSelection.outputPath, sizeof TitleSelection.outputPath, "%s", extract.output.c_str());
+
+  ExtractTerminalUi ui;
+  UiInstall(&ui);
+  AbortFlag = false;  // as a progress dialog does before it starts its worker
+  ExtractionWorker();
+  UiInstall(nullptr);
+  return !ExtractionFailed() && ExtractionOutputClosed() ? 0 : EXIT_FAILED;
+}

@@ -1,0 +1,194 @@
+#include "app/gui/main_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <algorithm>
+#include <cstring>
+
+#include "app/gui/about_dialog.h"
+#include "app/gui/drive_combo_box.h"
+#include "app/gui/extract_dialog.h"
+#include "app/gui/gui_workers.h"
+#include "app/gui/qt_ui.h"
+#include "app/gui/readme_dialog.h"
+#include "app/gui/save_as.h"
+#include "app/gui/scan_dialog.h"
+#include "app/stream_selection.h"
+#include "app/title_selection.h"
+#include "platform/drives.h"
+#include "platform/media_change.h"
+
+VoltarkMainWindow* MainWindow = nullptr;
+bool MessageLoopRunning = false;
+
+VoltarkMainWindow::VoltarkMainWindow()
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      units_(DialogUnitsOf(font())) {
+  setWindowTitle(QStringLiteral("VOLTARK mpeg2 extractor"));
+  BuildMenu();
+  auto* client = new QWidget(this);
+  client->setFixedSize(MapDialogRect(units_, 0, 0, 220, 140).size());
+  setCentralWidget(client);
+  BuildControls(client);
+  // Esc, like the close box, ends the program.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] { close(); });
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  GuiUi().SetTitleList(titles_);
+}
+
+void VoltarkMainWindow::BuildMenu() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  extractAction_ = file->addAction(QStringLiteral("e&Xtract"));
+  extractAction_->setEnabled(false);
+  quitAction_ = file->addAction(QStringLiteral("&Quit"));
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  refreshAction_ = view->addAction(QStringLiteral("&Refresh"));
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  readmeAction_ = help->addAction(QStringLiteral("Read &Me"));
+  aboutAction_ = help->addAction(QStringLiteral("&About"));
+
+  connect(extractAction_, &QAction::triggered, this, [this] { Extract(); });
+  connect(quitAction_, &QAction::triggered, this, [this] { Quit(); });
+  connect(refreshAction_, &QAction::triggered, this, [this] { Refresh(); });
+  connect(readmeAction_, &QAction::triggered, this, [this] { ShowReadme(); });
+  connect(aboutAction_, &QAction::triggered, this, [this] { ShowAbout(); });
+}
+
+void VoltarkMainWindow::BuildControls(QWidget* client) {
+  auto* sourceLabel = new QLabel(QStringLiteral("&Source"), client);
+  sourceLabel->setGeometry(MapDialogRect(units_, 7, 4, 24, 8));
+
+  source_ = new DriveComboBox(client);
+  // Drive names here are device paths and folders, longer than a drive
+  // letter: the box spans the width of the title list.
+  QRect sourceRect = MapDialogRect(units_, 7, 12, 85, 12);
+  source_->setGeometry(sourceRect.x(), sourceRect.y(), sourceRect.width(), source_->sizeHint().height());
+  source_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  source_->setMaxVisibleItems(MAX_DRIVES + 4);
+  sourceLabel->setBuddy(source_);
+  for (const Drive& drive : DriveList) {
+    source_->addItem(QString::fromStdString(drive.name));
+    source_->setItemData(source_->count() - 1, QString::fromStdString(drive.name), Qt::ToolTipRole);
+  }
+  source_->setCurrentIndex(0);
+  source_->onCloseUp = [this] { SourceCloseUp(); };
+
+  auto* titlesLabel = new QLabel(QStringLiteral("&Titles"), client);
+  titlesLabel->setGeometry(MapDialogRect(units_, 7, 34, 18, 8));
+
+  titles_ = new QListWidget(client);
+  titles_->setGeometry(MapDialogRect(units_, 7, 42, 85, 77));
+  titles_->setSelectionMode(QAbstractItemView::SingleSelection);
+  titles_->setSortingEnabled(false);
+  titles_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  titles_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  titles_->setUniformItemSizes(true);
+  titlesLabel->setBuddy(titles_);
+  connect(titles_, &QListWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
+
+  logo_ = new QLabel(client);
+  QPixmap picture(QStringLiteral(":/voltark/logo.png"));
+  logo_->setPixmap(picture);
+  logo_->setGeometry(QRect(MapDialogPoint(units_, 105, 13), picture.size()));
+
+  extractButton_ = new QPushButton(QStringLiteral("Start MPEG2 e&Xtraction"), client);
+  extractButton_->setGeometry(MapDialogRect(units_, 104, 67, 102, 24));
+  extractButton_->setEnabled(false);
+  // Enter on the focused button presses it, as in a dialog.
+  extractButton_->setAutoDefault(true);
+  connect(extractButton_, &QPushButton::clicked, this, [this] { Extract(); });
+
+  compression_ = new QCheckBox(QStringLiteral("Dynamic Audio &Compression"), client);
+  QRect boxRect = MapDialogRect(units_, 105, 110, 105, 10);
+  // A UI font wider than the design's would cut the label: the box takes
+  // the width its label needs, and the window grows to keep its margin.
+  boxRect.setWidth(std::max(boxRect.width(), compression_->sizeHint().width()));
+  compression_->setGeometry(boxRect);
+  compression_->setEnabled(false);
+  int clientWidth = std::max(client->width(), boxRect.right() + 1 + MapDialogPoint(units_, 10, 0).x());
+  client->setFixedSize(clientWidth, client->height());
+
+  setTabOrder(source_, titles_);
+  setTabOrder(titles_, extractButton_);
+  setTabOrder(extractButton_, compression_);
+}
+
+void VoltarkMainWindow::SetExtractionEnabled(bool extract, bool compression) {
+  extractAction_->setEnabled(extract);
+  extractButton_->setEnabled(extract);
+  compression_->setEnabled(compression);
+}
+
+void VoltarkMainWindow::SelectionChanged() {
+  // The list changes under a scan only by the scanner: no selection then.
+  if (workerRunning_) return;
+  QList<QListWidgetItem*> selected = titles_->selectedItems();
+  int line = selected.isEmpty() ? -1 : titles_->row(selected.first());
+  ExtractionControls controls = SelectionUpdate(line);
+  SetExtractionEnabled(controls.extractEnabled, controls.compressionEnabled);
+}
+
+void VoltarkMainWindow::SourceCloseUp() {
+  int index = source_->currentIndex();
+  if (index < 0 || index >= static_cast<int>(DriveList.size()) || index == SelectedDrive) return;
+  ResumeMediaChangeNotify();
+  SelectedDrive = index;
+  SuspendMediaChangeNotify();
+  Refresh();
+}
+
+void VoltarkMainWindow::Refresh() {
+  // The list is about to be emptied: nothing stays selectable.
+  SetExtractionEnabled(false, false);
+  ScanDialog dialog(this);
+  workerRunning_ = true;
+  dialog.RunWorker(GuiWorkers.scan);
+  workerRunning_ = false;
+}
+
+void VoltarkMainWindow::Extract() {
+  if (TitleSelection.streamKind == STREAM_KIND_AC3)
+    TitleSelection.dynamicCompression = compression_->isChecked();
+  std::optional<QString> chosen = AskSaveAs(ExtractSaveAsRequest(TitleSelection.outputPath));
+  if (!chosen) return;
+  QByteArray path = chosen->toLocal8Bit();
+  // A name that does not fit the output name buffer fails like a cancel,
+  // rather than being cut to another file's name.
+  if (path.isEmpty() || path.size() >= OUTPUT_PATH_SIZE) return;
+  std::memset(TitleSelection.outputPath, 0, sizeof TitleSelection.outputPath);
+  std::memcpy(TitleSelection.outputPath, path.constData(), static_cast<size_t>(path.size()));
+  ExtractDialog dialog(this);
+  workerRunning_ = true;
+  dialog.RunWorker(GuiWorkers.extract);
+  workerRunning_ = false;
+}
+
+void VoltarkMainWindow::ShowReadme() {
+  ReadmeDialog dialog(this);
+  dialog.exec();
+}
+
+void VoltarkMainWindow::ShowAbout() {
+  AboutDialog dialog(this);
+  dialog.exec();
+}
+
+void VoltarkMainWindow::Quit() { close(); }
+
+void VoltarkMainWindow::closeEvent(QCloseEvent* event) {
+  // Quit, the close box and Esc all end the program with status 0.
+  ResumeMediaChangeNotify();
+  quitRequested_ = true;
+  event->accept();
+  if (MessageLoopRunning) QCoreApplication::exit(0);
+}

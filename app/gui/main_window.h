@@ -1,0 +1,69 @@
+// The main window "VOLTARK mpeg2 extractor": menu, "&Source" drive list,
+// "&Titles" list, LOGO, "Start MPEG2 e&Xtraction" and "Dynamic Audio
+// &Compression". Its commands run the progress, read-me and about dialogs.
+#pragma once
+
+#include <QMainWindow>
+
+#include "app/gui/dialog_units.h"
+
+class DriveComboBox;
+class QAction;
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+class VoltarkMainWindow : public QMainWindow {
+ public:
+  VoltarkMainWindow();
+
+  // The commands of the menu and the buttons.
+  void Extract();
+  void Quit();
+  void Refresh();
+  void ShowReadme();
+  void ShowAbout();
+
+  DriveComboBox* sourceBox() const { return source_; }
+  QListWidget* titleList() const { return titles_; }
+  QPushButton* extractButton() const { return extractButton_; }
+  QCheckBox* compressionBox() const { return compression_; }
+  QAction* extractAction() const { return extractAction_; }
+  QAction* quitAction() const { return quitAction_; }
+  QAction* refreshAction() const { return refreshAction_; }
+  QAction* readmeAction() const { return readmeAction_; }
+  QAction* aboutAction() const { return aboutAction_; }
+  QLabel* logo() const { return logo_; }
+  bool quitRequested() const { return quitRequested_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenu();
+  void BuildControls(QWidget* client);
+  void SelectionChanged();
+  void SourceCloseUp();
+  void SetExtractionEnabled(bool extract, bool compression);
+
+  DialogUnits units_;
+  DriveComboBox* source_ = nullptr;
+  QListWidget* titles_ = nullptr;
+  QLabel* logo_ = nullptr;
+  QPushButton* extractButton_ = nullptr;
+  QCheckBox* compression_ = nullptr;
+  QAction* extractAction_ = nullptr;
+  QAction* quitAction_ = nullptr;
+  QAction* refreshAction_ = nullptr;
+  QAction* readmeAction_ = nullptr;
+  QAction* aboutAction_ = nullptr;
+  bool workerRunning_ = false;
+  bool quitRequested_ = false;
+};
+
+// The main window once it exists: the owner of every message box.
+extern VoltarkMainWindow* MainWindow;
+
+// Set while the program's message loop runs; closing the main window ends it.
+extern bool MessageLoopRunning;

@@ -1,0 +1,70 @@
+#include "app/gui/startup.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include "app/command_line.h"
+#include "app/gui/main_window.h"
+#include "app/gui/qt_ui.h"
+#include "app/messages.h"
+#include "app/run_flags.h"
+#include "app/string_table.h"
+#include "app/title_selection.h"
+#include "platform/drives.h"
+#include "platform/media_change.h"
+#include "platform/work_buffers.h"
+
+void InitGuiResources() { Q_INIT_RESOURCE(voltark); }
+
+int StartUp(const std::string& commandLine) {
+  InitGuiResources();
+  MainWindow = nullptr;
+  TitleSelection.outputPath[0] = '\0';
+  VerboseErrors = false;
+  UiInstall(&GuiUi());
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/voltark/icon16.png"), QSize(16, 16));
+  icon.addFile(QStringLiteral(":/voltark/icon32.png"), QSize(32, 32));
+  QApplication::setWindowIcon(icon);
+
+  // A syntax error is reported and start-up goes on.
+  ParseCommandLine(commandLine);
+
+  DriveList.clear();
+  DiscoverDrives();
+  if (DriveList.empty()) {
+    ShowError(IDS_NO_DRIVE);
+    return 1;
+  }
+  if (!AllocateWorkBuffers()) {
+    ShowError(IDS_NO_BUFFER);
+    return 1;
+  }
+
+  SelectedDrive = 0;
+  MainWindow = new VoltarkMainWindow();
+  SuspendMediaChangeNotify();
+  MainWindow->show();
+  MainWindow->Refresh();
+  return 0;
+}
+
+void DestroyMainWindow() {
+  ResumeMediaChangeNotify();
+  delete MainWindow;
+  MainWindow = nullptr;
+  GuiUi().SetTitleList(nullptr);
+}
+
+int RunProgram(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  int status = StartUp(JoinArguments(argc, argv));
+  if (MainWindow == nullptr) return status;
+  MessageLoopRunning = true;
+  application.exec();
+  MessageLoopRunning = false;
+  DestroyMainWindow();
+  UiInstall(nullptr);
+  return 0;
+}

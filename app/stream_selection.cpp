@@ -1,0 +1,23 @@
+#include "app/stream_selection.h"
+
+#include "app/title_selection.h"
+
+const TitleListEntry* FindTitleListEntry(int line) {
+  if (line < 0) return nullptr;
+  // The count is the scanner's; never trust it beyond the table.
+  int count = TitleListCount < TITLE_LIST_SLOTS ? TitleListCount : TITLE_LIST_SLOTS;
+  for (int i = 0; i < count; ++i) {
+    if (TitleList[i].line == line) return &TitleList[i];
+  }
+  return nullptr;
+}
+
+ExtractionControls SelectionUpdate(int line) {
+  const TitleListEntry* entry = FindTitleListEntry(line);
+  if (entry == nullptr) return {};
+  TitleSelection.title = entry->title;
+  TitleSelection.sizeMB = entry->sizeMB;
+  TitleSelection.subStreamId = entry->subStreamId;
+  TitleSelection.streamKind = entry->streamKind;
+  return {true, entry->streamKind == STREAM_KIND_AC3};
+}

@@ -1,0 +1,21 @@
+// Which title-list line enables what: a PCM or AC3 stream line (one that has
+// a TitleListEntry) selects its stream for extraction; every other line
+// (volume label, title line, MPEG or DTS stream) selects nothing.
+#pragma once
+
+#include "source/title_scanner.h"
+
+struct ExtractionControls {
+  bool extractEnabled = false;      // menu "e&Xtract" and the Start button
+  bool compressionEnabled = false;  // the "Dynamic Audio &Compression" box
+};
+
+// The first of the TitleListCount entries whose line is the given one, or
+// null (also for line -1, no selection).
+const TitleListEntry* FindTitleListEntry(int line);
+
+// The selection update of the main window: copies the line's entry into
+// TitleSelection (title, sizeMB, subStreamId, streamKind) when there is one
+// and says which controls are enabled. TitleSelection is left as it was when
+// the line has no entry.
+ExtractionControls SelectionUpdate(int line);

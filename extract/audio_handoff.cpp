@@ -1,0 +1,114 @@
+#include "extract/audio_handoff.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "extract/output_multiplexer.h"
+#include "extract/packet_intake.h"
+#include "platform/work_buffers.h"
+#include "platform/worker_thread.h"
+
+AudioHandoffState Handoff;
+
+void WaitEncoderIdle() {
+  while (Handoff.EncBusy[0] || Handoff.EncBusy[1]) EventWait(Handoff.EncoderDone);
+}
+
+bool EncoderSubmit() {
+  int i = Handoff.EncCurrent;
+  Handoff.EncBusy[i] = true;
+  EventSignal(Handoff.EncoderWake);
+  while (Handoff.EncBusy[1 - i]) EventWait(Handoff.EncoderDone);
+  Handoff.EncCurrent = 1 - i;
+  return Handoff.EncoderOk;
+}
+
+void EncoderStop() {
+  if (!Handoff.thread.joinable()) return;  // not started, or already stopped
+  WaitEncoderIdle();
+  Handoff.EncoderStopRequest = true;
+  EventSignal(Handoff.EncoderWake);
+  while (Handoff.EncoderStopRequest) EventWait(Handoff.EncoderDone);
+  JoinWorkerThread(Handoff.thread);
+}
+
+bool PcmAppend(const Q24* left, const Q24* right, uint32_t n) {
+  if (Handoff.SkipSamples > 0) {
+    uint32_t k = std::min(Handoff.SkipSamples, n);
+    left += k;
+    right += k;
+    Handoff.SkipSamples -= k;
+    n -= k;
+  }
+  while (n > 0) {
+    uint32_t t = std::min(ENC_FRAME_SAMPLES - Handoff.EncFill, n);
+    int pair = Handoff.EncCurrent;
+    std::memcpy(WorkBuffers.EncLeft[pair] + Handoff.EncFill, left, t * sizeof(Q24));
+    std::memcpy(WorkBuffers.EncRight[pair] + Handoff.EncFill, right, t * sizeof(Q24));
+    left += t;
+    right += t;
+    Handoff.EncFill += t;
+    n -= t;
+    if (Handoff.EncFill == ENC_FRAME_SAMPLES) {
+      if (!EncoderSubmit()) return false;
+      Handoff.EncFill = 0;
+    }
+  }
+  return true;
+}
+
+void PcmDrop(uint32_t n) {
+  if (n < Handoff.EncFill) {
+    Handoff.EncFill -= n;
+  } else {
+    Handoff.SkipSamples += n - Handoff.EncFill;
+    Handoff.EncFill = 0;
+  }
+}
+
+bool PcmInsertSilence(uint32_t n) {
+  static const Q24 zeros[100] = {};
+  while (n > 0) {
+    uint32_t k = std::min<uint32_t>(n, 100);
+    if (!PcmAppend(zeros, zeros, k)) return false;
+    n -= k;
+  }
+  return true;
+}
+
+namespace {
+
+void ZeroRestOfPair() {
+  int pair = Handoff.EncCurrent;
+  uint32_t rest = ENC_FRAME_SAMPLES - Handoff.EncFill;
+  std::memset(WorkBuffers.EncLeft[pair] + Handoff.EncFill, 0, rest * sizeof(Q24));
+  std::memset(WorkBuffers.EncRight[pair] + Handoff.EncFill, 0, rest * sizeof(Q24));
+  Handoff.EncFill = 0;
+}
+
+// Pads the samples in hand to a whole frame, then one whole frame of silence.
+bool SubmitClosingSilence() {
+  if (Handoff.EncFill > 0) {
+    ZeroRestOfPair();
+    if (!EncoderSubmit()) return false;
+  }
+  ZeroRestOfPair();
+  return EncoderSubmit();
+}
+
+}  // namespace
+
+bool MuxFinish() {
+  if (!Mux.SystemHeaderSeen) return true;
+  WaitEncoderIdle();
+  if (Mux.AudioPts <= FIRST_PTS) {
+    EncoderStop();  // samples still in the encoder input are dropped
+  } else {
+    bool submitted = SubmitClosingSilence();
+    EncoderStop();
+    if (!submitted) return false;
+    if (!MuxWriteLastAudioPack()) return false;
+  }
+  if (Intake.VideoBase <= FIRST_PTS) return true;  // the partly filled video pack is dropped
+  return MuxWriteLastVideoPack();
+}

@@ -1,0 +1,140 @@
+// The audio side of the packet intake: LPCM samples converted directly,
+// AC-3 sync frames found by a sync search, gathered across packets when they
+// are split, and decoded.
+#include <algorithm>
+#include <cstring>
+
+#include "ac3/ac3_decoder.h"
+#include "app/messages.h"
+#include "app/string_table.h"
+#include "app/title_selection.h"
+#include "common/time_values.h"
+#include "extract/audio_handoff.h"
+#include "extract/av_alignment.h"
+#include "extract/input_layout.h"
+#include "extract/intake_tables.h"
+#include "extract/packet_intake.h"
+#include "platform/work_buffers.h"
+
+Ac3FrameDecoderFunction Ac3FrameDecoder = Ac3DecodeFrame;
+
+namespace {
+
+constexpr uint32_t PCM_HEADER_BYTES = 7;  // sub-stream id, 3 bytes, LPCM parameters
+constexpr uint32_t AC3_HEADER_BYTES = 4;  // sub-stream id, frame count, pointer
+constexpr uint32_t PCM_MAX_BYTES = 6144;  // 1536 stereo 16-bit samples
+constexpr uint16_t AC3_SYNC_WORD = 0x0B77;
+
+
+bool HandOn(uint32_t m) {
+  if (!Intake.VideoRefSet) ApplyPreRoll(m);
+  return PcmAppend(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
+}
+
+bool PcmPacketIn(const uint8_t* packet, uint32_t length, uint32_t h) {
+  Intake.PcmFound = true;
+  uint32_t n = length - h - PCM_HEADER_BYTES;  // wraps for a packet shorter than its headers
+  if (n % 4 != 0 || n > PCM_MAX_BYTES || h + PCM_HEADER_BYTES > length) {
+    ShowVobDetailError(IDS_INVALID_PCM);
+    return true;
+  }
+  const uint8_t* s = packet + h + PCM_HEADER_BYTES;
+  uint32_t m = n / 4;
+  for (uint32_t i = 0; i < m; ++i, s += 4) {
+    WorkBuffers.DecodedLeft[i] = static_cast<int16_t>((s[0] << 8) | s[1]) * 512;
+    WorkBuffers.DecodedRight[i] = static_cast<int16_t>((s[2] << 8) | s[3]) * 512;
+  }
+  return HandOn(m);
+}
+
+bool DecodeAc3Frame(const uint8_t* frame) {
+  Ac3FrameDecoder(frame, Intake.ac3FrameBytes, WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight);
+  return HandOn(AC3_FRAME_SAMPLES);
+}
+
+bool Ac3DataIn(const uint8_t* data, uint32_t n) {
+  while (n > 0) {
+    switch (Intake.Ac3GatherState) {
+      case 0:
+        Intake.ac3SyncWord = static_cast<uint16_t>((Intake.ac3SyncWord << 8) | *data);
+        ++data;
+        --n;
+        if (Intake.ac3SyncWord == AC3_SYNC_WORD) Intake.Ac3GatherState = 1;
+        break;
+      case 1:  // crc1, first byte
+      case 2:  // crc1, second byte
+        ++data;
+        --n;
+        ++Intake.Ac3GatherState;
+        break;
+      case 3: {
+        const uint8_t b = *data;
+        if ((b & 0xC0) != 0) {
+          ShowVobDetailError(IDS_INVALID_AC3_RATE);
+          Intake.Ac3GatherState = 0;  // the byte is searched again
+          break;
+        }
+        const uint32_t k = (b >> 1) & 0x1F;
+        if (k >= AC3_FRAME_SIZE_CODES) {
+          ShowVobDetailError(IDS_INVALID_AC3_FRMSIZE);
+          Intake.Ac3GatherState = 0;
+          break;
+        }
+        Intake.ac3FrameBytes = 2 * AC3_FRAME_WORDS_48K[k] - 5;
+        ++data;
+        --n;
+        Intake.Ac3GatherState = 4;
+        break;
+      }
+      case 4:
+        if (n < Intake.ac3FrameBytes) {
+          std::memcpy(WorkBuffers.Ac3FrameBuffer, data, n);
+          Intake.ac3Fill = n;
+          Intake.ac3Missing = Intake.ac3FrameBytes - n;
+          Intake.Ac3GatherState = 5;
+          return true;
+        }
+        Intake.Ac3GatherState = 0;
+        if (!DecodeAc3Frame(data)) return false;  // in place
+        data += Intake.ac3FrameBytes;
+        n -= Intake.ac3FrameBytes;
+        break;
+      case 5: {
+        const uint32_t k = std::min(Intake.ac3Missing, n);
+        std::memcpy(WorkBuffers.Ac3FrameBuffer + Intake.ac3Fill, data, k);
+        Intake.ac3Fill += k;
+        data += k;
+        n -= k;
+        Intake.ac3Missing -= k;
+        if (Intake.ac3Missing == 0) {
+          Intake.Ac3GatherState = 0;
+          if (!DecodeAc3Frame(WorkBuffers.Ac3FrameBuffer)) return false;
+        }
+        break;
+      }
+      default:
+        Intake.Ac3GatherState = 0;
+        break;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool AudioPacketIn(const uint8_t* packet, uint32_t length) {
+  if (!Intake.AudioStarted) {
+    if (!PesHasPts(packet, length)) return true;  // ignored until a packet with a PTS
+    Intake.FirstAudioPts = ReadPesPts(packet);
+    if (Intake.VideoRefSet) {
+      Intake.AvOffset +=
+          TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts));
+      if (!ApplyAvOffset()) return false;
+    }
+    Intake.AudioStarted = true;
+  }
+  const uint32_t h = length >= 9 ? PesPayloadOffset(packet) : length;
+  if (TitleSelection.streamKind == STREAM_KIND_PCM) return PcmPacketIn(packet, length, h);
+  if (h + AC3_HEADER_BYTES >= length) return true;  // no AC-3 data (or a header past the packet)
+  return Ac3DataIn(packet + h + AC3_HEADER_BYTES, length - h - AC3_HEADER_BYTES);
+}

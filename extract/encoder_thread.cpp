@@ -1,0 +1,83 @@
+#include "extract/encoder_thread.h"
+
+#include "app/messages.h"
+#include "app/string_table.h"
+#include "extract/audio_handoff.h"
+#include "extract/output_multiplexer.h"
+#include "mpa/layer2_encoder.h"
+#include "platform/work_buffers.h"
+#include "platform/worker_thread.h"
+
+FrameEncoderFunction FrameEncoder = EncodeFrame;
+
+bool EncoderStart() {
+  EventReset(Handoff.EncoderWake);
+  EventReset(Handoff.EncoderDone);
+  Handoff.EncBusy[0] = false;
+  Handoff.EncBusy[1] = false;
+  Handoff.EncoderStopRequest = false;
+  Handoff.EncoderOk = true;
+  // The queue is emptied before the thread can flush it.
+  Mux.deferredCount = 0;
+  if (!StartWorkerThread(Handoff.thread, EncoderThread, "voltark-encoder")) {
+    ShowError(IDS_ENCODER_SETUP);
+    return false;
+  }
+  Handoff.EncCurrent = 0;
+  return true;
+}
+
+namespace {
+
+enum class PairResult { Packed, Stopped, Failed };
+
+// Waits for pair i, encodes and packs it, flushes the held-back video and
+// releases the pair.
+PairResult EncodePair(int i) {
+  while (!Handoff.EncBusy[i]) {
+    if (Handoff.EncoderStopRequest) return PairResult::Stopped;
+    EventWait(Handoff.EncoderWake);
+  }
+  if (Handoff.EncoderStopRequest) return PairResult::Stopped;
+  FrameEncoder(WorkBuffers.EncLeft[i], WorkBuffers.EncRight[i], WorkBuffers.EncodedFrame);
+  if (!MuxAppendAudioFrame(WorkBuffers.EncodedFrame)) return PairResult::Failed;
+  {
+    std::lock_guard lock(Mux.MuxMutex);
+    if (!MuxFlushDeferredVideo()) return PairResult::Failed;
+    Handoff.EncBusy[i] = false;
+  }
+  EventSignal(Handoff.EncoderDone);
+  return PairResult::Packed;
+}
+
+// Every pair submitted after a failure is released without being encoded.
+void ReleasePairsUntilStop() {
+  Handoff.EncBusy[0] = false;
+  Handoff.EncBusy[1] = false;
+  Handoff.EncoderOk = false;
+  EventSignal(Handoff.EncoderDone);
+  while (!Handoff.EncoderStopRequest) {
+    EventWait(Handoff.EncoderWake);
+    Handoff.EncBusy[0] = false;
+    Handoff.EncBusy[1] = false;
+    EventSignal(Handoff.EncoderDone);
+  }
+}
+
+}  // namespace
+
+int EncoderThread() {
+  RaiseCurrentThreadPriority(ThreadPriority::AboveNormal);
+  while (!Handoff.EncoderStopRequest) {
+    PairResult result = EncodePair(0);
+    if (result == PairResult::Packed) result = EncodePair(1);
+    if (result == PairResult::Stopped) break;
+    if (result == PairResult::Failed) {
+      ReleasePairsUntilStop();
+      break;
+    }
+  }
+  Handoff.EncoderStopRequest = false;
+  EventSignal(Handoff.EncoderDone);
+  return 0;
+}

@@ -1,0 +1,128 @@
+#include "extract/output_writer.h"
+
+#include <cstring>
+
+#include "app/messages.h"
+#include "app/run_flags.h"
+#include "app/string_table.h"
+#include "app/title_selection.h"
+#include "extract/output_multiplexer.h"
+#include "extract/packet_intake.h"
+#include "platform/work_buffers.h"
+#include "platform/worker_thread.h"
+
+OutputWriterState Writer;
+
+namespace {
+
+void WaitWhileFull(int buffer) {
+  while (Writer.bufferFull[buffer]) EventWait(Writer.WriterDone);
+}
+
+void ReportWriteFailure() {
+  Writer.WriterFailed = true;
+  AbortFlag = true;
+  ShowError(IDS_WRITE_ERROR);
+}
+
+// After a failed write the thread only releases whoever hands it a buffer,
+// until it is told to stop.
+void ReleaseBuffersUntilStop() {
+  while (!Writer.writerStop) {
+    EventWait(Writer.WriterWake);
+    Writer.bufferFull[0] = false;
+    Writer.bufferFull[1] = false;
+    EventSignal(Writer.WriterDone);
+  }
+}
+
+}  // namespace
+
+bool OutputOpen() {
+  if (!OutputFileCreate(Writer.file, TitleSelection.outputPath)) return false;
+  EventReset(Writer.WriterWake);
+  EventReset(Writer.WriterDone);
+  Writer.bufferFull[0] = false;
+  Writer.bufferFull[1] = false;
+  Writer.writerStop = false;
+  Writer.currentBuffer = 0;
+  Writer.packCount = 0;
+  Writer.writePosition = WorkBuffers.OutBuffer[0];
+  Writer.WriterFailed = false;
+  MuxResetOutputState();
+  VideoScanReset();
+  if (!StartWorkerThread(Writer.thread, OutputWriterThread, "voltark-writer")) {
+    // No thread to write the buffers: the output is refused from the start.
+    Writer.WriterFailed = true;
+    OutputFileClose(Writer.file);
+    return false;
+  }
+  return true;
+}
+
+bool OutputAppendPack(const uint8_t* pack) {
+  if (Writer.WriterFailed) return false;
+  std::memcpy(Writer.writePosition, pack, OUTPUT_PACK_BYTES);
+  Writer.writePosition += OUTPUT_PACK_BYTES;
+  if (++Writer.packCount < OUT_BUFFER_PACKS) return true;
+  int full = Writer.currentBuffer;
+  int next = 1 - full;
+  Writer.bufferFull[full] = true;
+  EventSignal(Writer.WriterWake);
+  WaitWhileFull(next);
+  Writer.currentBuffer = next;
+  Writer.packCount = 0;
+  Writer.writePosition = WorkBuffers.OutBuffer[next];
+  return true;
+}
+
+int OutputWriterThread() {
+  RaiseCurrentThreadPriority(ThreadPriority::Highest);
+  int buffer = 0;
+  for (;;) {
+    while (!Writer.bufferFull[buffer] && !Writer.writerStop) EventWait(Writer.WriterWake);
+    if (!Writer.bufferFull[buffer]) break;  // stop requested, nothing handed over
+    if (!OutputFileWrite(Writer.file, WorkBuffers.OutBuffer[buffer], OUT_BUFFER_BYTES)) {
+      Writer.WriterFailed = true;
+      Writer.bufferFull[0] = false;
+      Writer.bufferFull[1] = false;
+      EventSignal(Writer.WriterDone);
+      AbortFlag = true;
+      ShowError(IDS_WRITE_ERROR);
+      ReleaseBuffersUntilStop();
+      break;
+    }
+    Writer.bufferFull[buffer] = false;
+    EventSignal(Writer.WriterDone);
+    buffer = 1 - buffer;
+  }
+  Writer.writerStop = false;
+  EventSignal(Writer.WriterDone);
+  return 0;
+}
+
+bool OutputClose() {
+  int current = Writer.currentBuffer;
+  WaitWhileFull(1 - current);
+  if (!Writer.WriterFailed && Writer.packCount > 0) {
+    // Written from this thread so that the file keeps pack order.
+    if (!OutputFileWrite(Writer.file, WorkBuffers.OutBuffer[current],
+                         static_cast<size_t>(Writer.packCount) * OUTPUT_PACK_BYTES)) {
+      ReportWriteFailure();
+    }
+  }
+  Writer.writerStop = true;
+  EventSignal(Writer.WriterWake);
+  while (Writer.writerStop) EventWait(Writer.WriterDone);
+  JoinWorkerThread(Writer.thread);
+  bool closed = OutputFileClose(Writer.file);
+  bool ok = !Writer.WriterFailed;
+  if (ok && !closed) {
+    AbortFlag = true;
+    ShowError(IDS_CLOSE_ERROR);
+    ok = false;
+  }
+  Writer.WriterFailed = true;
+  Writer.packCount = 0;
+  return ok;
+}

@@ -1,0 +1,150 @@
+// The video side of the packet intake: payload bytes go unchanged into the
+// output; a start-code scanner, whose state carries over from packet to
+// packet, finds GOP and picture start codes even when they are split.
+#include <cstring>
+
+#include "common/time_values.h"
+#include "extract/audio_handoff.h"
+#include "extract/input_layout.h"
+#include "extract/output_multiplexer.h"
+#include "extract/packet_intake.h"
+
+PacketIntakeState Intake;
+
+namespace {
+
+constexpr uint8_t PICTURE_START = 0x00;
+constexpr uint8_t GROUP_START = 0xB8;
+
+bool AppendHeld(uint32_t count) { return MuxAppendVideoBytes(Intake.held, count); }
+
+void GopStart() {
+  Intake.GopSeen = true;
+  if (Intake.VideoRefSet) {
+    Intake.VideoBase += Intake.GopFrames * PICTURE_TICKS;
+    Intake.GopFrames = 0;
+  }
+}
+
+// A picture start code 00 00 01 00 b0 b1 is complete (not yet appended).
+bool Picture() {
+  const uint32_t tr = (uint32_t{Intake.held[4]} << 2) | (Intake.held[5] >> 6);
+  const TimeCandidate& a = Intake.candidateA;
+  if (!Intake.VideoRefSet && Intake.GopSeen && a.hasPts) {
+    Intake.GopStartInputPts = a.pts - tr * PICTURE_TICKS;
+    if (Intake.AudioStarted) {
+      Intake.AvOffset +=
+          TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts));
+      if (!ApplyAvOffset()) return false;
+    }
+    Intake.VideoRefSet = true;
+  }
+  if (!Intake.AudioStarted && Intake.VideoRefSet) {
+    // Until the audio starts it grows by one picture's worth of silence.
+    Intake.PreRollSamples += PREROLL_PICTURE_SAMPLES;
+    int32_t excess = Intake.PreRollSamples - Intake.AvOffset - PREROLL_PICTURE_SAMPLES;
+    if (excess > 0) {
+      if (!PcmInsertSilence(static_cast<uint32_t>(excess))) return false;
+      Intake.AvOffset = Intake.PreRollSamples - PREROLL_PICTURE_SAMPLES;
+    }
+  }
+  MuxMarkPictureStart(Intake.VideoRefSet, Intake.VideoBase + tr * PICTURE_TICKS);
+  if (Intake.GopSeen && tr >= Intake.GopFrames) Intake.GopFrames = tr + 1;
+  return AppendHeld(6);
+}
+
+}  // namespace
+
+void VideoScanReset() {
+  Intake.VideoScanState = 0;
+  Intake.held[0] = 0x00;
+  Intake.held[1] = 0x00;
+  Intake.held[2] = 0x01;
+  Intake.held[3] = 0x00;
+}
+
+bool VideoScanRelease() {
+  // In state k the scanner holds the first k bytes of 00 00 01 00 b0.
+  uint32_t count = static_cast<uint32_t>(Intake.VideoScanState);
+  VideoScanReset();
+  return count == 0 || AppendHeld(count);
+}
+
+bool VideoPacketIn(const uint8_t* packet, uint32_t length) {
+  TimeCandidate packetTime;
+  if (PesHasPts(packet, length)) {
+    packetTime.hasPts = true;
+    packetTime.pts = ReadPesPts(packet);
+  }
+  uint32_t start = length >= 9 ? PesPayloadOffset(packet) : length;
+  if (start >= length) return true;  // header only, or a header length past the packet
+
+  const uint8_t* p = packet + start;
+  const uint8_t* const end = packet + length;
+  const uint8_t* run = p;  // input bytes passed on but not yet appended
+  int& state = Intake.VideoScanState;
+  while (p < end) {
+    const uint8_t byte = *p;
+    switch (state) {
+      case 0: {
+        const void* zero = std::memchr(p, 0x00, static_cast<size_t>(end - p));
+        if (zero == nullptr) {
+          p = end;
+          continue;
+        }
+        p = static_cast<const uint8_t*>(zero);
+        if (!MuxAppendVideoBytes(run, static_cast<uint32_t>(p - run))) return false;
+        Intake.candidateA = packetTime;
+        state = 1;
+        break;
+      }
+      case 1:
+        if (byte == 0x00) {
+          Intake.candidateB = packetTime;
+          state = 2;
+        } else {
+          if (!AppendHeld(1)) return false;
+          run = p++;
+          state = 0;
+          continue;
+        }
+        break;
+      case 2:
+        if (byte == 0x00) {
+          if (!AppendHeld(1)) return false;  // the oldest zero is passed on
+          Intake.candidateA = Intake.candidateB;
+          Intake.candidateB = packetTime;
+        } else if (byte == 0x01) {
+          state = 3;
+        } else {
+          if (!AppendHeld(2)) return false;
+          run = p++;
+          state = 0;
+          continue;
+        }
+        break;
+      case 3:
+        if (byte == PICTURE_START) {
+          state = 4;
+        } else {
+          if (byte == GROUP_START) GopStart();
+          if (!AppendHeld(3)) return false;
+          run = p++;
+          state = 0;
+          continue;
+        }
+        break;
+      case 4:
+        Intake.held[4] = byte;
+        state = 5;
+        break;
+      case 5:
+        Intake.held[5] = byte;
+        state = 0;
+        if (!Picture()) return false;
+        break;
+    }
+    run = ++p;  // the byte is held (or, in state 5, appended with the code)
+  }
+  return MuxAppendVideoBytes(run, static_cast<uint32_t>(end - run));
+}

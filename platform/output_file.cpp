@@ -1,0 +1,69 @@
+#include "platform/output_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+OutputFileFaultPlan OutputFileFaults;
+
+void OutputFileFaultsClear() {
+  OutputFileFaults.failWritesBeyond = -1;
+  OutputFileFaults.failClose = false;
+}
+
+bool OutputFileCreate(OutputFile& file, const char* path) {
+  constexpr int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  file.direct = true;
+  file.fd = open(path, flags | O_DIRECT, 0666);
+  if (file.fd < 0 && errno == EINVAL) {
+    file.direct = false;
+    file.fd = open(path, flags, 0666);
+  }
+  OutputFileFaults.written = 0;
+  return file.fd >= 0;
+}
+
+namespace {
+
+bool InjectedWriteFailure(size_t length) {
+  int64_t limit = OutputFileFaults.failWritesBeyond.load();
+  return limit >= 0 && OutputFileFaults.written.load() + static_cast<int64_t>(length) > limit;
+}
+
+// Leaves unbuffered mode for the rest of the file.
+bool DropDirectMode(OutputFile& file) {
+  int flags = fcntl(file.fd, F_GETFL);
+  if (flags < 0 || fcntl(file.fd, F_SETFL, flags & ~O_DIRECT) < 0) return false;
+  file.direct = false;
+  return true;
+}
+
+}  // namespace
+
+bool OutputFileWrite(OutputFile& file, const uint8_t* data, size_t length) {
+  if (file.fd < 0) return false;
+  if (InjectedWriteFailure(length)) return false;
+  size_t done = 0;
+  while (done < length) {
+    ssize_t n = write(file.fd, data + done, length - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINVAL && file.direct) {
+      // The length or what is left of it does not suit unbuffered mode.
+      if (!DropDirectMode(file)) return false;
+      continue;
+    }
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  OutputFileFaults.written += static_cast<int64_t>(length);
+  return true;
+}
+
+bool OutputFileClose(OutputFile& file) {
+  if (file.fd < 0) return true;
+  bool ok = close(file.fd) == 0;
+  file.fd = -1;
+  if (OutputFileFaults.failClose.exchange(false)) ok = false;
+  return ok;
+}

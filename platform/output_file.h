@@ -1,0 +1,37 @@
+// The output file of an extraction: created anew, written in whole packs.
+//
+// Writes bypass the page cache (O_DIRECT) where the file system accepts it;
+// that mode needs aligned buffers, lengths and offsets, so a length it refuses
+// (the last partial buffer of an odd count of 2048-byte packs on a 4 KiB-block
+// device) is written after switching the file to ordinary writes. File systems
+// that refuse O_DIRECT at open (tmpfs) get ordinary writes from the start.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+struct OutputFile {
+  int fd = -1;
+  bool direct = false;  // O_DIRECT still in force
+};
+
+// Creates (or truncates) the file for writing. False when it cannot be made.
+bool OutputFileCreate(OutputFile& file, const char* path);
+
+// Writes all of data; false when the system reports fewer bytes written.
+bool OutputFileWrite(OutputFile& file, const uint8_t* data, size_t length);
+
+// Closes the file; false when the close reports an error.
+bool OutputFileClose(OutputFile& file);
+
+// Fault injection for tests: every write that would carry the file past
+// failWritesBeyond bytes fails (negative: never); failClose makes the next
+// close report an error. OutputFileFaultsClear puts both back.
+struct OutputFileFaultPlan {
+  std::atomic<int64_t> failWritesBeyond{-1};
+  std::atomic<bool> failClose{false};
+  std::atomic<int64_t> written{0};  // bytes written since the last create
+};
+extern OutputFileFaultPlan OutputFileFaults;
+void OutputFileFaultsClear();

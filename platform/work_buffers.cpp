@@ -1,0 +1,38 @@
+#include "platform/work_buffers.h"
+
+#include <sys/mman.h>
+
+#include <cstddef>
+
+WorkBufferSet WorkBuffers;
+
+namespace {
+
+// Anonymous mappings are page-aligned and zero-filled.
+template <typename T>
+bool Allocate(T*& buffer, size_t bytes) {
+  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) return false;
+  buffer = static_cast<T*>(memory);
+  return true;
+}
+
+}  // namespace
+
+bool AllocateWorkBuffers() {
+  static bool allocated = false;
+  if (allocated) return true;
+  WorkBufferSet& b = WorkBuffers;
+  const size_t decoded = DECODED_SAMPLES * sizeof(int32_t);
+  const size_t frame = ENC_FRAME_SAMPLES * sizeof(int32_t);
+  bool ok = Allocate(b.DecodedLeft, decoded) && Allocate(b.DecodedRight, decoded) &&
+            Allocate(b.EncLeft[0], frame) && Allocate(b.EncLeft[1], frame) &&
+            Allocate(b.EncRight[0], frame) && Allocate(b.EncRight[1], frame) &&
+            Allocate(b.Ac3FrameBuffer, AC3_FRAME_BUFFER_BYTES) &&
+            Allocate(b.EncodedFrame, ENC_FRAME_BYTES) && Allocate(b.AudioPack, OUTPUT_PACK_BYTES) &&
+            Allocate(b.VideoPack, OUTPUT_PACK_BYTES) &&
+            Allocate(b.DeferredVideo, DEFERRED_VIDEO_PACKS * OUTPUT_PACK_BYTES) &&
+            Allocate(b.OutBuffer[0], OUT_BUFFER_BYTES) && Allocate(b.OutBuffer[1], OUT_BUFFER_BYTES);
+  allocated = ok;
+  return ok;
+}

@@ -1,0 +1,34 @@
+// The large work buffers of an extraction, allocated once at start-up,
+// page-aligned and kept until the process ends. Each belongs to the module
+// named beside it; nothing is allocated while extracting.
+#pragma once
+
+#include <cstdint>
+
+constexpr uint32_t DECODED_SAMPLES = 1536;       // one AC-3 frame or PCM packet
+constexpr uint32_t ENC_FRAME_SAMPLES = 1152;     // one encoder input frame
+constexpr uint32_t AC3_FRAME_BUFFER_BYTES = 2555;  // 2 x 1280 words - 5
+constexpr uint32_t ENC_FRAME_BYTES = 1152;       // one Layer II frame
+constexpr uint32_t OUTPUT_PACK_BYTES = 2048;
+constexpr uint32_t DEFERRED_VIDEO_PACKS = 64;
+constexpr uint32_t OUT_BUFFER_BYTES = 0x200000;  // 1024 packs
+
+struct WorkBufferSet {
+  int32_t* DecodedLeft = nullptr;   // packet intake
+  int32_t* DecodedRight = nullptr;
+  int32_t* EncLeft[2] = {};         // audio hand-off and encoder thread
+  int32_t* EncRight[2] = {};
+  uint8_t* Ac3FrameBuffer = nullptr;  // packet intake
+  uint8_t* EncodedFrame = nullptr;    // encoder thread
+  uint8_t* AudioPack = nullptr;       // multiplexer
+  uint8_t* VideoPack = nullptr;
+  uint8_t* DeferredVideo = nullptr;   // 64 packs
+  uint8_t* OutBuffer[2] = {};         // output writer
+};
+
+extern WorkBufferSet WorkBuffers;
+
+// Allocates every buffer once; later calls return true at once. False when
+// the memory cannot be had (the front end then shows "Unable to allocate
+// buffer" and ends).
+bool AllocateWorkBuffers();

@@ -1,0 +1,180 @@
+// Whole extractions of the sample disc and of DVD folders made with ffmpeg,
+// checked with ffprobe, ffmpeg and mpg123 as independent readers.
+//
+// Audio alignment: the folders' burst signal has an onset at every whole
+// second of the source's time line, the first with the first picture. The
+// decoded output must show each onset at the same time after its first
+// picture as the decoded input does, plus the Layer II codec delay: 481
+// samples (10.02 ms, analysis and synthesis filter banks), within 2 ms.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ac3/ac3_decoder.h"
+#include "app/title_selection.h"
+#include "extract/encoder_thread.h"
+#include "extract/extraction_driver.h"
+#include "extract/packet_intake.h"
+#include "mpa/layer2_encoder.h"
+#include "platform/drives.h"
+#include "tests/extract/extract_test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double LAYER2_DELAY_SECONDS = 481.0 / 48000;
+constexpr double ALIGNMENT_TOLERANCE = 0.002;
+constexpr double AUDIO_FRAME_SECONDS = 1152.0 / 48000;
+
+// Runs a shell command; its standard output, and whether it exited with 0.
+bool Shell(const std::string& command, std::string* out = nullptr) {
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return false;
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+  int status = pclose(pipe);
+  if (out != nullptr) *out = text;
+  return status == 0;
+}
+
+std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
+
+double Number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+
+// A DVD folder made once per build by the DVD-folder maker.
+fs::path MadeFolder(const std::string& name, const std::string& spec) {
+  fs::path folder = fs::path(VOLTARK_TESTDATA_DIR) / "dvd-folders" / name;
+  if (!fs::exists(folder / "VIDEO_TS")) {
+    std::string command = "bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-dvd-folder.sh") +
+                          " --force -q " + Quote(folder) + " '" + spec + "' 2>&1";
+    std::string log;
+    if (!Shell(command, &log)) ADD_FAILURE() << command << "\n" << log;
+  }
+  return folder;
+}
+
+struct Case {
+  const char* name;
+  const char* spec;  // for the DVD-folder maker; empty: the sample disc
+  int title;
+  int32_t kind;
+  uint8_t subStreamId;
+};
+
+class EndToEndTest : public ExtractTest, public ::testing::WithParamInterface<Case> {
+ protected:
+  void SetUp() override {
+    ExtractTest::SetUp();
+    FrameEncoder = EncodeFrame;  // the real codecs
+    Ac3FrameDecoder = Ac3DecodeFrame;
+  }
+  void TearDown() override {
+    DriveList.clear();
+    ExtractTest::TearDown();
+  }
+
+  std::string Probe(const fs::path& file, const std::string& select, const std::string& entries) {
+    std::string out;
+    Shell("ffprobe -v error " + select + " -show_entries " + entries + " -of csv=p=0 " + Quote(file), &out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == ',')) out.pop_back();
+    return out;
+  }
+
+  // Onsets (seconds after the first picture) of the decoded audio stream.
+  std::vector<double> Onsets(const fs::path& file, const std::string& map) {
+    fs::path raw = dir_ / "audio.raw";
+    EXPECT_TRUE(Shell("ffmpeg -v error -y -i " + Quote(file) + " -map " + map +
+                      " -f s16le -ac 2 -ar 48000 " + Quote(raw)));
+    const double audioStart = Number(Probe(file, "-select_streams " + map.substr(2), "stream=start_time"));
+    const double videoStart = Number(Probe(file, "-select_streams v:0", "stream=start_time"));
+    std::string out;
+    EXPECT_TRUE(Shell("python3 " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tests/extract/audio_onsets.py") + " " +
+                      Quote(raw), &out));
+    std::vector<double> onsets;
+    std::istringstream lines(out);
+    for (long sample; lines >> sample;) onsets.push_back(audioStart + sample / 48000.0 - videoStart);
+    return onsets;
+  }
+};
+
+TEST_P(EndToEndTest, OutputIsReadByOtherToolsAndKeepsVideoAndTiming) {
+  const Case& c = GetParam();
+  fs::path folder = c.spec[0] == '\0' ? fs::path(VOLTARK_SOURCE_DIR) / "samples/sample-dvd" : MadeFolder(c.name, c.spec);
+  ASSERT_TRUE(fs::exists(folder / "VIDEO_TS"));
+  DriveList = {DriveFromArgument(folder.string())};
+  SelectedDrive = 0;
+  TitleSelection.title = c.title;
+  TitleSelection.sizeMB = 1;
+  TitleSelection.streamKind = c.kind;
+  TitleSelection.subStreamId = c.subStreamId;
+  TitleSelection.dynamicCompression = false;
+  ExtractionWorker();
+  ASSERT_FALSE(ExtractionFailed());
+  ASSERT_TRUE(ExtractionOutputClosed());
+  ASSERT_EQ(ui_->boxTexts().size(), 1u) << ui_->boxTexts()[0];
+  const fs::path output = OutputPath();
+
+  // One MPEG-2 video stream and one MP2 48 kHz stereo stream.
+  EXPECT_EQ(Probe(output, "", "format=nb_streams"), "2");
+  EXPECT_EQ(Probe(output, "-select_streams v", "stream=codec_name"), "mpeg2video");
+  EXPECT_EQ(Probe(output, "-select_streams a", "stream=codec_name,sample_rate,channels"), "mp2,48000,2");
+  EXPECT_EQ(Probe(output, "-select_streams v", "stream=start_pts"), "22500");
+  EXPECT_EQ(Probe(output, "-select_streams a", "stream=start_pts"), "22500");
+  std::string errors;
+  EXPECT_TRUE(Shell("ffmpeg -v error -i " + Quote(output) + " -f null - 2>&1", &errors));
+  EXPECT_EQ(errors, "");
+  fs::path mp2 = dir_ / "audio.mp2";
+  ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + Quote(output) + " -map 0:a -c copy -f mp2 " + Quote(mp2)));
+  EXPECT_TRUE(Shell("mpg123 -q -t " + Quote(mp2) + " 2>&1", &errors));
+  EXPECT_EQ(errors, "");
+
+  // The video elementary stream, byte for byte.
+  fs::path input = dir_ / "input.vob";
+  char parts[64];
+  std::snprintf(parts, sizeof parts, "VTS_%02d_*.VOB", c.title);
+  ASSERT_TRUE(Shell("cat " + Quote(folder / "VIDEO_TS") + "/" + parts + " > " + Quote(input)));
+  std::string inVideo, outVideo;
+  ASSERT_TRUE(Shell("ffmpeg -v error -i " + Quote(input) + " -map 0:v -c copy -f mpeg2video - | md5sum", &inVideo));
+  ASSERT_TRUE(Shell("ffmpeg -v error -i " + Quote(output) + " -map 0:v -c copy -f mpeg2video - | md5sum", &outVideo));
+  EXPECT_EQ(outVideo, inVideo);
+
+  // The audio lines up with the input's at every burst onset.
+  char map[16];
+  std::snprintf(map, sizeof map, "0:i:0x%x", c.subStreamId);
+  std::vector<double> before = Onsets(input, map);
+  std::vector<double> after = Onsets(output, "0:a");
+  ASSERT_GE(before.size(), 2u);
+  ASSERT_EQ(after.size(), before.size());
+  for (size_t k = 0; k < before.size(); ++k) {
+    EXPECT_NEAR(after[k] - before[k], LAYER2_DELAY_SECONDS, ALIGNMENT_TOLERANCE) << "onset " << k;
+  }
+
+  // Durations: the audio ends with one frame of silence after its last
+  // (padded) frame; without it audio and video agree within one frame.
+  const double video = Number(Probe(output, "-select_streams v:0", "stream=duration"));
+  const double audio = Number(Probe(output, "-select_streams a:0", "stream=duration"));
+  EXPECT_LE(std::fabs(audio - AUDIO_FRAME_SECONDS - video), AUDIO_FRAME_SECONDS + 1e-6)
+      << "audio " << audio << " video " << video;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Titles, EndToEndTest,
+    ::testing::Values(Case{"SampleDiscAc3", "", 1, STREAM_KIND_AC3, 0x80},
+                      Case{"SampleDiscPcm", "", 1, STREAM_KIND_PCM, 0xA0},
+                      Case{"SampleDiscAc3Stereo", "", 2, STREAM_KIND_AC3, 0x80},
+                      Case{"Ac3Surround", "title=1 seconds=3 audio=ac3:6ch:448k", 1, STREAM_KIND_AC3, 0x80},
+                      Case{"Ac3Stereo", "title=1 seconds=3 audio=ac3:2ch:192k", 1, STREAM_KIND_AC3, 0x80},
+                      Case{"Lpcm", "title=1 seconds=3 audio=pcm", 1, STREAM_KIND_PCM, 0xA0},
+                      Case{"SecondOfTwoStreams", "title=1 seconds=3 parts=2 audio=ac3:2ch,ac3:6ch", 1,
+                           STREAM_KIND_AC3, 0x81}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace

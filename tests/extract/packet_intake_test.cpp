@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "app/run_flags.h"
+#include "app/title_selection.h"
+#include "extract/audio_handoff.h"
+#include "extract/encoder_thread.h"
+#include "extract/output_multiplexer.h"
+#include "extract/output_writer.h"
+#include "extract/packet_intake.h"
+#include "extract/pack_format.h"
+#include "platform/work_buffers.h"
+#include "tests/extract/extract_test_support.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A PES packet with an MPEG-2 header and an optional PTS.
+Bytes PesPacket(uint8_t streamId, const Bytes& payload, std::optional<uint32_t> pts = {}) {
+  Bytes header = {0x00, 0x00, 0x01, streamId, 0, 0, 0x81, 0x00, 0x00};
+  if (pts) {
+    header[7] = 0x80;
+    header[8] = 5;
+    uint8_t field[5];
+    WritePtsField(field, *pts);
+    header.insert(header.end(), field, field + 5);
+  }
+  Bytes packet = header;
+  packet.insert(packet.end(), payload.begin(), payload.end());
+  const size_t length = packet.size() - 6;
+  packet[4] = static_cast<uint8_t>(length >> 8);
+  packet[5] = static_cast<uint8_t>(length);
+  return packet;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+const Bytes GOP = {0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x40};
+// Picture start code with temporal_reference tr, then coding type bits.
+Bytes Picture(uint32_t tr) {
+  return {0x00, 0x00, 0x01, 0x00, static_cast<uint8_t>(tr >> 2), static_cast<uint8_t>(((tr & 3) << 6) | 0x0F),
+          0xFF, 0xF8};
+}
+const Bytes SLICE = {0x00, 0x00, 0x01, 0x01, 0x12, 0x00, 0x34, 0x00, 0x00, 0x56, 0x78};
+
+class IntakeTest : public ExtractTest {
+ protected:
+  void SetUp() override {
+    ExtractTest::SetUp();
+    ASSERT_TRUE(EncoderStart());
+    ASSERT_TRUE(OutputOpen());
+    Handoff.EncFill = 0;
+    Handoff.SkipSamples = 0;
+    Mux.AudioPts = FIRST_PTS;
+    Mux.MuxRate = 25200;
+    ASSERT_TRUE(MuxWriteFirstPack(0x20E8));
+    Mux.SystemHeaderSeen = true;
+    Intake = PacketIntakeState{};
+    VideoScanReset();
+    TitleSelection.streamKind = STREAM_KIND_AC3;
+  }
+  void TearDown() override {
+    EncoderStop();
+    OutputClose();
+    ExtractTest::TearDown();
+  }
+  bool Video(const Bytes& payload, std::optional<uint32_t> pts = {}) {
+    Bytes packet = PesPacket(0xE0, payload, pts);
+    return VideoPacketIn(packet.data(), static_cast<uint32_t>(packet.size()));
+  }
+  bool Audio(const Bytes& data, std::optional<uint32_t> pts = {}) {
+    Bytes payload = {TitleSelection.subStreamId, 0x01, 0x00, 0x01};
+    if (TitleSelection.streamKind == STREAM_KIND_PCM) payload.insert(payload.end(), {0x00, 0x00, 0x80});
+    payload.insert(payload.end(), data.begin(), data.end());
+    Bytes packet = PesPacket(0xBD, payload, pts);
+    return AudioPacketIn(packet.data(), static_cast<uint32_t>(packet.size()));
+  }
+  // Video bytes appended so far that are still in the pack being filled.
+  static Bytes VideoInHand() {
+    return Bytes(WorkBuffers.VideoPack + PACK_PAYLOAD_START, WorkBuffers.VideoPack + Mux.videoPosition);
+  }
+  // Samples handed to the encoder so far (submitted or in hand).
+  static uint32_t SamplesHandedOn() {
+    WaitEncoderIdle();
+    return static_cast<uint32_t>(FakeEncodedFrames) * 1152 + Handoff.EncFill;
+  }
+};
+
+TEST_F(IntakeTest, StartCodesSplitAnywhereAreFoundAndTheBytesPassUnchanged) {
+  const Bytes stream = Cat({Bytes{0x12, 0x00}, GOP, Picture(2), SLICE, Bytes{0x00, 0x00, 0x00}, Picture(0), SLICE});
+  // Every way of cutting the stream into three packets.
+  for (size_t a = 0; a <= stream.size(); ++a) {
+    for (size_t b = a; b <= stream.size(); ++b) {
+      WaitEncoderIdle();  // the silence of the last round is packed
+      Intake = PacketIntakeState{};
+      VideoScanReset();
+      ASSERT_TRUE(MuxWriteFirstPack(0x20E8));  // a fresh video pack
+      ASSERT_TRUE(Video(Bytes(stream.begin(), stream.begin() + static_cast<long>(a)), 90000));
+      ASSERT_TRUE(Video(Bytes(stream.begin() + static_cast<long>(a), stream.begin() + static_cast<long>(b)), 95000));
+      ASSERT_TRUE(Video(Bytes(stream.begin() + static_cast<long>(b), stream.end()), 99000));
+      ASSERT_EQ(VideoInHand(), stream) << a << "," << b;
+      ASSERT_EQ(Intake.VideoScanState, 0);
+      EXPECT_TRUE(Intake.GopSeen);
+      EXPECT_TRUE(Intake.VideoRefSet);
+      EXPECT_EQ(Intake.GopFrames, 3u);
+      // A is the packet that holds the picture start code's first zero.
+      const size_t first = 2 + GOP.size();
+      const uint32_t a_pts = first < a ? 90000 : first < b ? 95000 : 99000;
+      EXPECT_EQ(Intake.GopStartInputPts, a_pts - 2 * 3600) << a << "," << b;
+      EXPECT_EQ(Mux.PendingVideoPts, 22500u + 2 * 3600);
+    }
+  }
+}
+
+TEST_F(IntakeTest, PictureCodeOverFourPacketsGivesItsPtsToThePackOfItsFirstByte) {
+  // 2019 bytes without a zero leave one byte free in the first video pack.
+  Bytes filler(2019 - GOP.size(), 0x47);
+  ASSERT_TRUE(Video(Cat({GOP, filler, Bytes{0x00}}), 180000));
+  ASSERT_TRUE(Video({0x00, 0x01, 0x00}, 185000));
+  ASSERT_TRUE(Video({0x00}));
+  ASSERT_TRUE(Video({0x0F, 0x99}));
+  EXPECT_EQ(Intake.GopStartInputPts, 180000u);
+  // The pack that got the first zero was completed and written; it has the PTS.
+  const uint8_t* written = WorkBuffers.OutBuffer[0] + 2048;
+  EXPECT_EQ(written[17], 0xE0);
+  EXPECT_EQ(written[21], 0x80);
+  EXPECT_EQ(written[2047], 0x00);
+  EXPECT_EQ(VideoInHand(), (Bytes{0x00, 0x01, 0x00, 0x00, 0x0F, 0x99}));
+  EXPECT_EQ(Writer.packCount, 2u);
+}
+
+TEST_F(IntakeTest, ZeroRunBeforeAStartCodeTakesTheTimeOfTheSecondToLastZero) {
+  ASSERT_TRUE(Video(GOP, 500));
+  ASSERT_TRUE(Video({0x00}, 1000));
+  ASSERT_TRUE(Video({0x00}, 2000));
+  ASSERT_TRUE(Video({0x00}, 3000));
+  ASSERT_TRUE(Video({0x01, 0x00, 0x00, 0x0F}));
+  EXPECT_EQ(Intake.GopStartInputPts, 2000u);
+  EXPECT_EQ(VideoInHand(), Cat({GOP, Bytes{0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x0F}}));
+}
+
+TEST_F(IntakeTest, GroupCodeSplitAfterItsPrefix) {
+  ASSERT_TRUE(Video({0x55, 0x00, 0x00, 0x01}, 1000));
+  EXPECT_FALSE(Intake.GopSeen);
+  ASSERT_TRUE(Video({0xB8, 0x00, 0x08}));
+  EXPECT_TRUE(Intake.GopSeen);
+  EXPECT_EQ(VideoInHand(), (Bytes{0x55, 0x00, 0x00, 0x01, 0xB8, 0x00, 0x08}));
+}
+
+TEST_F(IntakeTest, GopLengthCountsReorderedPicturesAndMovesTheNextGop) {
+  Bytes gop = GOP;
+  for (uint32_t tr : {2u, 0u, 1u, 5u, 3u, 4u}) gop = Cat({gop, Picture(tr), SLICE});
+  ASSERT_TRUE(Video(gop, 90000));
+  EXPECT_EQ(Intake.GopFrames, 6u);
+  EXPECT_EQ(Intake.VideoBase, 22500u);
+  ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 90000 + 6 * 3600));
+  EXPECT_EQ(Intake.VideoBase, 22500u + 6 * 3600);
+  EXPECT_EQ(Intake.GopFrames, 1u);
+}
+
+TEST_F(IntakeTest, PicturesBeforeTheFirstGopGetNoTimeAndDoNotCount) {
+  ASSERT_TRUE(Video(Cat({Picture(3), SLICE}), 90000));
+  EXPECT_FALSE(Intake.VideoRefSet);
+  EXPECT_EQ(Intake.GopFrames, 0u);
+  EXPECT_EQ(WorkBuffers.VideoPack[21], 0x00);  // marked as having a picture, no PTS
+  EXPECT_TRUE(Mux.videoHasPicture);
+}
+
+TEST_F(IntakeTest, AudioStartingHalfASecondEarlyIsDroppedOnce) {
+  TitleSelection.streamKind = STREAM_KIND_PCM;
+  TitleSelection.subStreamId = 0xA0;
+  ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 90000));
+  ASSERT_TRUE(Audio(Bytes(6144, 0x01), 90000 - 45000));
+  EXPECT_EQ(Intake.AvOffset, 24000);
+  EXPECT_EQ(Handoff.SkipSamples, 24000u - 1536);
+  EXPECT_EQ(SamplesHandedOn(), 0u);
+}
+
+TEST_F(IntakeTest, AudioStartingAfterTheVideoIsPrecededBySilence) {
+  TitleSelection.streamKind = STREAM_KIND_PCM;
+  TitleSelection.subStreamId = 0xA0;
+  ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 90000));
+  for (uint32_t tr = 1; tr <= 4; ++tr) ASSERT_TRUE(Video(Picture(tr)));
+  EXPECT_EQ(SamplesHandedOn(), 4u * 1920);
+  ASSERT_TRUE(Audio(Bytes(400, 0x01), 90000 + 5 * 3600));  // with picture 5
+  EXPECT_EQ(SamplesHandedOn(), 5u * 1920 + 100);
+  EXPECT_TRUE(Intake.PcmFound);
+}
+
+TEST_F(IntakeTest, AudioBeforeTheVideoKeepsAtMostATenthOfASecond) {
+  TitleSelection.streamKind = STREAM_KIND_PCM;
+  TitleSelection.subStreamId = 0xA0;
+  for (int k = 0; k < 6; ++k) ASSERT_TRUE(Audio(Bytes(6144, 0x01), 45000 + k * 2880));
+  EXPECT_EQ(Intake.PreRollSamples, 6 * 1536);
+  EXPECT_EQ(SamplesHandedOn(), 4800u);
+  // The video starts 1536 x 6 samples (17280 ticks) after the audio: the
+  // 4800 samples in hand are taken back from the audio that follows.
+  ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 45000 + 17280));
+  EXPECT_EQ(Intake.AvOffset, 4800);
+}
+
+TEST_F(IntakeTest, PcmPacketSizes) {
+  VerboseErrors = true;
+  TitleSelection.streamKind = STREAM_KIND_PCM;
+  TitleSelection.subStreamId = 0xA0;
+  ASSERT_TRUE(Audio(Bytes(100, 0x01)));  // before the first PTS: ignored, not found
+  EXPECT_FALSE(Intake.PcmFound);
+  ASSERT_TRUE(Audio(Bytes(2003, 0x01), 1000));
+  EXPECT_TRUE(Intake.PcmFound);
+  ASSERT_TRUE(Audio(Bytes(6148, 0x01)));
+  EXPECT_EQ(ui_->boxTexts().size(), 2u);
+  EXPECT_EQ(ui_->boxTexts()[0].rfind("Invalid PCM frame (offset", 0), 0u);
+  Bytes samples(6144, 0x00);
+  samples[0] = 0x80;  // left -32768
+  samples[3] = 0x01;  // right 1
+  ASSERT_TRUE(Audio(samples));
+  EXPECT_EQ(ui_->boxTexts().size(), 2u);
+  EXPECT_EQ(WorkBuffers.DecodedLeft[0], -32768 * 512);
+  EXPECT_EQ(WorkBuffers.DecodedRight[0], 512);
+  EXPECT_EQ(Intake.PreRollSamples, 1536);
+}
+
+// An AC-3 sync frame of the given frmsizecod byte, 2 x words bytes long.
+Bytes Ac3Frame(uint8_t codeByte, uint32_t words, uint8_t seed) {
+  Bytes frame(2 * words);
+  for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(seed + i * 3);
+  frame[0] = 0x0B;
+  frame[1] = 0x77;
+  frame[4] = codeByte;
+  return frame;
+}
+
+TEST_F(IntakeTest, Ac3FramesAreFoundByTheSyncWordAndGatheredAcrossPackets) {
+  TitleSelection.subStreamId = 0x80;
+  const Bytes big = Ac3Frame(0x24, 1280, 5);   // frmsizecod 36: 1280 words
+  const Bytes small = Ac3Frame(0x00, 64, 9);   // frmsizecod 0: 64 words, whole in one packet
+  Bytes data = Cat({Bytes{0x11, 0x22}, big, small});
+  ASSERT_TRUE(Audio(Bytes(data.begin(), data.begin() + 1000), 3000));
+  ASSERT_TRUE(Audio(Bytes(data.begin() + 1000, data.begin() + 2000)));
+  EXPECT_TRUE(FakeAc3Frames.empty());
+  ASSERT_TRUE(Audio(Bytes(data.begin() + 2000, data.end())));
+  ASSERT_EQ(FakeAc3Frames.size(), 2u);
+  EXPECT_EQ(FakeAc3Frames[0].length, 2555u);
+  EXPECT_EQ(FakeAc3Frames[0].bytes, Bytes(big.begin() + 5, big.end()));
+  EXPECT_EQ(FakeAc3Frames[1].length, 123u);
+  EXPECT_EQ(FakeAc3Frames[1].bytes, Bytes(small.begin() + 5, small.end()));
+  EXPECT_EQ(Intake.PreRollSamples, 2 * 1536);
+}
+
+TEST_F(IntakeTest, Ac3At44kHzAndBadSizeCodesAreRejected) {
+  VerboseErrors = true;
+  TitleSelection.subStreamId = 0x80;
+  Bytes data = Cat({Ac3Frame(0x40 | 0x1C, 96, 1), Ac3Frame(0x40 | 0x1C, 96, 2), Ac3Frame(0x26, 64, 3)});
+  ASSERT_TRUE(Audio(data, 3000));
+  EXPECT_TRUE(FakeAc3Frames.empty());
+  std::vector<std::string> boxes = ui_->boxTexts();
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0].rfind("Invalid AC3 audio data rate", 0), 0u);
+  EXPECT_EQ(boxes[1].rfind("Invalid AC3 audio data rate", 0), 0u);
+  EXPECT_EQ(boxes[2].rfind("Invalid AC3 frame size code", 0), 0u);
+  EXPECT_EQ(SamplesHandedOn(), 0u);
+}
+
+TEST_F(IntakeTest, HeaderLengthsBeyondThePacketAreNotFollowed) {
+  Bytes packet = PesPacket(0xE0, {0x00, 0x00, 0x01, 0xB8}, 1000);
+  packet[8] = 200;  // PES_header_data_length past the end
+  EXPECT_TRUE(VideoPacketIn(packet.data(), static_cast<uint32_t>(packet.size())));
+  EXPECT_TRUE(VideoInHand().empty());
+  TitleSelection.subStreamId = 0x80;
+  Bytes audio = PesPacket(0xBD, {0x80, 0x01}, 1000);
+  EXPECT_TRUE(AudioPacketIn(audio.data(), static_cast<uint32_t>(audio.size())));
+  EXPECT_TRUE(FakeAc3Frames.empty());
+}
+
+}  // namespace
