@@ -119,7 +119,7 @@ bool AdvanceRecord(uint32_t n, bool& ended) {
 // lets pack 0 be written; later ones are passed over.
 Ending TakeSystemHeader(uint32_t length) {
   const uint8_t* header = VobReader.current;
-  Mux.MuxRate = ReadRateBound(header);
+  if (length >= 9) Mux.MuxRate = ReadRateBound(header);  // a shorter header has none
   bool found = false;
   uint16_t videoBound = 0;
   for (uint32_t offset = 12; offset + 3 <= length; offset += 3) {
