@@ -10,30 +10,36 @@
 inline void Ac3BitReaderStart(const uint8_t* data, uint32_t length) {
   Ac3Decoder.data = data;
   Ac3Decoder.byteLength = length;
-  Ac3Decoder.bitLength = length * 8;
   Ac3Decoder.bitPosition = 0;
 }
 
-// The next n bits (0 <= n <= 16) as an unsigned value. A read that runs past
-// the end returns 0 and consumes nothing, so every later read of a frame
-// that ended early gives zeros too.
-inline uint32_t Ac3GetBits(int n) {
-  Ac3DecoderState& r = Ac3Decoder;
-  uint32_t position = r.bitPosition;
-  if (n == 0 || position + static_cast<uint32_t>(n) > r.bitLength) return 0;
-  uint32_t byte = position >> 3;
-  const uint8_t* p = r.data + byte;
+// The next n bits (1 <= n <= 16) of data[0 .. byteLength-1] from bit
+// position on, most significant first; advances position. A read that runs
+// past the end returns 0 and leaves position as it is.
+inline uint32_t Ac3ReadBits(const uint8_t* data, uint32_t byteLength, uint64_t& position, int n) {
+  if (position + static_cast<uint64_t>(n) > uint64_t{byteLength} * 8) return 0;
+  const uint64_t byte = position >> 3;
+  const uint8_t* p = data + byte;
   uint32_t window;
-  if (byte + 3 <= r.byteLength) {
+  if (byte + 3 <= byteLength) {
     window = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8);
   } else {
     // At most the last two bytes; the read fits in them.
     window = uint32_t{p[0]} << 24;
-    if (byte + 1 < r.byteLength) window |= uint32_t{p[1]} << 16;
+    if (byte + 1 < byteLength) window |= uint32_t{p[1]} << 16;
   }
-  r.bitPosition = position + static_cast<uint32_t>(n);
-  return (window << (position & 7)) >> (32 - n);
+  const uint32_t value = (window << (position & 7)) >> (32 - n);
+  position += static_cast<uint64_t>(n);
+  return value;
+}
+
+// The next n bits (0 <= n <= 16) of the frame as an unsigned value. A read
+// that runs past the end returns 0 and consumes nothing, so every later read
+// of a frame that ended early gives zeros too.
+inline uint32_t Ac3GetBits(int n) {
+  if (n == 0) return 0;
+  return Ac3ReadBits(Ac3Decoder.data, Ac3Decoder.byteLength, Ac3Decoder.bitPosition, n);
 }
 
 // Bits consumed since the start of the frame.
-inline uint32_t Ac3BitPosition() { return Ac3Decoder.bitPosition; }
+inline uint64_t Ac3BitPosition() { return Ac3Decoder.bitPosition; }

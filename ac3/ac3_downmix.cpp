@@ -3,60 +3,76 @@
 #include "ac3/ac3_stages.h"
 
 namespace {
-inline int32_t q(int32_t a, int32_t b) { return MulQ24(a, b); }
-}  // namespace
 
-void Ac3Downmix(const Ac3FrameState& f, Q24* left, Q24* right) {
+inline int32_t q(int32_t a, int32_t b) { return MulQ24(a, b); }
+
+// One loop per arrangement, so that the choice is made once a block.
+template <typename Mix>
+void MixBlock(const int32_t (*c)[256], Q24* lo, Q24* ro, Mix mix) {
+  for (int j = 0; j < 256; ++j) mix(c, j, lo[j], ro[j]);
+}
+
+void MixChannels(const Ac3FrameState& f, Q24* lo, Q24* ro) {
   const int32_t(*c)[256] = f.coefficients;
-  Q24* lo = left + f.writeIndex;
-  Q24* ro = right + f.writeIndex;
-  for (int j = 0; j < 256; ++j) {
-    int32_t l, r;
-    switch (f.acmod) {
-      case 0:
-      case 2:
-        l = c[0][j];
-        r = c[1][j];
-        break;
-      case 1:
-        l = r = c[0][j];
-        break;
-      case 3:
+  switch (f.acmod) {
+    case 0:
+    case 2:
+      return MixBlock(c, lo, ro, [](auto c, int j, Q24& l, Q24& r) { l = c[0][j], r = c[1][j]; });
+    case 1:
+      return MixBlock(c, lo, ro, [](auto c, int j, Q24& l, Q24& r) { l = r = c[0][j]; });
+    case 3:
+      return MixBlock(c, lo, ro, [](auto c, int j, Q24& l, Q24& r) {
         l = WrapAdd(q(c[1][j], AC3_K2), q(c[0][j], AC3_K1));
         r = WrapAdd(q(c[1][j], AC3_K2), q(c[2][j], AC3_K1));
-        break;
-      case 4:
+      });
+    case 4:
+      // The surround enters the left output negated, the right as it is.
+      return MixBlock(c, lo, ro, [](auto c, int j, Q24& l, Q24& r) {
         l = WrapSub(q(c[0][j], AC3_K1), q(c[2][j], AC3_K2));
         r = WrapAdd(q(c[1][j], AC3_K1), q(c[2][j], AC3_K2));
-        break;
-      case 5:
+      });
+    case 5:
+      return MixBlock(c, lo, ro, [](auto c, int j, Q24& l, Q24& r) {
         l = WrapSub(WrapAdd(q(c[1][j], AC3_K3), q(c[0][j], AC3_K2)), q(c[3][j], AC3_K3));
         r = WrapAdd(WrapAdd(q(c[1][j], AC3_K3), q(c[2][j], AC3_K2)), q(c[3][j], AC3_K3));
-        break;
-      case 6: {
+      });
+    case 6:
+      // The two surrounds are summed before the product.
+      return MixBlock(c, lo, ro, [](auto c, int j, Q24& l, Q24& r) {
         const int32_t s = q(WrapAdd(c[2][j], c[3][j]), AC3_K3);
         l = WrapSub(q(c[0][j], AC3_K2), s);
         r = WrapAdd(q(c[1][j], AC3_K2), s);
-        break;
-      }
-      default: {
+      });
+    default:
+      return MixBlock(c, lo, ro, [](auto c, int j, Q24& l, Q24& r) {
         const int32_t s = q(WrapAdd(c[3][j], c[4][j]), AC3_K5);
         const int32_t ctr = q(c[1][j], AC3_K5);
         l = WrapSub(WrapAdd(ctr, q(c[0][j], AC3_K4)), s);
         r = WrapAdd(WrapAdd(ctr, q(c[2][j], AC3_K4)), s);
-        break;
-      }
-    }
-    if (f.lfeon) {
+      });
+  }
+}
+
+}  // namespace
+
+AC3_VECTOR_CLONES
+void Ac3Downmix(const Ac3FrameState& f, Q24* left, Q24* right) {
+  Q24* lo = left + f.writeIndex;
+  Q24* ro = right + f.writeIndex;
+  MixChannels(f, lo, ro);
+  if (f.lfeon) {
+    for (int j = 0; j < 256; ++j) {
       const int32_t lfe = q(f.lfeCoefficients[j], AC3_KLFE);
-      l = WrapAdd(l, lfe);
-      r = WrapAdd(r, lfe);
+      lo[j] = WrapAdd(lo[j], lfe);
+      ro[j] = WrapAdd(ro[j], lfe);
     }
-    if (Ac3Decoder.DynamicCompression) {
-      l = q(l, f.dynamicRangeGain);
-      r = q(r, f.acmod == 0 ? f.dynamicRangeGain2 : f.dynamicRangeGain);
+  }
+  if (Ac3Decoder.DynamicCompression) {
+    const int32_t gainLeft = f.dynamicRangeGain;
+    const int32_t gainRight = f.acmod == 0 ? f.dynamicRangeGain2 : f.dynamicRangeGain;
+    for (int j = 0; j < 256; ++j) {
+      lo[j] = q(lo[j], gainLeft);
+      ro[j] = q(ro[j], gainRight);
     }
-    lo[j] = l;
-    ro[j] = r;
   }
 }

@@ -2,9 +2,10 @@
 // bit-reversed order, complex FFT, post-twiddle, then window and overlap-add.
 // The factor 2 of the overlap-add is part of the window table.
 //
-// Every product is the rounding Q24 multiply; the loops are only arranged so
-// that the compiler can run them on vector units (the results are the same
-// bits on every path).
+// Every product is the rounding Q24 multiply. On x86-64 processors with AVX2
+// the long transform and the FFT stages run eight products at a time
+// (chosen at start-up, Ac3UseAvx2); the plain loops are the reference and
+// both give the same bits.
 #include "ac3/ac3_stages.h"
 #include "ac3/ac3_tables.h"
 

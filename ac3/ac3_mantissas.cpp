@@ -2,6 +2,7 @@
 // and the block's reading order (channels, coupling channel, LFE).
 #include <cstring>
 
+#include "ac3/ac3_bit_reader.h"
 #include "ac3/ac3_dither.h"
 #include "ac3/ac3_stages.h"
 #include "ac3/ac3_tables.h"
@@ -19,13 +20,14 @@ constexpr uint8_t MANTISSA_BITS[16] = {0, 0, 0, 3, 0, 4, 5, 6, 7, 8, 9, 10, 11, 
 // Ac3Dither do.
 struct MantissaReader {
   const uint8_t* data;
-  uint32_t byteLength, bitLength, position;
+  uint32_t byteLength;
+  uint64_t position;
   Ac3GroupState group3, group5, group11;
   uint32_t dither;
 
   static MantissaReader FromDecoder() {
     const Ac3DecoderState& s = Ac3Decoder;
-    return {s.data, s.byteLength, s.bitLength, s.bitPosition, s.group3, s.group5, s.group11, s.ditherRegister};
+    return {s.data, s.byteLength, s.bitPosition, s.group3, s.group5, s.group11, s.ditherRegister};
   }
   void ToDecoder() const {
     Ac3DecoderState& s = Ac3Decoder;
@@ -36,21 +38,7 @@ struct MantissaReader {
     s.ditherRegister = static_cast<uint16_t>(dither);
   }
 
-  uint32_t Bits(int n) {
-    if (position + static_cast<uint32_t>(n) > bitLength) return 0;
-    const uint32_t byte = position >> 3;
-    const uint8_t* p = data + byte;
-    uint32_t window;
-    if (byte + 3 <= byteLength) {
-      window = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8);
-    } else {
-      window = uint32_t{p[0]} << 24;
-      if (byte + 1 < byteLength) window |= uint32_t{p[1]} << 16;
-    }
-    const uint32_t value = (window << (position & 7)) >> (32 - n);
-    position += static_cast<uint32_t>(n);
-    return value;
-  }
+  uint32_t Bits(int n) { return Ac3ReadBits(data, byteLength, position, n); }
 
   Q24 Dither() {
     uint32_t r = dither;

@@ -30,8 +30,7 @@ struct Ac3DecoderState {
   // at or past the end returns 0 and consumes nothing.
   const uint8_t* data = nullptr;
   uint32_t byteLength = 0;
-  uint32_t bitLength = 0;
-  uint32_t bitPosition = 0;
+  uint64_t bitPosition = 0;
 
   // Bit-allocation parameters of the last block with baie set.
   int32_t sdecay = 0, fdecay = 0, sgain = 0, dbknee = 0, floor = 0;

@@ -116,10 +116,12 @@ bool AdvanceRecord(uint32_t n, bool& ended) {
 }
 
 // The first system header gives MuxRate and the video buffer bound and
-// lets pack 0 be written; later ones are passed over.
+// lets pack 0 be written; later ones are passed over. rate_bound is taken
+// once a stream entry has been found: only then is the header known to be
+// long enough to hold it (a corrupt header_length can end it before byte 9,
+// at the end of the part and of the mapped bytes).
 Ending TakeSystemHeader(uint32_t length) {
   const uint8_t* header = VobReader.current;
-  if (length >= 9) Mux.MuxRate = ReadRateBound(header);  // a shorter header has none
   bool found = false;
   uint16_t videoBound = 0;
   for (uint32_t offset = 12; offset + 3 <= length; offset += 3) {
@@ -138,6 +140,7 @@ Ending TakeSystemHeader(uint32_t length) {
     Walk.WalkFailed = true;
     return Ending::WalkFailure;
   }
+  Mux.MuxRate = ReadRateBound(header);
   if (!MuxWriteFirstPack(videoBound)) return Ending::PacketFailure;
   Mux.SystemHeaderSeen = true;
   return Ending::Normal;

@@ -76,7 +76,53 @@ def wav_reader_seeds():
     write("wav_reader", "extensible", wav(ext, sine[:200]))
 
 
+def select_packs(path, indices):
+    data = path.read_bytes()
+    return b"".join(data[i * PACK:(i + 1) * PACK] for i in indices)
+
+
+def extraction_seeds():
+    title1 = SAMPLE_DISC / "VTS_01_1.VOB"
+    # Navigation, video (sequence, GOP and picture headers), AC-3, LPCM,
+    # LPCM, AC-3 packs of the sample disc.
+    disc = select_packs(title1, [0, 1, 2, 3, 61, 62])
+    # Raw streams. Control bytes: flags, padding packs, cut (x16), size in MB.
+    write("extraction", "raw_ac3", b"\x00\x00\x00\x00\x01" + disc)
+    write("extraction", "raw_pcm_two_parts", b"\x02\x03\x00\x90\x01" + disc)
+    # Building steps: step byte, argument byte, then the step's own bytes.
+    frames = ac3_frames((AC3_FIXTURES / "stereo_192k_nodither.ac3").read_bytes())
+    audio = b"".join(frames[1:4])
+
+    def audio_step(arg, data):
+        return bytes([3, arg]) + struct.pack(">H", len(data) - 1) + data
+
+    steps = (bytes([0, 0x00])                       # navigation pack with system header
+             + bytes([1, 0xC0, 0x00, 0x20])         # GOP and I picture with PTS
+             + audio_step(0x80, audio[:700])        # audio with PTS
+             + bytes([1, 0x02, 0x02, 0x10])         # B picture
+             + audio_step(0x00, audio[700:1500])
+             + bytes([0, 0x04])                     # interleaved block, VOB id 0
+             + bytes([1, 0xC0, 0x00, 0x20])
+             + bytes([0, 0x05])                     # interleaved, VOB id 1: skipped
+             + audio_step(0x00, audio[1500:]) 
+             + bytes([5, 0x02])                     # clock steps back
+             + bytes([0, 0x00])
+             + bytes([1, 0xC1, 0x00, 0x20])
+             + bytes([9, 0x01]) + bytes(1)
+             + bytes([7, 0x00]))
+    write("extraction", "steps_ac3_angles_clock_step", b"\x01\x00\x00\x00\x01" + steps)
+    pcm = bytes(range(256)) * 8
+    write("extraction", "steps_pcm", b"\x03\x00\x00\x00\x02" + steps.replace(audio[:700], pcm[:700]).replace(
+        audio[700:1500], pcm[700:1500]).replace(audio[1500:], pcm[1500:1500 + len(audio) - 1500]))
+
+    # The audio intake: flags, number of sizes, sizes (x8 + 1), audio.
+    write("ac3_intake", "ac3_after_picture", b"\x04\x01\x40\x10" + audio)
+    write("ac3_intake", "ac3_preroll_small_packets", b"\x02\x03\x01\x00\x20" + audio)
+    write("ac3_intake", "pcm", b"\x05\x00\xff" + pcm[:2048])
+
+
 if __name__ == "__main__":
     ac3_frame_seeds()
     title_scan_seeds()
     wav_reader_seeds()
+    extraction_seeds()

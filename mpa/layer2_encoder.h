@@ -10,5 +10,5 @@ constexpr int MPA_FRAME_BYTES = 1152;    // 384 kbit/s at 48 kHz, no padding
 
 // Encodes 1152 Q24 samples per channel into one 1152-byte frame. Updates the
 // analysis and psychoacoustic histories: frames must come in order and from
-// one stream.
+// one stream. Samples beyond full scale (+-1.0) are clipped to it.
 void EncodeFrame(const Q24* left, const Q24* right, uint8_t* out);

@@ -18,36 +18,6 @@ constexpr int32_t TONAL_INDEX = static_cast<int32_t>(0xFD02A0B6);         // -9 
 constexpr int32_t NOISE_INDEX = static_cast<int32_t>(0xFE56CB10);         // -5 dB
 constexpr int32_t QUIET_OFFSET = static_cast<int32_t>(0xFC0380F2);        // -12 dB
 
-// The spreading function: the masking of a masker of level x, dz Bark
-// below the entry, relative to the masker (dz in [-3, 8)).
-int32_t MaskingSpread(LogQ24 x, int32_t dz) {
-  if (dz < -ONE_BARK) {
-    int32_t t = SatAdd(MulQ24(x, LOWER_SLOPE_FACTOR), LOWER_SLOPE_OFFSET);
-    int32_t rise = MulQ24(SatSub(dz, -ONE_BARK), SLOPE_17DB);
-    return SatAdd(rise, t > SLOPE_17DB ? MulQ24(t, -ONE_BARK) : MINUS_SLOPE_17DB);
-  }
-  if (dz < 0) {
-    int32_t t = SatAdd(MulQ24(x, LOWER_SLOPE_FACTOR), LOWER_SLOPE_OFFSET);
-    return t > SLOPE_17DB ? MulQ24(t, dz) : MulQ24(SLOPE_17DB, dz);
-  }
-  if (dz < ONE_BARK) return MulQ24(dz, SLOPE_MINUS_18DB);
-  int32_t q = SatSub(UPPER_SLOPE_OFFSET, MulQ24(x, UPPER_SLOPE_FACTOR));
-  return SatAdd(MulQ24(SatSub(dz, ONE_BARK), q), SLOPE_MINUS_18DB);
-}
-
-}  // namespace
-
-bool IndividualThreshold(LogQ24 x, int32_t zc, int32_t z, bool tonal, LogQ24* lt) {
-  int32_t dz = SatSub(z, zc);
-  if (dz < DZ_LOWEST || dz >= DZ_BEYOND) return false;
-  int32_t vf = MaskingSpread(x, dz);
-  int32_t av = SatAdd(MulQ24(INDEX_PER_BARK, zc), tonal ? TONAL_INDEX : NOISE_INDEX);
-  *lt = SatAdd(SatAdd(x, av), vf);
-  return true;
-}
-
-namespace {
-
 // What the spreading of one masker needs, whatever the entry.
 struct Masker {
   int32_t zc;     // Bark
@@ -57,20 +27,30 @@ struct Masker {
   int32_t upper;  // 3.0 - 17 dB - 0.1 x, the upper slope's factor
 };
 
+Masker MakeMasker(LogQ24 x, int32_t zc, bool tonal) {
+  Masker m;
+  m.zc = zc;
+  m.x = x;
+  // Masking index: -0.3 dB per Bark and -9 dB (tonal) or -5 dB (noise).
+  m.base = SatAdd(x, SatAdd(MulQ24(INDEX_PER_BARK, zc), tonal ? TONAL_INDEX : NOISE_INDEX));
+  m.lower = SatAdd(MulQ24(x, LOWER_SLOPE_FACTOR), LOWER_SLOPE_OFFSET);
+  m.upper = SatSub(UPPER_SLOPE_OFFSET, MulQ24(x, UPPER_SLOPE_FACTOR));
+  return m;
+}
+
 int CollectMaskers(const PsychoSpectrum& s, int head, bool tonal, Masker* out) {
   int n = 0;
-  for (int c = head; c != LIST_END; c = s.link[c]) {
-    Masker& m = out[n++];
-    m.zc = ThrBark[LineToThr[c]];
-    m.x = s.X[c];
-    m.base = SatAdd(m.x, SatAdd(MulQ24(INDEX_PER_BARK, m.zc), tonal ? TONAL_INDEX : NOISE_INDEX));
-    m.lower = SatAdd(MulQ24(m.x, LOWER_SLOPE_FACTOR), LOWER_SLOPE_OFFSET);
-    m.upper = SatSub(UPPER_SLOPE_OFFSET, MulQ24(m.x, UPPER_SLOPE_FACTOR));
-  }
+  for (int c = head; c != LIST_END; c = s.link[c]) out[n++] = MakeMasker(s.X[c], ThrBark[LineToThr[c]], tonal);
   return n;
 }
 
-// MaskingSpread with the masker's own terms taken from m.
+// A masker reaches from 3 Bark above the entry to just under 8 below.
+bool Reaches(int32_t dz) { return dz >= DZ_LOWEST && dz < DZ_BEYOND; }
+
+// The spreading function: the masking dz Bark below the masker, relative
+// to the masker, for dz in [-3, 8): 17 dB per Bark up to 1 Bark above
+// (steeper for loud maskers), -18 dB per Bark to 1 Bark below, then a
+// slope that flattens with the masker's level.
 int32_t Spread(const Masker& m, int32_t dz) {
   if (dz < -ONE_BARK) {
     int32_t rise = MulQ24(SatSub(dz, -ONE_BARK), SLOPE_17DB);
@@ -90,7 +70,7 @@ struct Reach {
   int end = 0;
   void MoveTo(int32_t z) {
     while (end < count && SatSub(z, maskers[end].zc) >= DZ_LOWEST) end++;
-    while (first < end && SatSub(z, maskers[first].zc) >= DZ_BEYOND) first++;
+    while (first < end && !Reaches(SatSub(z, maskers[first].zc))) first++;
   }
 };
 
@@ -124,6 +104,14 @@ void AddInReach(const Masker* maskers, Lanes& lanes) {
 }
 
 }  // namespace
+
+bool IndividualThreshold(LogQ24 x, int32_t zc, int32_t z, bool tonal, LogQ24* lt) {
+  int32_t dz = SatSub(z, zc);
+  if (!Reaches(dz)) return false;
+  Masker m = MakeMasker(x, zc, tonal);
+  *lt = SatAdd(m.base, Spread(m, dz));
+  return true;
+}
 
 void GlobalMaskingThreshold(const PsychoSpectrum& s, LogQ24* T) {
   Masker tonal[PSYCHO_LINES];

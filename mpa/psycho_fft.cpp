@@ -67,5 +67,46 @@ void PsychoFft(const Q24* u, LogQ24* X) {
       }
     }
   }
-  for (int k = 0; k < PSYCHO_LINES; k++) X[k] = LogPower(re[k], im[k]);
+  LevelSpectrum(re, im, PSYCHO_LINES, X);
+}
+
+MPA_VECTOR_CLONES
+void LevelSpectrum(const int32_t* __restrict re, const int32_t* __restrict im, int count, LogQ24* __restrict X) {
+  // LogPower without its loops, for parts below 2.0 (always, within full
+  // scale); anything larger takes LogPower itself.
+  uint32_t largest = 0;
+  for (int k = 0; k < count; k++) {
+    uint32_t a = re[k] < 0 ? 0u - static_cast<uint32_t>(re[k]) : static_cast<uint32_t>(re[k]);
+    uint32_t b = im[k] < 0 ? 0u - static_cast<uint32_t>(im[k]) : static_cast<uint32_t>(im[k]);
+    largest |= a | b;
+  }
+  if (largest >= 0x2000000) {
+    for (int k = 0; k < count; k++) X[k] = LogPower(re[k], im[k]);
+    return;
+  }
+  for (int k = 0; k < count; k++) {
+    int32_t a = re[k] < 0 ? -re[k] : re[k];
+    int32_t b = im[k] < 0 ? -im[k] : im[k];
+    int32_t m = a > b ? a : b;
+    // Doublings that bring m into [1, 2): 24 - floor(log2 m), read from
+    // the exponent of m as a float (exact below 2^24).
+    float asFloat = static_cast<float>(m);
+    uint32_t bits;
+    __builtin_memcpy(&bits, &asFloat, sizeof bits);
+    int32_t exponent = static_cast<int32_t>(bits >> 23) - 127;
+    int32_t doublings = exponent < 24 ? 24 - exponent : 0;
+    doublings = m == 0 ? 0 : doublings;
+    a <<= doublings;
+    b <<= doublings;
+    int32_t e = -doublings * 0x2000000;
+    // p < 2^27: at most two halvings bring it below 2.0.
+    int32_t p = MulQ24Lanes(a, a) + MulQ24Lanes(b, b);
+    int32_t halvings = (p >= 0x2000000) + (p >= 0x4000000);
+    p >>= halvings;
+    e += halvings * 0x1000000;
+    int32_t f = DivQ24Small(p - 0x1000000, p + 0x1000000);
+    int32_t level = e + 3 * f + 0x2000000;
+    level = level < LEVEL_FLOOR ? LEVEL_FLOOR : level;
+    X[k] = m == 0 ? LEVEL_FLOOR : level;
+  }
 }

@@ -1,29 +1,28 @@
 #include "mpa/quantise.h"
 
 #include "mpa/analysis_tables.h"
-#include "mpa/log_level.h"
+#include "mpa/vector_clones.h"
 
-int32_t QuantiseSample(Q24 x, int32_t sf, int c) {
-  // Within full scale |x| < 2.0 (2^25), so the quick exact division serves.
-  int32_t u = x > -0x4000000 && x < 0x4000000 ? DivQ24Small(x, sf) : DivQ24(x, sf);
-  int32_t v = WrapAdd(u, 0x1000000);
-  return MulQ24(v, QuantA[c]) >> QuantShift[c];
-}
-
+MPA_VECTOR_CLONES
 void QuantiseFrame(Layer2Frame& frame) {
-  // Unallocated subbands are never written, so they are left alone.
   for (int ch = 0; ch < 2; ch++) {
+    // Each subband's scale factors and class side by side, so one time
+    // step of all subbands is quantised at once. Unallocated subbands are
+    // quantised as class 0 too but never written.
+    int32_t sf[3][SBLIMIT];
+    int32_t quantA[SBLIMIT];
+    int32_t quantShift[SBLIMIT];
     for (int sb = 0; sb < SBLIMIT; sb++) {
       int a = frame.alloc[ch][sb];
-      if (a == 0) continue;
-      int c = AllocClass[sb][a];
-      for (int p = 0; p < 3; p++) {
-        int32_t sf = ScfTable[frame.scf[ch][p][sb]];
-        for (int t = 12 * p; t < 12 * p + 12; t++) {
-          Q24& x = frame.SubbandSamples[ch][t][sb];
-          x = QuantiseSample(x, sf, c);
-        }
-      }
+      int c = a != 0 ? AllocClass[sb][a] : 0;
+      quantA[sb] = QuantA[c];
+      quantShift[sb] = QuantShift[c];
+      for (int p = 0; p < 3; p++) sf[p][sb] = ScfTable[frame.scf[ch][p][sb]];
+    }
+    for (int t = 0; t < SUBBAND_SAMPLES; t++) {
+      Q24* row = frame.SubbandSamples[ch][t];
+      const int32_t* rowSf = sf[t / 12];
+      for (int sb = 0; sb < SBLIMIT; sb++) row[sb] = QuantiseSample(row[sb], rowSf[sb], quantA[sb], quantShift[sb]);
     }
   }
 }

@@ -108,7 +108,9 @@ std::string UnescapeHex(const std::string& text) {
   return out;
 }
 
-bool ReadDeviceLabel(const std::string& device, std::string& label) {
+}  // namespace
+
+bool ReadFileSystemLabel(const std::string& device, std::string& label) {
 #ifdef VOLTARK_HAVE_BLKID
   if (blkid_probe probe = blkid_new_probe_from_filename(device.c_str())) {
     blkid_probe_enable_superblocks(probe, 1);
@@ -132,8 +134,6 @@ bool ReadDeviceLabel(const std::string& device, std::string& label) {
   }
   return false;
 }
-
-}  // namespace
 
 void DiscoverDrives() {
   DriveList.clear();
@@ -204,7 +204,7 @@ bool ReadVolumeLabel(const Drive& drive, std::string& label) {
     label = *drive.label;
     return true;
   }
-  if (!drive.device.empty()) return ReadDeviceLabel(drive.device, label);
+  if (!drive.device.empty()) return ReadFileSystemLabel(drive.device, label);
   // A folder has a label only when it is the mount point of a disc.
   std::string root, error;
   if (!ResolveSourceRoot(drive, root, error)) return false;
@@ -214,7 +214,7 @@ bool ReadVolumeLabel(const Drive& drive, std::string& label) {
   for (const MountEntry& mount : ReadMounts()) {
     if (mount.mountPoint == where.string() && (mount.fileSystem == "iso9660" || mount.fileSystem == "udf") &&
         IsBlockDevice(mount.source))
-      return ReadDeviceLabel(mount.source, label);
+      return ReadFileSystemLabel(mount.source, label);
   }
   return false;
 }

@@ -38,6 +38,10 @@ bool ResolveSourceRoot(const Drive& drive, std::string& root, std::string& error
 // folder, whose volume information cannot be read.
 bool ReadVolumeLabel(const Drive& drive, std::string& label);
 
+// The label of the file system on a device (or in an image file), through
+// libblkid, else through /dev/disk/by-label.
+bool ReadFileSystemLabel(const std::string& device, std::string& label);
+
 // The mount point of the file system on device major:minor in the text of
 // /proc/self/mountinfo (escaped blanks and the like decoded); empty when it
 // is not mounted.

@@ -44,6 +44,8 @@ void UnblockBusError() {
 
 }  // namespace
 
+std::atomic<GuardedReadObserver> GuardedReadWatch{nullptr};
+
 void GuardedReadInstall() {
   static std::once_flag installed;
   std::call_once(installed, InstallHandler);
@@ -51,6 +53,7 @@ void GuardedReadInstall() {
 
 bool GuardedRead(const uint8_t* p, size_t count, uint8_t* out) {
   GuardedReadInstall();
+  if (GuardedReadObserver watch = GuardedReadWatch.load(std::memory_order_relaxed)) watch(p);
   sigjmp_buf jump;
   if (sigsetjmp(jump, 0) != 0) {
     // Some run-times deliver the signal with SIGBUS blocked whatever the

@@ -8,6 +8,7 @@
 // handler that was in place before (by default: the process dies as usual).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -19,3 +20,10 @@ inline bool GuardedReadByte(const uint8_t* p, uint8_t& out) { return GuardedRead
 
 // Installs the SIGBUS handler now rather than at the first guarded read.
 void GuardedReadInstall();
+
+// Fault injection for tests: when set, called on the reading thread before
+// every guarded read with the address about to be read (the first bytes of
+// each record of the walks), so that a test can act at a chosen record:
+// truncate the file under the mapping, press Stop.
+using GuardedReadObserver = void (*)(const uint8_t* p);
+extern std::atomic<GuardedReadObserver> GuardedReadWatch;

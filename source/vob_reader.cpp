@@ -93,6 +93,7 @@ bool VobProbePart() {
 }
 
 bool VobOpenPart() {
+  VobClose();  // the reader holds one part at a time
   if (VobReader.title == 0 && VobReader.part != 1) return true;
   std::string path;
   int fd = FindPartFile(path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;

@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QStyleOptionFrame>
 
 #include "app/gui/dialog_units.h"
 #include "app/gui/progress_dialog.h"
@@ -33,11 +32,13 @@ void AboutDialog::paintEvent(QPaintEvent* event) {
   // dialog frame ourselves.
   QDialog::paintEvent(event);
   QPainter painter(this);
-  QStyleOptionFrame frame;
-  frame.initFrom(this);
-  frame.rect = rect();
-  frame.lineWidth = 2;
-  frame.midLineWidth = 0;
-  frame.state |= QStyle::State_Raised;
-  style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
+  QRect frame = rect().adjusted(0, 0, -1, -1);
+  painter.setPen(palette().color(QPalette::Shadow));
+  painter.drawRect(frame);
+  painter.setPen(palette().color(QPalette::Light));
+  painter.drawLine(frame.topLeft() + QPoint(1, 1), frame.topRight() + QPoint(-1, 1));
+  painter.drawLine(frame.topLeft() + QPoint(1, 1), frame.bottomLeft() + QPoint(1, -1));
+  painter.setPen(palette().color(QPalette::Dark));
+  painter.drawLine(frame.bottomLeft() + QPoint(1, -1), frame.bottomRight() + QPoint(-1, -1));
+  painter.drawLine(frame.topRight() + QPoint(-1, 1), frame.bottomRight() + QPoint(-1, -1));
 }

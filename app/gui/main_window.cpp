@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <algorithm>
 #include <cstring>
 
 #include "app/gui/about_dialog.h"
@@ -108,8 +109,14 @@ void VoltarkMainWindow::BuildControls(QWidget* client) {
   connect(extractButton_, &QPushButton::clicked, this, [this] { Extract(); });
 
   compression_ = new QCheckBox(QStringLiteral("Dynamic Audio &Compression"), client);
-  compression_->setGeometry(MapDialogRect(units_, 105, 110, 105, 10));
+  QRect boxRect = MapDialogRect(units_, 105, 110, 105, 10);
+  // A UI font wider than the design's would cut the label: the box takes
+  // the width its label needs, and the window grows to keep its margin.
+  boxRect.setWidth(std::max(boxRect.width(), compression_->sizeHint().width()));
+  compression_->setGeometry(boxRect);
   compression_->setEnabled(false);
+  int clientWidth = std::max(client->width(), boxRect.right() + 1 + MapDialogPoint(units_, 10, 0).x());
+  client->setFixedSize(clientWidth, client->height());
 
   setTabOrder(source_, titles_);
   setTabOrder(titles_, extractButton_);

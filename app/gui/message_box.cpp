@@ -2,6 +2,8 @@
 
 #include "app/gui/main_window.h"
 
+#include <memory>
+
 namespace {
 BoxAnswerer installedAnswerer;
 }
@@ -18,12 +20,38 @@ BoxRequest MessageBoxRequest(const std::string& text, QMessageBox::Icon icon) {
   return request;
 }
 
-QMessageBox::StandardButton AskBox(const BoxRequest& given) {
+namespace {
+QMessageBox* NewBox(const BoxRequest& request) {
+  auto* box = new QMessageBox(request.icon, request.caption, request.text, request.buttons, MainWindow);
+  box->setDefaultButton(request.defaultButton);
+  if (MainWindow != nullptr) box->setWindowIcon(MainWindow->windowIcon());
+  return box;
+}
+
+BoxRequest Owned(const BoxRequest& given) {
   BoxRequest request = given;
   request.owned = MainWindow != nullptr;
+  return request;
+}
+}  // namespace
+
+QMessageBox::StandardButton AskBox(const BoxRequest& given) {
+  BoxRequest request = Owned(given);
   if (installedAnswerer) return installedAnswerer(request);
-  QMessageBox box(request.icon, request.caption, request.text, request.buttons, MainWindow);
-  box.setDefaultButton(request.defaultButton);
-  if (MainWindow != nullptr) box.setWindowIcon(MainWindow->windowIcon());
-  return static_cast<QMessageBox::StandardButton>(box.exec());
+  std::unique_ptr<QMessageBox> box(NewBox(request));
+  return static_cast<QMessageBox::StandardButton>(box->exec());
+}
+
+void ShowBoxThen(const BoxRequest& given, std::function<void()> done) {
+  BoxRequest request = Owned(given);
+  if (installedAnswerer) {
+    installedAnswerer(request);
+    done();
+    return;
+  }
+  QMessageBox* box = NewBox(request);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::ApplicationModal);
+  QObject::connect(box, &QDialog::finished, box, [done = std::move(done)](int) { done(); });
+  box->show();
 }

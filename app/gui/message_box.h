@@ -21,7 +21,16 @@ using BoxAnswerer = std::function<QMessageBox::StandardButton(const BoxRequest&)
 void SetBoxAnswerer(BoxAnswerer answerer);
 
 // Shows the box on the GUI thread, modal, and returns the button pressed.
+// Runs a modal loop: call it only from user input (a click, a key) or
+// before the message loop, never from inside a queued call.
 QMessageBox::StandardButton AskBox(const BoxRequest& request);
+
+// Shows the box modal to the application without a loop of its own and
+// calls done once it is dismissed: the way to show a box asked for by a
+// worker thread, whose request arrives as a queued call that must return
+// to the running loop (a loop run inside it would not deliver further
+// queued calls, repaints included).
+void ShowBoxThen(const BoxRequest& request, std::function<void()> done);
 
 // A box of a message text: the platform breaks lines at carriage returns, so
 // a lone CR in a text ("done!\r Video time") is a line break.

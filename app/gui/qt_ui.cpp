@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 #include <QThread>
+#include <future>
 
 #include "app/gui/message_box.h"
 
@@ -58,7 +59,18 @@ void QtUi::DisableStop() {
 
 void QtUi::ShowBox(const std::string& text, BoxKind kind) {
   QMessageBox::Icon icon = kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon;
-  OnGuiThread([&text, icon] { AskBox(MessageBoxRequest(text, icon)); });
+  BoxRequest request = MessageBoxRequest(text, icon);
+  if (QThread::currentThread() == thread()) {
+    AskBox(request);
+    return;
+  }
+  // The box is shown by the GUI thread's own loop; this thread waits until
+  // the user has dismissed it.
+  std::promise<void> dismissed;
+  QMetaObject::invokeMethod(
+      this, [&request, &dismissed] { ShowBoxThen(request, [&dismissed] { dismissed.set_value(); }); },
+      Qt::QueuedConnection);
+  dismissed.get_future().wait();
 }
 
 void QtUi::WorkerDone() {

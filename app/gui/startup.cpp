@@ -12,6 +12,7 @@
 #include "app/title_selection.h"
 #include "platform/drives.h"
 #include "platform/media_change.h"
+#include "platform/work_buffers.h"
 
 void InitGuiResources() { Q_INIT_RESOURCE(voltark); }
 
@@ -33,6 +34,10 @@ int StartUp(const std::string& commandLine) {
   DiscoverDrives();
   if (DriveList.empty()) {
     ShowError(IDS_NO_DRIVE);
+    return 1;
+  }
+  if (!AllocateWorkBuffers()) {
+    ShowError(IDS_NO_BUFFER);
     return 1;
   }
 

@@ -29,7 +29,7 @@ class BitWriter {
 
 // Side information of one block. Defaults: everything reused (valid in
 // blocks 1..5).
-struct BlockSpec {
+struct BlockFields {
   int blksw = 0, dithflag = 0;
   int dynrng = -1;            // -1: not sent
   int cplstre = 0, cplinu = 0, cplbegf = 0, cplendf = 0;
@@ -46,7 +46,7 @@ struct BlockSpec {
 
 // Writes BSI and six blocks for acmod / lfeon; mantissa bits (when baps are
 // not 0) follow from whatever the fill gives.
-inline std::vector<uint8_t> BuildFrame(int acmod, int lfeon, const BlockSpec (&blocks)[6], size_t length = 762,
+inline std::vector<uint8_t> BuildFrame(int acmod, int lfeon, const BlockFields (&blocks)[6], size_t length = 762,
                                        uint8_t fill = 0) {
   static const int NF[8] = {2, 1, 2, 3, 3, 4, 4, 5};
   const int nf = NF[acmod];
@@ -66,7 +66,7 @@ inline std::vector<uint8_t> BuildFrame(int acmod, int lfeon, const BlockSpec (&b
   w.Put(0, 3);  // timecod1e, timecod2e, addbsie
   int cplinu = 0, ncplbnd = 0, cplbegf = 0, cplendf = 0;
   for (int blk = 0; blk < 6; ++blk) {
-    const BlockSpec& b = blocks[blk];
+    const BlockFields& b = blocks[blk];
     for (int ch = 0; ch < nf; ++ch) w.Put(b.blksw, 1);
     for (int ch = 0; ch < nf; ++ch) w.Put(b.dithflag, 1);
     w.Put(b.dynrng >= 0, 1);
@@ -165,9 +165,9 @@ inline std::vector<uint8_t> BuildFrame(int acmod, int lfeon, const BlockSpec (&b
 
 // A frame that is valid as it stands: block 0 sends everything, with all
 // offsets 0 (every bap 0, so no mantissa bits), blocks 1..5 reuse.
-inline void ValidBlocks(BlockSpec (&blocks)[6], int acmod) {
-  for (BlockSpec& b : blocks) b = BlockSpec{};
-  BlockSpec& b0 = blocks[0];
+inline void ValidBlocks(BlockFields (&blocks)[6], int acmod) {
+  for (BlockFields& b : blocks) b = BlockFields{};
+  BlockFields& b0 = blocks[0];
   b0.cplstre = 1;
   b0.rematstr = acmod == 2;
   b0.chexpstr = 1;

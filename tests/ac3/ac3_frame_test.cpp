@@ -56,7 +56,7 @@ class Ac3FrameTest : public ::testing::Test {
 TEST_F(Ac3FrameTest, ValidFramesOfEveryArrangementDecode) {
   for (int acmod = 0; acmod < 8; ++acmod) {
     for (int lfeon = 0; lfeon < 2; ++lfeon) {
-      BlockSpec blocks[6];
+      BlockFields blocks[6];
       ValidBlocks(blocks, acmod);
       unsigned result = 0;
       EXPECT_EQ(Decode(BuildFrame(acmod, lfeon, blocks), &result), "") << acmod;
@@ -70,9 +70,9 @@ TEST_F(Ac3FrameTest, ValidFramesOfEveryArrangementDecode) {
 }
 
 TEST_F(Ac3FrameTest, ErrorInBlockThreeSilencesTheWholeFrame) {
-  BlockSpec blocks[6];
+  BlockFields blocks[6];
   ValidBlocks(blocks, 2);
-  for (BlockSpec& b : blocks) b.dithflag = 1;
+  for (BlockFields& b : blocks) b.dithflag = 1;
   unsigned result = 0;
   EXPECT_EQ(Decode(BuildFrame(2, 0, blocks), &result), "");
   ASSERT_EQ(result, 6u);
@@ -89,7 +89,7 @@ TEST_F(Ac3FrameTest, ErrorInBlockThreeSilencesTheWholeFrame) {
 }
 
 TEST_F(Ac3FrameTest, CouplingRangeLimits) {
-  BlockSpec blocks[6];
+  BlockFields blocks[6];
   ValidBlocks(blocks, 2);
   blocks[0].cplinu = 1;
   blocks[0].cplbegf = 15;
@@ -107,42 +107,42 @@ TEST_F(Ac3FrameTest, EveryCheckReportsItsMessage) {
   struct Case {
     const char* message;
     int acmod;
-    void (*change)(BlockSpec (&)[6]);
+    void (*change)(BlockFields (&)[6]);
   };
   const Case cases[] = {
-      {"AC3: invalid exponent group", 2, [](BlockSpec(&b)[6]) { b[0].expGroup = 125; }},
-      {"AC3: CPLSTRE not set in first block", 2, [](BlockSpec(&b)[6]) { b[0].cplstre = 0; }},
+      {"AC3: invalid exponent group", 2, [](BlockFields(&b)[6]) { b[0].expGroup = 125; }},
+      {"AC3: CPLSTRE not set in first block", 2, [](BlockFields(&b)[6]) { b[0].cplstre = 0; }},
       {"AC3: CPLCOE not set in previous block", 2,
-       [](BlockSpec(&b)[6]) {
+       [](BlockFields(&b)[6]) {
          b[0].cplinu = 1, b[0].cplbegf = 2, b[0].cplendf = 5, b[0].cplexpstr = 1;
          b[0].cplcoe = 0;
        }},
-      {"AC3: REMATSTR not set in first block", 2, [](BlockSpec(&b)[6]) { b[0].rematstr = 0; }},
-      {"AC3: invalid channel bandwidth code", 7, [](BlockSpec(&b)[6]) { b[0].chbwcod = 61; }},
-      {"AC3: CHEXPSTR reuse in first block", 6, [](BlockSpec(&b)[6]) { b[0].chexpstr = 0; }},
-      {"AC3: BAIE not set in first block", 1, [](BlockSpec(&b)[6]) { b[0].baie = 0; }},
-      {"AC3: SNROFFSTE not set in first block", 3, [](BlockSpec(&b)[6]) { b[0].snroffste = 0; }},
+      {"AC3: REMATSTR not set in first block", 2, [](BlockFields(&b)[6]) { b[0].rematstr = 0; }},
+      {"AC3: invalid channel bandwidth code", 7, [](BlockFields(&b)[6]) { b[0].chbwcod = 61; }},
+      {"AC3: CHEXPSTR reuse in first block", 6, [](BlockFields(&b)[6]) { b[0].chexpstr = 0; }},
+      {"AC3: BAIE not set in first block", 1, [](BlockFields(&b)[6]) { b[0].baie = 0; }},
+      {"AC3: SNROFFSTE not set in first block", 3, [](BlockFields(&b)[6]) { b[0].snroffste = 0; }},
       {"AC3: CPLLEAKE not set in previous block", 7,
-       [](BlockSpec(&b)[6]) {
+       [](BlockFields(&b)[6]) {
          b[0].cplinu = 1, b[0].cplbegf = 2, b[0].cplendf = 5, b[0].cplexpstr = 1;
          b[0].cplleake = 0;
        }},
       {"AC3: CPLDELTBAE reuse not defined in previous block", 2,
-       [](BlockSpec(&b)[6]) {
+       [](BlockFields(&b)[6]) {
          b[0].cplinu = 1, b[0].cplbegf = 2, b[0].cplendf = 5, b[0].cplexpstr = 1;
          b[0].deltbaie = 1, b[0].cpldeltbae = 0;
        }},
       {"AC3: invalid CPLDELTBAE", 2,
-       [](BlockSpec(&b)[6]) {
+       [](BlockFields(&b)[6]) {
          b[0].cplinu = 1, b[0].cplbegf = 2, b[0].cplendf = 5, b[0].cplexpstr = 1;
          b[0].deltbaie = 1, b[0].cpldeltbae = 3;
        }},
-      {"AC3: invalid CPLDELTBAE", 5, [](BlockSpec(&b)[6]) { b[0].deltbaie = 1, b[0].deltbae = 3; }},
+      {"AC3: invalid CPLDELTBAE", 5, [](BlockFields(&b)[6]) { b[0].deltbaie = 1, b[0].deltbae = 3; }},
       // No delta data in block 0, reuse asked for in block 1.
-      {"AC3: invalid CPLDELTBAE", 2, [](BlockSpec(&b)[6]) { b[1].deltbaie = 1, b[1].deltbae = 0; }},
+      {"AC3: invalid CPLDELTBAE", 2, [](BlockFields(&b)[6]) { b[1].deltbaie = 1, b[1].deltbae = 0; }},
   };
   for (const Case& c : cases) {
-    BlockSpec blocks[6];
+    BlockFields blocks[6];
     ValidBlocks(blocks, c.acmod);
     c.change(blocks);
     unsigned result = 9;
@@ -153,7 +153,7 @@ TEST_F(Ac3FrameTest, EveryCheckReportsItsMessage) {
 }
 
 TEST_F(Ac3FrameTest, CouplingSwitchedOnAgainNeedsNewCoordinatesAndLeaks) {
-  BlockSpec blocks[6];
+  BlockFields blocks[6];
   ValidBlocks(blocks, 2);
   blocks[0].cplinu = 1, blocks[0].cplbegf = 3, blocks[0].cplendf = 6, blocks[0].cplexpstr = 1;
   blocks[1].cplstre = 1, blocks[1].cplinu = 0;
@@ -171,7 +171,7 @@ TEST_F(Ac3FrameTest, CouplingSwitchedOnAgainNeedsNewCoordinatesAndLeaks) {
 }
 
 TEST_F(Ac3FrameTest, DeltaSegmentsAndBandwidthEdges) {
-  BlockSpec blocks[6];
+  BlockFields blocks[6];
   ValidBlocks(blocks, 2);
   blocks[0].chbwcod = 60;  // endmant 253
   blocks[0].csnroffst = 40;
@@ -191,7 +191,7 @@ TEST_F(Ac3FrameTest, DeltaSegmentsAndBandwidthEdges) {
 TEST_F(Ac3FrameTest, OutOfRangeMantissaCodeEndsTheFrame) {
   // With coded mantissas and all-ones mantissa bits, the first grouped or
   // small quantiser code is out of range.
-  BlockSpec blocks[6];
+  BlockFields blocks[6];
   ValidBlocks(blocks, 1);
   blocks[0].csnroffst = 10;
   blocks[0].absexp = 4;
@@ -202,7 +202,7 @@ TEST_F(Ac3FrameTest, OutOfRangeMantissaCodeEndsTheFrame) {
 }
 
 TEST_F(Ac3FrameTest, ShortDataDecodesOnZerosWithoutReadingPastTheEnd) {
-  BlockSpec blocks[6];
+  BlockFields blocks[6];
   ValidBlocks(blocks, 7);
   blocks[0].csnroffst = 30;
   const std::vector<uint8_t> full = BuildFrame(7, 1, blocks);
@@ -213,4 +213,25 @@ TEST_F(Ac3FrameTest, ShortDataDecodesOnZerosWithoutReadingPastTheEnd) {
     Decode(cut, &result);
     EXPECT_TRUE(result == 0 || result == 6);
   }
+}
+
+TEST_F(Ac3FrameTest, DynamicRangeGainKeepsItsValueUntilTheNextWord) {
+  BlockFields blocks[6];
+  ValidBlocks(blocks, 2);
+  for (BlockFields& b : blocks) b.dithflag = 1;
+  blocks[0].dynrng = 0xE0;  // 0.5 from block 0 on
+  blocks[4].dynrng = 0x20;  // 2.0 from block 4 on
+  const std::vector<uint8_t> frame = BuildFrame(2, 0, blocks);
+
+  Ac3Reset(false);
+  ASSERT_EQ(Decode(frame), "");
+  const std::vector<Q24> plainLeft = left_, plainRight = right_;
+  Ac3Reset(true);
+  ASSERT_EQ(Decode(frame), "");
+  for (int i = 0; i < AC3_FRAME_SAMPLES; ++i) {
+    const int32_t gain = i < 4 * 256 ? 0x800000 : 0x2000000;
+    ASSERT_EQ(left_[i], MulQ24(plainLeft[i], gain)) << i;
+    ASSERT_EQ(right_[i], MulQ24(plainRight[i], gain)) << i;
+  }
+  EXPECT_TRUE(AnyNonZero(0, 256));
 }

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -127,45 +126,6 @@ TEST_F(CliTest, UsageErrorsHelpVersionAndMissingSources) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("VOLTARK: "), std::string::npos);
   EXPECT_EQ(missing.out, "");
-}
-
-// A DVD folder written by ffmpeg's DVD muxer: the streams the scan lists are
-// the ones ffprobe finds, and title 2 spans two parts.
-TEST_F(CliTest, ScanOfAnFfmpegMadeFolderListsWhatFfprobeFinds) {
-  if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
-  std::filesystem::path videoTs = dir_ / "ff" / "VIDEO_TS";
-  std::filesystem::create_directories(videoTs);
-  std::string vob = (videoTs / "VTS_01_1.VOB").string();
-  std::string make =
-      "ffmpeg -loglevel error -y -f lavfi -i testsrc=size=720x576:rate=25 -f lavfi -i sine=sample_rate=48000 "
-      "-f lavfi -i sine=frequency=600:sample_rate=48000 -f lavfi -i sine=frequency=900:sample_rate=48000 -t 1 "
-      "-map 0:v -map 1:a -map 2:a -map 3:a -c:v mpeg2video -bf 2 -c:a:0 ac3 -ac:a:0 6 -c:a:1 pcm_dvd -ac:a:1 2 "
-      "-c:a:2 mp2 -f dvd -packetsize 2048 -muxrate 10080000 '" + vob + "'";
-  ASSERT_EQ(std::system(make.c_str()), 0);
-  // Title 2: the same stream cut into two parts at a pack boundary.
-  std::string bytes = ReadFileBytes(vob);
-  size_t cut = bytes.size() / 2 / testps::PACK_BYTES * testps::PACK_BYTES;
-  WriteFileBytes(videoTs / "VTS_02_1.VOB", bytes.data(), cut);
-  WriteFileBytes(videoTs / "VTS_02_2.VOB", bytes.data() + cut, bytes.size() - cut);
-
-  std::string probe = "ffprobe -v error -show_entries stream=id -of csv=p=0 '" + vob + "' > '" +
-                      (dir_ / "ids").string() + "'";
-  ASSERT_EQ(std::system(probe.c_str()), 0);
-  std::vector<std::string> ids;
-  for (const std::string& line : SplitLines(ReadFileBytes(dir_ / "ids")))  // side data adds blank lines and commas
-    if (!line.empty()) ids.push_back(line.substr(0, line.find(',')));
-  std::sort(ids.begin(), ids.end());
-  EXPECT_EQ(ids, (std::vector<std::string>{"0x1bf", "0x1c0", "0x1e0", "0x80", "0xa0"}));
-
-  CliRun scan = Cli("scan '" + (dir_ / "ff").string() + "'");
-  EXPECT_EQ(scan.status, 0);
-  EXPECT_EQ(scan.err, "");
-  std::vector<std::string> streams = {"  MPEG stream #0", "  PCM stream #0", "  AC3 stream #0"};
-  std::vector<std::string> expected = {"Title #1  (1MB)"};
-  expected.insert(expected.end(), streams.begin(), streams.end());
-  expected.push_back("Title #2  (1MB)");
-  expected.insert(expected.end(), streams.begin(), streams.end());
-  EXPECT_EQ(SplitLines(scan.out), expected);
 }
 
 // The bundled sample disc lists as its committed listing says, in text and

@@ -135,6 +135,21 @@ TEST_F(DriverTest, SystemHeaderWithoutVideoEntryEndsTheWalk) {
   EXPECT_EQ(OutputBytes().size(), 0u);  // no pack 0 was written
 }
 
+TEST_F(DriverTest, SystemHeaderTooShortForItsFieldsIsNotReadPastItsEnd) {
+  // header_length 0: the 6 bytes of the start code and the length only. Its
+  // rate_bound would lie in the next record (or past the end of the part).
+  ProgramStream s;
+  s.PackHeader(0).Raw({0x00, 0x00, 0x01, 0xBB, 0x00, 0x00}).PadPack();
+  uint64_t scr = SCR_STEP;
+  Gop(s, scr, 90000, 3, 0x10);
+  Write(s);
+  Mux.MuxRate = 777;
+  Run();
+  EXPECT_TRUE(ExtractionFailed());
+  EXPECT_EQ(ui_->boxTexts(), std::vector<std::string>{"Error detected while extracting MPEG2 stream"});
+  EXPECT_EQ(Mux.MuxRate, 777u);
+}
+
 TEST_F(DriverTest, PacketsBeforeTheSystemHeaderAreReportedAndSkipped) {
   VerboseErrors = true;
   ProgramStream s;

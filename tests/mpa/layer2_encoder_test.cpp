@@ -80,9 +80,9 @@ TEST(Quantise, CodesSpanTheLevelsOfEachClass) {
     int32_t levels = ClassLevels[c];
     for (int index : {0, 3, 30, 62}) {
       int32_t sf = ScfTable[index];
-      EXPECT_EQ(QuantiseSample(0, sf, c), (levels - 1) / 2) << c;
-      int32_t top = QuantiseSample(sf - 1, sf, c);
-      int32_t bottom = QuantiseSample(-(sf - 1), sf, c);
+      EXPECT_EQ(QuantiseSample(0, sf, QuantA[c], QuantShift[c]), (levels - 1) / 2) << c;
+      int32_t top = QuantiseSample(sf - 1, sf, QuantA[c], QuantShift[c]);
+      int32_t bottom = QuantiseSample(-(sf - 1), sf, QuantA[c], QuantShift[c]);
       EXPECT_LE(top, levels - 1);
       EXPECT_GE(bottom, 0);
       if (index <= 3) {  // fine enough for the extremes to reach the end codes

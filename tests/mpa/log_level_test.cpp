@@ -98,7 +98,7 @@ TEST(LogAddScaled, RootShortcutsEqualTheGeneralForm) {
     seed = seed * 1664525u + 1013904223u;
     int32_t a = static_cast<int32_t>(seed) >> 2;
     seed = seed * 1664525u + 1013904223u;
-    int32_t b = i % 7 == 0 ? LEVEL_FLOOR : a - static_cast<int32_t>(seed >> (seed % 32));
+    int32_t b = i % 7 == 0 ? LEVEL_FLOOR : WrapSub(a, static_cast<int32_t>(seed >> (seed % 32)));
     ASSERT_EQ(LogAddSquareRoots(a, b), LogAddScaled(a, b, 0x2000000)) << a << " " << b;
     ASSERT_EQ(LogAddCubeRoots(a, b), LogAddScaled(a, b, 0x3000000)) << a << " " << b;
     ASSERT_EQ(LogAddSquareRoots(b, a), LogAddScaled(b, a, 0x2000000)) << a << " " << b;

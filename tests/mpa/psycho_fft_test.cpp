@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "mpa/log_level.h"
 #include "mpa/psycho_fft.h"
@@ -88,4 +89,28 @@ TEST(PsychoFft, SineLandsOnItsLine) {
   }
   // 0.5 x 0.5 x sqrt(8/3) x 0.5 per side: log2(0.0417) + 2, about -2.58.
   EXPECT_NEAR(X[100] / double(1 << 24), std::log2(std::pow(0.25 * std::sqrt(8.0 / 3) * 0.5, 2)) + 2, 0.05);
+}
+
+TEST(LevelSpectrum, EqualsLogPowerBinByBin) {
+  std::vector<int32_t> re, im;
+  for (int32_t v : {0, 1, -1, 2, 3, 0xFFFFFF, 0x1000000, -0x1000000, 0x1000001, 0x1FFFFFF, 0x800000, 12345}) {
+    for (int32_t w : {0, 1, -7, 0x1FFFFFF, -0x1000000, 0x7FFF}) {
+      re.push_back(v);
+      im.push_back(w);
+    }
+  }
+  uint32_t seed = 3;
+  for (int i = 0; i < 20000; i++) {
+    seed = seed * 1664525u + 1013904223u;
+    re.push_back(static_cast<int32_t>(seed) >> (7 + seed % 24));
+    seed = seed * 1664525u + 1013904223u;
+    im.push_back(static_cast<int32_t>(seed) >> (7 + seed % 24));
+  }
+  std::vector<LogQ24> X(re.size());
+  LevelSpectrum(re.data(), im.data(), static_cast<int>(re.size()), X.data());
+  for (size_t k = 0; k < re.size(); k++) ASSERT_EQ(X[k], LogPower(re[k], im[k])) << re[k] << " " << im[k];
+  // Parts of 2.0 and more take LogPower itself.
+  re[0] = 0x2000000;
+  LevelSpectrum(re.data(), im.data(), 4, X.data());
+  for (size_t k = 0; k < 4; k++) EXPECT_EQ(X[k], LogPower(re[k], im[k]));
 }

@@ -172,6 +172,28 @@ TEST(MaskingThreshold, ReachesFromThreeBarkBelowToJustUnderEightAbove) {
   EXPECT_NEAR((lt - above) / double(UNIT), 9 / 3.0103, 1e-3);
 }
 
+TEST(MaskingThreshold, AMaskerExactlyEightBarkBelowAnEntryDoesNotReachIt) {
+  // Entry 80 lies exactly 8.000 Bark above line 34; entry 79 a little less.
+  ASSERT_EQ(ThrBark[80] - ThrBark[LineToThr[34]], 8 * UNIT);
+  PsychoSpectrum s = FlatSpectrum(LEVEL_FLOOR);
+  LogQ24 quiet[THR_ENTRIES + 1];
+  GlobalMaskingThreshold(s, quiet);
+  s.noiseHead = 34;
+  s.link[34] = LIST_END;
+  s.mark[34] = NOISE;
+  s.X[34] = 2 * UNIT;  // loud enough to show over the threshold in quiet
+  LogQ24 T[THR_ENTRIES + 1];
+  GlobalMaskingThreshold(s, T);
+  EXPECT_EQ(T[80], quiet[80]);
+  EXPECT_GT(T[79], quiet[79]);
+  EXPECT_GT(T[34], quiet[34] + 10 * UNIT);
+  // Entries more than 3 Bark below the masker are out of reach too.
+  int g = 1;
+  while (ThrBark[g] < ThrBark[34] - 3 * UNIT) g++;
+  EXPECT_EQ(T[g - 1], quiet[g - 1]);
+  EXPECT_GT(T[g], quiet[g]);
+}
+
 TEST(PsychoModel, SilenceLeavesTheThresholdInQuiet) {
   Q24 u[PSYCHO_FFT_SIZE] = {};
   PsychoSpectrum s;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "tests/support/temp_dir.h"
 
 TEST(Drives, MountPointsAreFoundByDeviceNumberWithTheirEscapesDecoded) {
@@ -26,4 +28,25 @@ TEST(Drives, FolderSourcesResolveToTheFolderThatHoldsVideoTs) {
   EXPECT_NE(error.find("none"), std::string::npos);
   std::string label;
   EXPECT_FALSE(ReadVolumeLabel(DriveFromArgument((dir / "disc").string()), label));  // a plain folder has none
+}
+
+TEST(Drives, TheLabelOfAnIso9660FileSystemIsRead) {
+  // The least of an ISO 9660 image: a primary volume descriptor at 32 KiB
+  // and the set terminator.
+  std::vector<uint8_t> image(0x9000, 0);
+  auto descriptor = [&](size_t at, uint8_t type) {
+    image[at] = type;
+    std::memcpy(&image[at + 1], "CD001", 5);
+    image[at + 6] = 1;
+  };
+  descriptor(0x8000, 1);
+  std::string volumeId = "MY_MOVIE";
+  volumeId.resize(32, ' ');
+  std::memcpy(&image[0x8028], volumeId.data(), 32);
+  descriptor(0x8800, 255);
+  TempDir dir;
+  WriteFileBytes(dir / "disc.iso", image.data(), image.size());
+  std::string label;
+  ASSERT_TRUE(ReadFileSystemLabel((dir / "disc.iso").string(), label));
+  EXPECT_EQ(label, "MY_MOVIE");
 }

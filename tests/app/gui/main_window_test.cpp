@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -8,10 +9,12 @@
 #include "app/gui/drive_combo_box.h"
 #include "app/gui/gui_workers.h"
 #include "app/gui/main_window.h"
+#include "app/gui/startup.h"
 #include "app/run_flags.h"
 #include "app/title_selection.h"
 #include "platform/drives.h"
 #include "tests/app/gui/gui_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -161,6 +164,55 @@ TEST_F(MainWindowTest, MnemonicsReachTheirControls) {
   saveAsAnswer.reset();  // cancelled: no worker, but the question was asked
   QTest::keyClick(MainWindow, Qt::Key_X, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor([this] { return !saveAsRequests.empty(); }));
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<QString> ListLines() {
+  std::vector<QString> lines;
+  for (int i = 0; i < MainWindow->titleList()->count(); ++i) lines.push_back(MainWindow->titleList()->item(i)->text());
+  return lines;
+}
+
+TEST_F(MainWindowTest, StartUpScansTheSampleDiscWithTheProgramsScanner) {
+  UseProgramWorkers();
+  ASSERT_EQ(Start(VOLTARK_SOURCE_DIR "/samples/sample-dvd"), 0);
+  QFile listing(QStringLiteral(VOLTARK_SOURCE_DIR "/samples/sample-dvd-scan.txt"));
+  ASSERT_TRUE(listing.open(QIODevice::ReadOnly));
+  std::vector<QString> expected;
+  for (const QByteArray& line : listing.readAll().split('\n'))
+    if (!line.isEmpty()) expected.push_back(QString::fromLatin1(line));
+  EXPECT_EQ(ListLines(), expected);
+  EXPECT_TRUE(boxes.empty());
+
+  SelectLine(3);  // "  AC3 stream #0" of title 1
+  EXPECT_EQ(ExtractionEnabled(), (Enabled{true, true, true}));
+  EXPECT_EQ(TitleSelection.title, 1);
+  EXPECT_EQ(TitleSelection.sizeMB, 3);
+  EXPECT_EQ(TitleSelection.subStreamId, 0x80);
+}
+
+TEST_F(MainWindowTest, AScanFailureEndsWithTheSummaryBoxOwnedByTheWindow) {
+  UseProgramWorkers();
+  TempDir disc;
+  std::string zeros(4096, '\0');
+  WriteFileBytes(disc / "VIDEO_TS/VTS_01_1.VOB", zeros.data(), zeros.size());
+  ASSERT_EQ(Start(disc.path().string()), 0);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Error detected while scanning DVD titles");
+  EXPECT_EQ(boxes[0].caption, "VOLTARK");
+  EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+  EXPECT_TRUE(boxes[0].owned);
+  EXPECT_EQ(ListLines(), std::vector<QString>({"Title #1  (1MB)"}));
+
+  // With /V the detail is shown, with its offset, and no summary.
+  boxes.clear();
+  DestroyMainWindow();
+  ASSERT_EQ(Start(disc.path().string(), "/V"), 0);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Missing PACK START CODE (offset 00000000 in VOB file #1)");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QAction>
 #include <QCoreApplication>
@@ -9,6 +10,8 @@
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <future>
 
 #include "app/gui/extract_dialog.h"
@@ -19,6 +22,7 @@
 #include "app/title_selection.h"
 #include "platform/ui_port.h"
 #include "tests/app/gui/gui_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -254,6 +258,86 @@ TEST_F(ExtractTest, AbortAsksTheScanToStopAndTheListSoFarStays) {
   EXPECT_TRUE(Log.dialogOpenBeforeDone);
   EXPECT_EQ(MainWindow->titleList()->count(), 1);
   EXPECT_EQ(MainWindow->findChild<ScanDialog*>(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+std::string Probe(const std::string& file) {
+  std::string command = "ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "' 2>/dev/null";
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    pclose(pipe);
+  }
+  return out;
+}
+
+TEST_F(GuiTest, ExtractionFromTheWindowWritesTheFileAndEndsWithTheCompletionBox) {
+  UseProgramWorkers();
+  ASSERT_EQ(Start(VOLTARK_SOURCE_DIR "/samples/sample-dvd"), 0);
+  MainWindow->titleList()->setCurrentRow(3);  // title 1, AC3 stream #0
+  TempDir dir;
+  std::string output = (dir / "title1.MPG").string();
+  saveAsAnswer = QString::fromStdString(output);
+  MainWindow->extractButton()->click();
+
+  EXPECT_EQ(MainWindow->findChild<ExtractDialog*>(), nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].text.startsWith("MPEG2 extraction done!\n Video time = 00:00:0")) << boxes[0].text.toStdString();
+  EXPECT_EQ(boxes[0].icon, QMessageBox::NoIcon);
+  EXPECT_TRUE(boxes[0].owned);
+
+  std::string bytes = ReadFileBytes(output);
+  ASSERT_GE(bytes.size(), 2048u);
+  EXPECT_EQ(bytes.size() % 2048, 0u);
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\0\0\1\xBA", 4));
+  if (system("command -v ffprobe >/dev/null 2>&1") == 0) {
+    std::string streams = Probe(output);
+    EXPECT_NE(streams.find("mpeg2video"), std::string::npos) << streams;
+    EXPECT_NE(streams.find("mp2"), std::string::npos) << streams;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+std::atomic<bool> BoxReturned{false};
+
+int ErrorBoxWorker() {
+  Ui().ShowBox("Unable to create output file", BoxKind::Error);
+  BoxReturned = true;
+  Ui().WorkerDone();
+  return 0;
+}
+
+TEST_F(GuiTest, AWorkersBoxIsARealModalBoxAndTheWorkerWaitsForIt) {
+  ASSERT_EQ(Start("/tmp/disc-a"), 0);
+  MainWindow->titleList()->setCurrentRow(3);
+  saveAsAnswer = QStringLiteral("/tmp/unused.MPG");
+  SetBoxAnswerer({});  // the real box, dismissed below as a user would
+  GuiWorkers.extract = ErrorBoxWorker;
+  QString caption, text;
+  bool workerWaited = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    poll.stop();
+    caption = box->windowTitle();
+    text = box->text();
+    workerWaited = !BoxReturned;
+    box->defaultButton()->click();
+  });
+  poll.start(5);
+  MainWindow->extractButton()->click();
+  EXPECT_EQ(caption, "VOLTARK");
+  EXPECT_EQ(text, "Unable to create output file");
+  EXPECT_TRUE(workerWaited);
+  EXPECT_TRUE(BoxReturned);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QIcon>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -100,7 +101,11 @@ TEST_F(SmallDialogs, ProgramIconHasBothSizesAndTheLayoutFollowsDialogUnits) {
   EXPECT_EQ(icon.availableSizes(), QList<QSize>({QSize(16, 16), QSize(32, 32)}));
   DialogUnits units = DialogUnitsOf(MainWindow->font());
   ASSERT_GT(units.baseX, 0);
-  EXPECT_EQ(MainWindow->centralWidget()->size(), MapDialogRect(units, 0, 0, 220, 140).size());
+  QSize designed = MapDialogRect(units, 0, 0, 220, 140).size();
+  EXPECT_EQ(MainWindow->centralWidget()->height(), designed.height());
+  EXPECT_GE(MainWindow->centralWidget()->width(), designed.width());
+  EXPECT_GE(MainWindow->compressionBox()->width(), MainWindow->compressionBox()->sizeHint().width())
+      << "the label is never cut";
   EXPECT_EQ(MainWindow->extractButton()->geometry(), MapDialogRect(units, 104, 67, 102, 24));
   EXPECT_EQ(MainWindow->logo()->size(), QSize(153, 54));
   // 4 x width / 4 and 8 x height / 8: one character cell.
