@@ -164,6 +164,13 @@ TEST_F(MainWindowTest, MnemonicsReachTheirControls) {
   saveAsAnswer.reset();  // cancelled: no worker, but the question was asked
   QTest::keyClick(MainWindow, Qt::Key_X, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor([this] { return !saveAsRequests.empty(); }));
+
+  // Enter presses the focused button and nothing else.
+  QTest::keyClick(MainWindow->titleList(), Qt::Key_Return);
+  EXPECT_EQ(saveAsRequests.size(), 1u);
+  MainWindow->extractButton()->setFocus();
+  QTest::keyClick(MainWindow->extractButton(), Qt::Key_Return);
+  EXPECT_EQ(saveAsRequests.size(), 2u);
 }
 
 }  // namespace
