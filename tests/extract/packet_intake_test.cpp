@@ -7,10 +7,12 @@
 #include "app/title_selection.h"
 #include "extract/audio_handoff.h"
 #include "extract/encoder_thread.h"
+#include "extract/extraction_driver.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
 #include "extract/packet_intake.h"
 #include "extract/pack_format.h"
+#include "extract/walk_state.h"
 #include "platform/work_buffers.h"
 #include "tests/extract/extract_test_support.h"
 
@@ -266,6 +268,28 @@ TEST_F(IntakeTest, Ac3At44kHzAndBadSizeCodesAreRejected) {
   EXPECT_EQ(boxes[1].rfind("Invalid AC3 audio data rate", 0), 0u);
   EXPECT_EQ(boxes[2].rfind("Invalid AC3 frame size code", 0), 0u);
   EXPECT_EQ(SamplesHandedOn(), 0u);
+}
+
+TEST_F(IntakeTest, ClockStepCountsTheGopInProgressAndKeepsHeldBytes) {
+  ASSERT_TRUE(Video(Cat({GOP, Picture(0), SLICE, Picture(2), SLICE, Bytes{0x00, 0x00}}), 90000));
+  EXPECT_EQ(Intake.GopFrames, 3u);
+  WaitEncoderIdle();
+  Mux.AudioPts = 22500 + 10 * 2160;
+  Handoff.EncFill = 100;
+  Walk.LastInputScr = 5000;
+  CheckScrContinuity(5000);  // equal: nothing happens
+  EXPECT_TRUE(Intake.VideoRefSet);
+  CheckScrContinuity(4000);
+  EXPECT_FALSE(Intake.VideoRefSet);
+  EXPECT_FALSE(Intake.GopSeen);
+  EXPECT_EQ(Intake.GopFrames, 0u);
+  EXPECT_EQ(Intake.VideoBase, 22500u + 3 * 3600);
+  EXPECT_EQ(Intake.AvOffset, (21600 - 10800) * 8 / 15 + 100);
+  EXPECT_EQ(Walk.LastInputScr, 4000u);
+  // The two zeros held as a possible start code stay in the stream.
+  ASSERT_TRUE(Video({0x01, 0xB3, 0x16}));
+  const Bytes in = VideoInHand();
+  EXPECT_EQ(Bytes(in.end() - 5, in.end()), (Bytes{0x00, 0x00, 0x01, 0xB3, 0x16}));
 }
 
 TEST_F(IntakeTest, HeaderLengthsBeyondThePacketAreNotFollowed) {
