@@ -50,11 +50,11 @@ std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
 double Number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
 
 // A DVD folder made once per build by the DVD-folder maker.
-fs::path MadeFolder(const std::string& name, const std::string& spec) {
+fs::path MadeFolder(const std::string& name, const std::string& description) {
   fs::path folder = fs::path(VOLTARK_TESTDATA_DIR) / "dvd-folders" / name;
   if (!fs::exists(folder / "VIDEO_TS")) {
     std::string command = "bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-dvd-folder.sh") +
-                          " --force -q " + Quote(folder) + " '" + spec + "' 2>&1";
+                          " --force -q " + Quote(folder) + " '" + description + "' 2>&1";
     std::string log;
     if (!Shell(command, &log)) ADD_FAILURE() << command << "\n" << log;
   }
@@ -63,7 +63,7 @@ fs::path MadeFolder(const std::string& name, const std::string& spec) {
 
 struct Case {
   const char* name;
-  const char* spec;  // for the DVD-folder maker; empty: the sample disc
+  const char* description;  // title description for the DVD-folder maker; empty: the sample disc
   int title;
   int32_t kind;
   uint8_t subStreamId;
@@ -107,7 +107,7 @@ class EndToEndTest : public ExtractTest, public ::testing::WithParamInterface<Ca
 
 TEST_P(EndToEndTest, OutputIsReadByOtherToolsAndKeepsVideoAndTiming) {
   const Case& c = GetParam();
-  fs::path folder = c.spec[0] == '\0' ? fs::path(VOLTARK_SOURCE_DIR) / "samples/sample-dvd" : MadeFolder(c.name, c.spec);
+  fs::path folder = c.description[0] == '\0' ? fs::path(VOLTARK_SOURCE_DIR) / "samples/sample-dvd" : MadeFolder(c.name, c.description);
   ASSERT_TRUE(fs::exists(folder / "VIDEO_TS"));
   DriveList = {DriveFromArgument(folder.string())};
   SelectedDrive = 0;
