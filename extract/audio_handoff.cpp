@@ -68,6 +68,9 @@ void PcmDrop(uint32_t n) {
 
 bool PcmInsertSilence(uint32_t n) {
   static const Q24 zeros[100] = {};
+  // Only a corrupt time stamp asks for more than a minute of silence at
+  // once; following it would write gigabytes of nothing.
+  n = std::min(n, MAX_SILENCE_SAMPLES);
   while (n > 0) {
     uint32_t k = std::min<uint32_t>(n, 100);
     if (!PcmAppend(zeros, zeros, k)) return false;

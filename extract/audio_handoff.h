@@ -33,6 +33,8 @@ bool PcmAppend(const Q24* left, const Q24* right, uint32_t n);
 // the ones that arrive next. Submitted samples are never taken back.
 void PcmDrop(uint32_t n);
 // Appends n zero samples per channel; false as PcmAppend.
+// Appends n silent samples per channel, at most MAX_SILENCE_SAMPLES.
+constexpr uint32_t MAX_SILENCE_SAMPLES = 60 * 48000;
 bool PcmInsertSilence(uint32_t n);
 
 // Submits the current pair and switches pairs; returns EncoderOk.

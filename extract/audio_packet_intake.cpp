@@ -9,6 +9,7 @@
 #include "app/string_table.h"
 #include "app/title_selection.h"
 #include "common/time_values.h"
+#include "common/q24.h"
 #include "extract/audio_handoff.h"
 #include "extract/av_alignment.h"
 #include "extract/input_layout.h"
@@ -127,8 +128,8 @@ bool AudioPacketIn(const uint8_t* packet, uint32_t length) {
     if (!PesHasPts(packet, length)) return true;  // ignored until a packet with a PTS
     Intake.FirstAudioPts = ReadPesPts(packet);
     if (Intake.VideoRefSet) {
-      Intake.AvOffset +=
-          TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts));
+      Intake.AvOffset = SatAdd(
+          Intake.AvOffset, TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts)));
       if (!ApplyAvOffset()) return false;
     }
     Intake.AudioStarted = true;

@@ -1,6 +1,8 @@
 // Aligning the start of the audio with the start of the video.
 #include "extract/av_alignment.h"
 
+#include "common/q24.h"
+
 #include "extract/audio_handoff.h"
 #include "extract/packet_intake.h"
 
@@ -14,7 +16,7 @@ bool ApplyAvOffset() {
 
 void ApplyPreRoll(uint32_t m) {
   Intake.PreRollSamples += static_cast<int32_t>(m);
-  int32_t kept = Intake.PreRollSamples + Intake.AvOffset;
+  int32_t kept = SatAdd(Intake.PreRollSamples, Intake.AvOffset);
   if (kept > PREROLL_LIMIT_SAMPLES) {
     PcmDrop(static_cast<uint32_t>(kept - PREROLL_LIMIT_SAMPLES));
     Intake.AvOffset = PREROLL_LIMIT_SAMPLES - Intake.PreRollSamples;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/time_values.h"
+#include "common/q24.h"
 #include "extract/audio_handoff.h"
 #include "extract/input_layout.h"
 #include "extract/output_multiplexer.h"
@@ -33,8 +34,8 @@ bool Picture() {
   if (!Intake.VideoRefSet && Intake.GopSeen && a.hasPts) {
     Intake.GopStartInputPts = a.pts - tr * PICTURE_TICKS;
     if (Intake.AudioStarted) {
-      Intake.AvOffset +=
-          TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts));
+      Intake.AvOffset = SatAdd(
+          Intake.AvOffset, TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts)));
       if (!ApplyAvOffset()) return false;
     }
     Intake.VideoRefSet = true;
@@ -42,7 +43,7 @@ bool Picture() {
   if (!Intake.AudioStarted && Intake.VideoRefSet) {
     // Until the audio starts it grows by one picture's worth of silence.
     Intake.PreRollSamples += PREROLL_PICTURE_SAMPLES;
-    int32_t excess = Intake.PreRollSamples - Intake.AvOffset - PREROLL_PICTURE_SAMPLES;
+    int32_t excess = SatSub(SatSub(Intake.PreRollSamples, Intake.AvOffset), PREROLL_PICTURE_SAMPLES);
     if (excess > 0) {
       if (!PcmInsertSilence(static_cast<uint32_t>(excess))) return false;
       Intake.AvOffset = Intake.PreRollSamples - PREROLL_PICTURE_SAMPLES;

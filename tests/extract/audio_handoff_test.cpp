@@ -69,6 +69,15 @@ TEST_F(HandoffTest, SamplesAreCountedIntoWholeFrames) {
   EXPECT_EQ(WorkBuffers.EncLeft[1][0], 5050);
 }
 
+TEST_F(HandoffTest, SilenceAskedByACorruptTimeStampStopsAtOneMinute) {
+  // Pending drops absorb the silence, so nothing is encoded here.
+  Handoff.SkipSamples = 0xFFFFFFFFu;
+  ASSERT_TRUE(PcmInsertSilence(0xFFFFFFFFu));
+  EXPECT_EQ(Handoff.SkipSamples, 0xFFFFFFFFu - MAX_SILENCE_SAMPLES);
+  EXPECT_EQ(Handoff.EncFill, 0u);
+  Handoff.SkipSamples = 0;
+}
+
 TEST_F(HandoffTest, PairsAreEncodedInTheOrderOfTheirSamples) {
   for (uint32_t k = 0; k < 6; ++k) ASSERT_TRUE(AppendNumbered(k * 1152, 1152));
   std::vector<Pack> packs = Finish();
