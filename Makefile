@@ -43,7 +43,7 @@ test-tsan: deps
 # Each fuzz harness for a few seconds (about a minute in all); fails on a
 # crash, hang or sanitizer report. bench/fuzz.sh SECONDS runs longer.
 fuzz-smoke: deps
-	@bash bench/fuzz.sh $(FUZZ_SMOKE_SECONDS)
+	@FUZZ_SEED=$${FUZZ_SEED:-1} bash bench/fuzz.sh $(FUZZ_SMOKE_SECONDS)
 
 FUZZ_SMOKE_SECONDS ?= 12
 

@@ -8,7 +8,8 @@
 # the corpus it grew in earlier runs (build-fuzz/corpus/<harness>, kept);
 # crash, hang and out-of-memory inputs land in build-fuzz/artifacts/<harness>.
 # PARALLEL=1 runs the harnesses at the same time (one process each) instead
-# of one after the other. Exit status 1 when any harness found a crash.
+# of one after the other. FUZZ_SEED fixes libFuzzer's seed (make fuzz-smoke
+# uses 1, so CI runs are repeatable). Exit status 1 when any harness found a crash.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -44,7 +45,7 @@ run_one() {
   mkdir -p "$corpus" "$artifacts" "$(dirname "$log")"
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
     "$build/bin/fuzz_$h" "$corpus" "fuzz/corpus/$h" -max_total_time="$seconds" -timeout=10 \
-    -rss_limit_mb=2560 -max_len="$(max_len "$h")" -print_final_stats=1 \
+    -rss_limit_mb=2560 -max_len="$(max_len "$h")" -print_final_stats=1 ${FUZZ_SEED:+-seed=$FUZZ_SEED} \
     -artifact_prefix="$artifacts/" >"$log" 2>&1 || true
 }
 
