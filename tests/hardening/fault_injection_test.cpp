@@ -172,8 +172,35 @@ Bytes Payload(const Bytes& output, uint8_t streamId) {
   return payload;
 }
 
+// The outcome a write failure past byte limit must have (defined below).
+void ExpectWriteFailureOutcome(const Outcome& outcome, int64_t limit);
+
 class FaultInjectionTest : public ::testing::Test {
  protected:
+  // The sample title written twice over, in four parts of 759 packs; the
+  // size of its clean output.
+  size_t WriteTitleTwiceOverFourParts() {
+    const Bytes once = SampleTitle();
+    Bytes title = once;
+    title.insert(title.end(), once.begin(), once.end());
+    WriteParts(title, {759 * PACK, 759 * PACK, 759 * PACK, 759 * PACK});
+    return Run().output.size();
+  }
+
+  // Trials in which every write past a random byte of the output fails.
+  void FailWritesAtRandomPlaces(size_t whole, unsigned seed) {
+    std::mt19937 random(seed);
+    for (int trial = 0; trial < TRIALS; ++trial) {
+      const int64_t limit = static_cast<int64_t>(random() % whole);
+      Choose(random() % 2 == 0);
+      SCOPED_TRACE("trial " + std::to_string(trial) + ": writes fail past byte " + std::to_string(limit));
+      OutputFileFaults.failWritesBeyond = limit;
+      Outcome outcome = Run();
+      ExpectWriteFailureOutcome(outcome, limit);
+      ExpectReadable(outcome);
+    }
+  }
+
   void SetUp() override {
     ASSERT_TRUE(AllocateWorkBuffers());
     AbortFlag = false;
@@ -352,43 +379,17 @@ void ExpectWriteFailureOutcome(const Outcome& outcome, int64_t limit) {
 // extraction resynchronises), so that a failure falls on a full buffer or on
 // the last partial one.
 TEST_F(FaultInjectionTest, WriteFailureAtARandomBufferIsShownOnceAndKeepsWhatWasWritten) {
-  const Bytes once = SampleTitle();
-  Bytes title = once;
-  title.insert(title.end(), once.begin(), once.end());
-  WriteParts(title, {759 * PACK, 759 * PACK, 759 * PACK, 759 * PACK});
-  const size_t whole = Run().output.size();
+  const size_t whole = WriteTitleTwiceOverFourParts();
   ASSERT_GT(whole, size_t{0x200000});
-  std::mt19937 random(124);
-  for (int trial = 0; trial < TRIALS; ++trial) {
-    const int64_t limit = static_cast<int64_t>(random() % whole);
-    Choose(random() % 2 == 0);
-    SCOPED_TRACE("trial " + std::to_string(trial) + ": writes fail past byte " + std::to_string(limit));
-    OutputFileFaults.failWritesBeyond = limit;
-    Outcome outcome = Run();
-    ExpectWriteFailureOutcome(outcome, limit);
-    ExpectReadable(outcome);
-  }
+  FailWritesAtRandomPlaces(whole, 124);
 }
 
 TEST_F(FaultInjectionTest, EncoderFailingWhileTheWorkerWaitsEndsTheExtraction) {
   // A slow encoder keeps both sample pairs busy, so that the worker waits on
   // it; the output then refuses the encoder's audio packs.
-  const Bytes once = SampleTitle();
-  Bytes title = once;
-  title.insert(title.end(), once.begin(), once.end());
-  WriteParts(title, {759 * PACK, 759 * PACK, 759 * PACK, 759 * PACK});
-  const size_t whole = Run().output.size();
+  const size_t whole = WriteTitleTwiceOverFourParts();
   encoderDelayMs = 3;
-  std::mt19937 random(174);
-  for (int trial = 0; trial < TRIALS; ++trial) {
-    const int64_t limit = static_cast<int64_t>(random() % whole);
-    Choose(random() % 2 == 0);
-    SCOPED_TRACE("trial " + std::to_string(trial) + ": writes fail past byte " + std::to_string(limit));
-    OutputFileFaults.failWritesBeyond = limit;
-    Outcome outcome = Run();
-    ExpectWriteFailureOutcome(outcome, limit);
-    ExpectReadable(outcome);
-  }
+  FailWritesAtRandomPlaces(whole, 174);
 }
 
 TEST_F(FaultInjectionTest, MissingMiddlePartEndsTheTitleAfterTheFirst) {
