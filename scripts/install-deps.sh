@@ -11,6 +11,7 @@ packages=(
   ffmpeg mpg123 twolame
   clang libclang-rt-14-dev
   python3
+  libdvdread-dev mjpegtools dvdauthor genisoimage lsdvd
 )
 
 missing=()
