@@ -10,7 +10,55 @@ bool RunScan() {
   AbortFlag = false;
   std::thread worker(ScanWorker);
   worker.join();
-  return !ScanFailed() && !AbortFlag.load();
+  return !ScanFailed() && !ScanRefusedDiscTitles() && !AbortFlag.load();
+}
+
+namespace {
+
+nlohmann::ordered_json DiscTitlesJson() {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const DiscTitle& title : TitleScanner.disc.titles) {
+    nlohmann::ordered_json chapters = nlohmann::ordered_json::array();
+    for (const DiscChapter& chapter : title.chapters) {
+      nlohmann::ordered_json item;
+      item["number"] = chapter.number;
+      item["startSeconds"] = chapter.startSeconds;
+      item["durationSeconds"] = chapter.durationSeconds;
+      chapters.push_back(item);
+    }
+    nlohmann::ordered_json audio = nlohmann::ordered_json::array();
+    for (const DiscAudio& stream : title.audio) {
+      nlohmann::ordered_json item;
+      item["subStreamId"] = stream.subStreamId;
+      item["format"] = stream.format;
+      item["language"] = stream.language.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(stream.language);
+      item["channels"] = stream.channels;
+      audio.push_back(item);
+    }
+    nlohmann::ordered_json video;
+    video["standard"] = title.video.standard;
+    video["width"] = title.video.width;
+    video["height"] = title.video.height;
+    video["aspect"] = title.video.aspect;
+    nlohmann::ordered_json item;
+    item["number"] = title.number;
+    item["titleSet"] = title.titleSet;
+    item["durationSeconds"] = title.durationSeconds;
+    item["chapters"] = chapters;
+    item["angles"] = title.angles;
+    item["audio"] = audio;
+    item["video"] = video;
+    list.push_back(item);
+  }
+  return list;
+}
+
+}  // namespace
+
+std::vector<std::string> DiscTitleLines() {
+  std::vector<std::string> lines;
+  for (const DiscTitle& title : TitleScanner.disc.titles) lines.push_back(DiscTitleLine(title));
+  return lines;
 }
 
 std::string ScanReportJson(const std::string& source, bool succeeded) {
@@ -44,6 +92,7 @@ std::string ScanReportJson(const std::string& source, bool succeeded) {
   }
   report["lines"] = lines;
   report["titles"] = titles;
+  report["discTitles"] = DiscTitlesJson();
   report["failed"] = !succeeded;
   return report.dump(2);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Runs one scan of DriveList[SelectedDrive] the way the scan dialog does:
 // clears AbortFlag, runs ScanWorker on a thread of its own and waits for
@@ -13,5 +14,9 @@ bool RunScan();
 // The result of the last scan as one JSON object: the source, the volume
 // label (null when none was listed), every list line, and the titles with
 // their number, size and streams (kind, index, list line, whether the line
-// can be selected for extraction and, if so, its sub-stream id).
+// can be selected for extraction and, if so, its sub-stream id), and the
+// disc's own titles from its IFO files (discTitles, empty without them).
 std::string ScanReportJson(const std::string& source, bool succeeded);
+
+// The readable table of the disc's own titles, one line each.
+std::vector<std::string> DiscTitleLines();

@@ -59,6 +59,10 @@ enum StringId : unsigned {
   IDS_NO_AC3 = 172,
   IDS_MPEG_OVERFLOW = 173,
   IDS_ENCODER_SETUP = 174,
+  IDS_ENCRYPTED_EXTRACT = 175,
+  IDS_ENCRYPTED_TITLE = 176,
+  IDS_ENCRYPTED_TITLES = 177,
+  IDS_IFO_REFUSED = 178,
 };
 
 // The text of an id, with embedded NUL characters where the entry has them

@@ -1,6 +1,7 @@
 #include "extract/extraction_driver.h"
 
 #include <atomic>
+#include <cstdio>
 
 #include "ac3/ac3_decoder.h"
 #include "app/messages.h"
@@ -18,6 +19,7 @@
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"
 #include "platform/work_buffers.h"
+#include "source/scrambling.h"
 #include "source/vob_reader.h"
 
 ExtractionWalkState Walk;
@@ -72,7 +74,7 @@ enum class CodeRead { Taken, Missing, Fault };
 CodeRead TakeCodeByte() {
   uint8_t head[4] = {0xFF, 0xFF, 0xFF, 0xFF};  // bytes past the view stay non-codes
   const uint32_t inView = VobBytesInView();
-  if (!GuardedRead(VobReader.current, inView < 4 ? inView : 4, head)) {
+  if (!VobGuardedRead(VobReader.current, inView < 4 ? inView : 4, head)) {
     AbortFlag = true;
     ShowVobDetailError(IDS_INPUT_ACCESS);
     return CodeRead::Fault;
@@ -161,8 +163,18 @@ void TakeDsi(const uint8_t* packet) {
   Walk.previousInterleaved = interleaved;
 }
 
+// A scrambled (CSS) packet cannot be decoded or copied: the extraction ends
+// and its output, which could only be partial, is removed.
+bool RefuseScrambled() {
+  Walk.Encrypted = true;
+  AbortFlag = true;
+  ShowError(IDS_ENCRYPTED_EXTRACT);
+  return false;
+}
+
 // A packet of a chosen stream: used once pack 0 is written.
 bool UsePacket(bool video, const uint8_t* packet, uint32_t length) {
+  if (PesScrambled(packet, length)) return RefuseScrambled();
   CheckScrContinuity(Walk.scr);
   if (!Mux.SystemHeaderSeen) {
     ShowVobDetailError(IDS_NO_SYSTEM_HEADER);
@@ -261,6 +273,7 @@ void FinishExtraction(Ending ending) {
   if (ending == Ending::PacketFailure) {
     EncoderStop();
     CloseOutput();
+    if (Walk.Encrypted) std::remove(TitleSelection.outputPath);
     return;
   }
   const bool finished = MuxFinish();
@@ -276,6 +289,7 @@ void FinishExtraction(Ending ending) {
 }
 
 void ShowClosingMessage() {
+  if (Walk.Encrypted) return;  // its message said that nothing was written
   if (Walk.WalkFailed && !VerboseErrors) {
     ShowError(IDS_EXTRACT_ERROR);
     return;
@@ -283,6 +297,24 @@ void ShowClosingMessage() {
   std::string time = FormatHms(Walk.ShownSeconds);
   std::string format = LoadString(IDS_DONE, 48);
   Ui().ShowBox(FormatString(48, format.c_str(), time.c_str()), BoxKind::Information);
+}
+
+bool OpenTitle() {
+  VobReader.title = TitleSelection.title;
+  VobReader.part = 1;
+  return VobOpenPart();
+}
+
+// The title cannot be walked: the encoder stops, the empty output closes
+// (and is removed when asked) and the message is the only one.
+void EndWithoutTitle(unsigned message, bool removeOutput) {
+  EncoderStop();
+  OutputClose();
+  outputClosed = false;
+  if (removeOutput) std::remove(TitleSelection.outputPath);
+  AbortFlag = true;
+  ShowError(message);
+  Ui().WorkerDone();
 }
 
 }  // namespace
@@ -335,15 +367,19 @@ int ExtractionWorker() {
     Ui().WorkerDone();
     return 0;
   }
-  VobReader.title = TitleSelection.title;
-  VobReader.part = 1;
-  if (!VobOpenPart()) {
-    EncoderStop();
-    OutputClose();
-    outputClosed = false;
-    AbortFlag = true;
-    ShowError(IDS_NO_TITLE);
-    Ui().WorkerDone();
+  if (!OpenTitle()) {
+    EndWithoutTitle(IDS_NO_TITLE, false);
+    return 0;
+  }
+  // An encrypted title is refused before anything is written; the look at
+  // its first packs moved the reader, which opens the title again.
+  if (VobTitleStartScrambled()) {
+    VobClose();
+    EndWithoutTitle(IDS_ENCRYPTED_EXTRACT, true);
+    return 0;
+  }
+  if (!OpenTitle()) {
+    EndWithoutTitle(IDS_NO_TITLE, false);
     return 0;
   }
   ResetExtractionState();

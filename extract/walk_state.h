@@ -11,6 +11,7 @@ struct ExtractionWalkState {
   bool previousInterleaved = false; // flag of the last DSI packet
   uint16_t AngleVobId = 0;          // VOB id that opened the interleaved block
   bool WalkFailed = false;
+  bool Encrypted = false;           // a chosen packet was scrambled: the output is removed
   uint32_t ShownSeconds = 0;
   uint32_t mibWalked = 0;
   uint32_t bytesSinceMib = 0;

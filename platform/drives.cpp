@@ -152,7 +152,7 @@ void DiscoverDrives() {
   });
   for (const std::string& device : devices) {
     if (DriveList.size() >= MAX_DRIVES) break;
-    if (IsDvdDrive(device)) DriveList.push_back(Drive{device, device, "", std::nullopt});
+    if (IsDvdDrive(device)) DriveList.push_back(Drive{device, device, "", "", std::nullopt});
   }
   if (const char* folders = std::getenv("VOLTARK_DRIVES")) {
     std::istringstream list(folders);
@@ -163,11 +163,29 @@ void DiscoverDrives() {
 }
 
 Drive DriveFromArgument(const std::string& source) {
-  if (IsBlockDevice(source)) return Drive{source, source, "", std::nullopt};
-  return Drive{source, "", source, std::nullopt};
+  if (IsBlockDevice(source)) return Drive{source, source, "", "", std::nullopt};
+  struct stat info;
+  if (stat(source.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return Drive{source, "", "", source, std::nullopt};
+  return Drive{source, "", source, "", std::nullopt};
+}
+
+bool DriveReadsBlocks(const Drive& drive, std::string& path) {
+  if (!drive.image.empty()) {
+    path = drive.image;
+    return true;
+  }
+  if (drive.device.empty()) return false;
+  std::string root, error;
+  if (ResolveSourceRoot(drive, root, error)) return false;
+  path = drive.device;
+  return IsBlockDevice(drive.device);
 }
 
 bool ResolveSourceRoot(const Drive& drive, std::string& root, std::string& error) {
+  if (!drive.image.empty()) {
+    error = drive.image + ": an image file, read block by block";
+    return false;
+  }
   if (drive.device.empty()) {
     struct stat info;
     if (stat(drive.folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
@@ -205,6 +223,7 @@ bool ReadVolumeLabel(const Drive& drive, std::string& label) {
     return true;
   }
   if (!drive.device.empty()) return ReadFileSystemLabel(drive.device, label);
+  if (!drive.image.empty()) return ReadFileSystemLabel(drive.image, label);
   // A folder has a label only when it is the mount point of a disc.
   std::string root, error;
   if (!ResolveSourceRoot(drive, root, error)) return false;

@@ -1,6 +1,6 @@
-// The sources the program can read: DVD drives found at start-up, and
-// folders that hold VIDEO_TS. The reader and the scanner take the source in
-// use from here at each open.
+// The sources the program can read: DVD drives found at start-up, folders
+// that hold VIDEO_TS and image files of discs. The reader and the scanner
+// take the source in use from here at each open.
 #pragma once
 
 #include <optional>
@@ -13,6 +13,7 @@ struct Drive {
   std::string name;    // as listed: the device ("/dev/sr0") or the folder
   std::string device;  // the optical drive device; empty for a folder
   std::string folder;  // for a folder source: the folder as given
+  std::string image;   // for an image file of a disc (an ISO): the file
   // A label the front end already knows; when set it is used instead of the
   // file system's.
   std::optional<std::string> label;
@@ -22,17 +23,24 @@ extern std::vector<Drive> DriveList;  // at most MAX_DRIVES drives, then folders
 extern int SelectedDrive;             // index into DriveList
 
 // Adds /dev/sr* devices that report DVD capability (at most MAX_DRIVES, in
-// order), then every folder of the colon-separated VOLTARK_DRIVES variable.
+// order), then every folder or image file of the colon-separated
+// VOLTARK_DRIVES variable.
 void DiscoverDrives();
 
 // A source as given on a command line: a folder (holding VIDEO_TS, or the
-// VIDEO_TS folder itself) or a drive device.
+// VIDEO_TS folder itself), a drive device or an image file.
 Drive DriveFromArgument(const std::string& source);
 
 // The folder that holds VIDEO_TS for the drive: a folder source as given (its
 // parent when it is VIDEO_TS itself), a device through its mount point.
-// False with a message in error when it cannot be found (device not mounted).
+// False with a message in error when it cannot be found (device not mounted,
+// an image file).
 bool ResolveSourceRoot(const Drive& drive, std::string& root, std::string& error);
+
+// The file the disc is read from block by block when its files cannot be
+// read through a folder: an image file, or a device that is not mounted.
+// False for folders and mounted devices.
+bool DriveReadsBlocks(const Drive& drive, std::string& path);
 
 // The file system label of a mounted disc (or its device); false for a plain
 // folder, whose volume information cannot be read.

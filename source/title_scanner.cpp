@@ -8,6 +8,7 @@
 #include "app/title_selection.h"
 #include "platform/drives.h"
 #include "platform/ui_port.h"
+#include "source/dvd_disc.h"
 #include "source/vob_reader.h"
 
 TitleListEntry TitleList[TITLE_LIST_SLOTS];
@@ -70,7 +71,15 @@ void AppendStreamLines(ScannedTitle& title) {
   AppendStreams(title, "DTS", IDS_DTS_STREAM, TitleScanner.dtsSeen, DTS_STREAM_SLOTS, 0, 0);
 }
 
+// The volume label: the file system's, else the disc's own identifier.
+bool ReadLabel(std::string& label) {
+  if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return false;
+  return ReadVolumeLabel(DriveList[SelectedDrive], label) || DvdDiscVolumeLabel(label);
+}
+
 void StartScan() {
+  // The disc in a drive may have changed since the last scan.
+  DvdDiscRelease();
   Ui().ListReset();
   TitleListCount = 0;
   TitleScanner.nextLine = 0;
@@ -78,8 +87,7 @@ void StartScan() {
   TitleScanner.labelListed = false;
   TitleScanner.label.clear();
   std::string label;
-  if (SelectedDrive >= 0 && SelectedDrive < static_cast<int>(DriveList.size()) &&
-      ReadVolumeLabel(DriveList[SelectedDrive], label)) {
+  if (ReadLabel(label)) {
     TitleScanner.label = VolumeLabelLine(label);
     TitleScanner.labelListed = true;
     AppendLine(TitleScanner.label);
@@ -102,8 +110,28 @@ bool ScanTitle(int32_t number, uint32_t sizeMB) {
   if (!VobOpenPart()) return false;
   if (!ScanWalkTitle()) TitleScanner.failed = true;
   VobClose();
+  TitleScanner.titles.back().encrypted = TitleScanner.scrambled;
   AppendStreamLines(TitleScanner.titles.back());
   return true;
+}
+
+// One message for all encrypted titles, and one for the IFO tables refused.
+void ReportDiscProblems() {
+  std::vector<unsigned> encrypted;
+  for (const ScannedTitle& title : TitleScanner.titles)
+    if (title.encrypted) encrypted.push_back(static_cast<unsigned>(title.title));
+  if (encrypted.size() == 1) {
+    Ui().ShowBox(FormatString(200, LoadString(IDS_ENCRYPTED_TITLE).c_str(), encrypted[0]), BoxKind::Error);
+  } else if (encrypted.size() > 1) {
+    std::string numbers;
+    for (unsigned number : encrypted) numbers += " #" + std::to_string(number);
+    Ui().ShowBox(FormatString(600, LoadString(IDS_ENCRYPTED_TITLES).c_str(), numbers.c_str()), BoxKind::Error);
+  }
+  if (!TitleScanner.disc.refused.empty()) {
+    std::string reasons;
+    for (const std::string& reason : TitleScanner.disc.refused) reasons += (reasons.empty() ? "" : "; ") + reason;
+    Ui().ShowBox(FormatString(1000, LoadString(IDS_IFO_REFUSED).c_str(), reasons.c_str()), BoxKind::Error);
+  }
 }
 
 }  // namespace
@@ -117,6 +145,7 @@ std::string VolumeLabelLine(const std::string& label) {
 
 int ScanWorker() {
   StartScan();
+  TitleScanner.disc = ReadDiscTitles();
   for (int32_t title = 0; title < MAX_TITLES && !AbortFlag.load(); ++title) {
     uint32_t sizeMB;
     if (!SizeTitle(title, sizeMB)) {
@@ -126,9 +155,12 @@ int ScanWorker() {
     if (!ScanTitle(title, sizeMB)) break;
   }
   Ui().SetStatusText("Scanning done");
+  ReportDiscProblems();
   if (TitleScanner.failed && !VerboseErrors.load()) ShowError(IDS_SCAN_ERROR);
   Ui().WorkerDone();
   return 0;
 }
 
 bool ScanFailed() { return TitleScanner.failed; }
+
+bool ScanRefusedDiscTitles() { return !TitleScanner.disc.refused.empty(); }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "source/disc_titles.h"
+
 constexpr int TITLE_LIST_SLOTS = 32;
 constexpr int MAX_TITLES = 100;
 constexpr int MAX_PARTS = 9;
@@ -46,6 +48,7 @@ struct ScannedTitle {
   int32_t line;
   std::string text;
   std::vector<ScannedStream> streams;
+  bool encrypted = false;  // its first packets are scrambled (CSS)
 };
 
 struct TitleScannerState {
@@ -55,6 +58,7 @@ struct TitleScannerState {
   bool labelListed = false;
   std::string label;     // the first line, when labelListed
   std::vector<ScannedTitle> titles;
+  DiscTitleTable disc;   // the disc's own titles, from its IFO files
 
   // Per title, cleared before each title's walk.
   bool mpegSeen[MPEG_STREAM_SLOTS] = {};
@@ -65,6 +69,7 @@ struct TitleScannerState {
   uint32_t byteCount = 0;   // bytes walked modulo 1 MiB
   uint32_t walkedMB = 0;    // whole MiB walked
   uint32_t limitMB = 0;     // the walk ends once walkedMB exceeds it
+  bool scrambled = false;   // a packet met was scrambled (CSS)
 };
 
 extern TitleScannerState TitleScanner;
@@ -75,6 +80,9 @@ int ScanWorker();
 
 // Set when the last scan met a failure (the summary message's condition).
 bool ScanFailed();
+
+// Set when the last scan refused some of the disc's IFO tables.
+bool ScanRefusedDiscTitles();
 
 // Clears the per-title tables and counters and sets the walk limit.
 void ScanClearTitle(uint32_t limitMB);

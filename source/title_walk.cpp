@@ -3,7 +3,7 @@
 #include "app/messages.h"
 #include "app/run_flags.h"
 #include "app/string_table.h"
-#include "platform/guarded_read.h"
+#include "source/scrambling.h"
 #include "source/title_scanner.h"
 #include "source/vob_reader.h"
 
@@ -22,7 +22,7 @@ enum class Peek { Read, OutsideView, Faulted };
 Peek PeekAtCurrent(uint32_t offset, uint32_t count, uint8_t* out) {
   uint32_t available = VobBytesInView();
   if (offset > available || count > available - offset) return Peek::OutsideView;
-  return GuardedRead(VobReader.current + offset, count, out) ? Peek::Read : Peek::Faulted;
+  return VobGuardedRead(VobReader.current + offset, count, out) ? Peek::Read : Peek::Faulted;
 }
 
 // A read fault ends the walk of this title only: the scan goes on with the
@@ -102,8 +102,19 @@ bool ReadSubStreamId(uint32_t length, bool& present, uint8_t& subStreamId) {
   return true;
 }
 
+// Notes a scrambled (CSS) packet: the title cannot be extracted.
+bool NoteScrambling(uint8_t id, uint32_t length) {
+  if (!ScramblableStream(id) || length <= 6) return true;
+  uint8_t head[7];
+  Peek result = PeekAtCurrent(0, 7, head);
+  if (result == Peek::Faulted) return FailReadFault();
+  if (result == Peek::Read && PesScrambled(head, length)) TitleScanner.scrambled = true;
+  return true;
+}
+
 // Sets the flag of the audio stream the packet belongs to, if any.
 bool ClassifyPacket(uint8_t id, uint32_t length) {
+  if (!NoteScrambling(id, length)) return false;
   if (id >= 0xC0 && id <= 0xDF) {
     MarkSeen(TitleScanner.mpegSeen, id - 0xC0);
     return true;
@@ -140,6 +151,7 @@ void ScanClearTitle(uint32_t limitMB) {
   TitleScanner.byteCount = 0;
   TitleScanner.walkedMB = 0;
   TitleScanner.limitMB = limitMB;
+  TitleScanner.scrambled = false;
 }
 
 bool ScanWalkTitle() {

@@ -12,6 +12,8 @@
 #include "app/string_table.h"
 #include "platform/drives.h"
 #include "platform/file_names.h"
+#include "platform/guarded_read.h"
+#include "source/dvd_block_reader.h"
 
 VobReaderState VobReader;
 
@@ -83,6 +85,7 @@ bool FailOpen(unsigned id) {
 }  // namespace
 
 bool VobProbePart() {
+  if (DvdBlockWanted()) return DvdBlockProbePart();
   std::string path;
   if (!FindPartFile(path)) return false;
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -94,6 +97,7 @@ bool VobProbePart() {
 
 bool VobOpenPart() {
   VobClose();  // the reader holds one part at a time
+  if (DvdBlockWanted()) return DvdBlockOpenPart();
   if (VobReader.title == 0 && VobReader.part != 1) return true;
   std::string path;
   int fd = FindPartFile(path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
@@ -114,6 +118,7 @@ bool VobOpenPart() {
 }
 
 bool VobAdvance(uint32_t n) {
+  if (DvdBlockActive()) return DvdBlockAdvance(n);
   uint64_t position = static_cast<uint64_t>(VobReader.posInView) + n;
   uint64_t offset = VobReader.viewOffset + position;
   if (offset > VobReader.fileSize) {
@@ -151,7 +156,12 @@ bool VobAdvance(uint32_t n) {
 }
 
 void VobClose() {
+  DvdBlockClose();
   if (!VobReader.closed) ReleasePart();
+}
+
+bool VobGuardedRead(const uint8_t* p, size_t count, uint8_t* out) {
+  return GuardedRead(p, count, out) && DvdBlockReadable(p, count);
 }
 
 bool VobCheckPackStart(const uint8_t* p) {

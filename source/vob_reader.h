@@ -11,9 +11,12 @@
 // on a false result or once `closed` is set; finally VobClose.
 //
 // Reads of the mapped bytes can fault where the disc cannot be read; users
-// read the first bytes of each record through GuardedRead.
+// read the first bytes of each record through VobGuardedRead. Images and
+// unmounted drives are read through libdvdread into a buffer of the reader
+// instead (dvd_block_reader.h), with the same contract.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -57,6 +60,11 @@ void VobClose();
 // sets AbortFlag. Three bytes are read at p: a p inside the view with fewer
 // than three mapped bytes after it counts as a missing start code.
 bool VobCheckPackStart(const uint8_t* p);
+
+// Copies count bytes at p (inside the view) to out; false when they cannot
+// be read (a read fault: a page of the mapped file or a block of the disc
+// that cannot be delivered).
+bool VobGuardedRead(const uint8_t* p, size_t count, uint8_t* out);
 
 // The number of mapped bytes from `current` to the end of the view; 0 when
 // the reader is closed.

@@ -8,6 +8,9 @@
 #include "extract/extraction_driver.h"
 #include "platform/drives.h"
 #include "platform/terminal_ui.h"
+#include "source/disc_titles.h"
+#include "source/dvd_block_reader.h"
+#include "source/dvd_disc.h"
 #include "source/vob_reader.h"
 
 namespace {
@@ -65,18 +68,87 @@ int32_t ListedSizeMB(int title) {
   return mb == 0 ? 1 : static_cast<int32_t>(mb);
 }
 
+// "A" or "A-B" with 1 <= A <= B.
+bool ParseChapters(const std::string& text, int& first, int& last) {
+  unsigned a = 0, b = 0;
+  char rest = 0;
+  if (std::sscanf(text.c_str(), "%u-%u%c", &a, &b, &rest) == 2) {
+  } else if (std::sscanf(text.c_str(), "%u%c", &a, &rest) == 1 && text.find('-') == std::string::npos) {
+    b = a;
+  } else {
+    return false;
+  }
+  if (a < 1 || b < a || b > static_cast<unsigned>(MAX_CHAPTERS)) return false;
+  first = static_cast<int>(a);
+  last = static_cast<int>(b);
+  return true;
+}
+
+// The disc title's cells as the reader's plan, and the title set it plays
+// from into TitleSelection. False after a message on stderr.
+bool PlanDiscTitle(const ExtractCommand& extract, int firstChapter, int lastChapter) {
+  DiscTitleTable table = ReadDiscTitles();
+  if (!table.found) {
+    std::fprintf(stderr,
+                 "VOLTARK: %s has no IFO files (VIDEO_TS.IFO): --disc-title needs the disc's information files; "
+                 "use --title with the title numbers that scan lists\n",
+                 extract.source.c_str());
+    return false;
+  }
+  const std::string prefix = "disc title " + std::to_string(extract.discTitle) + ":";
+  for (const std::string& reason : table.refused) {
+    if (reason.rfind(prefix, 0) == 0) {
+      std::fprintf(stderr, "VOLTARK: The disc's information files (IFO) were refused: %s\n", reason.c_str());
+      return false;
+    }
+  }
+  const DiscTitle* chosen = nullptr;
+  for (const DiscTitle& title : table.titles)
+    if (title.number == extract.discTitle) chosen = &title;
+  if (chosen == nullptr) {
+    std::fprintf(stderr, "VOLTARK: disc title %d does not exist: the disc has %d title%s\n", extract.discTitle,
+                 table.listed, table.listed == 1 ? "" : "s");
+    return false;
+  }
+  if (extract.chapters.empty()) lastChapter = static_cast<int>(chosen->chapters.size());
+  std::vector<SectorRange> plan;
+  std::string error;
+  if (!DiscTitlePlan(*chosen, firstChapter, lastChapter, extract.angle, plan, error)) {
+    std::fprintf(stderr, "VOLTARK: %s\n", error.c_str());
+    return false;
+  }
+  DvdBlockSetPlan(chosen->titleSet, plan);
+  TitleSelection.title = chosen->titleSet;
+  const uint64_t mb = (PlanBytes(plan) + 0x80000) / 0x100000;
+  TitleSelection.sizeMB = mb == 0 ? 1 : static_cast<int32_t>(mb);
+  return true;
+}
+
 }  // namespace
 
 void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
   extract.command = app.add_subcommand("extract", "Extract one title with one audio stream into an MPEG-2 file");
   extract.command
       ->add_option("SOURCE", extract.source,
-                   "A folder that holds VIDEO_TS (or the VIDEO_TS folder itself), or a mounted DVD drive device "
-                   "such as /dev/sr0")
+                   "A folder that holds VIDEO_TS (or the VIDEO_TS folder itself), an image file of a disc "
+                   "(dvd.iso), or a DVD drive device such as /dev/sr0, mounted or not")
       ->required();
-  extract.command->add_option("--title", extract.title, "Title number, as the scan lists it (0..99)")
-      ->required()
-      ->check(CLI::Range(0, 99));
+  CLI::Option* title =
+      extract.command->add_option("--title", extract.title, "Title number, as the scan lists it (0..99): the "
+                                                            "title set's VOB files taken whole")
+          ->check(CLI::Range(0, 99));
+  CLI::Option* discTitle =
+      extract.command
+          ->add_option("--disc-title", extract.discTitle,
+                       "The disc's own title T (as players and scan --disc-titles number it): only the cells of "
+                       "its programme chain, in programme order")
+          ->check(CLI::Range(1, MAX_DISC_TITLES))
+          ->excludes(title);
+  extract.command->add_option("--chapters", extract.chapters, "Chapters A or A-B of the disc title (default: all)")
+      ->needs(discTitle);
+  extract.command->add_option("--angle", extract.angle, "Angle K of the disc title's angle blocks (default 1)")
+      ->check(CLI::Range(1, MAX_ANGLES))
+      ->needs(discTitle);
   extract.command
       ->add_option("--audio", extract.audio,
                    "Audio stream: ac3:K for \"AC3 stream #K\", pcm:K for \"PCM stream #K\" (K = 0..7)")
@@ -89,6 +161,15 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
 }
 
 int RunExtractCommand(const ExtractCommand& extract) {
+  if (extract.title < 0 && extract.discTitle == 0) {
+    std::fprintf(stderr, "voltark-cli extract: --title N or --disc-title T is required\n");
+    return EXIT_USAGE;
+  }
+  int firstChapter = 1, lastChapter = 1;
+  if (!extract.chapters.empty() && !ParseChapters(extract.chapters, firstChapter, lastChapter)) {
+    std::fprintf(stderr, "voltark-cli extract: --chapters must be A or A-B with 1 <= A <= B <= %d\n", MAX_CHAPTERS);
+    return EXIT_USAGE;
+  }
   int32_t kind = 0;
   uint8_t subStreamId = 0;
   if (!ParseAudio(extract.audio, kind, subStreamId)) {
@@ -101,8 +182,8 @@ int RunExtractCommand(const ExtractCommand& extract) {
     return EXIT_USAGE;
   }
   Drive drive = DriveFromArgument(extract.source);
-  std::string root, error;
-  if (!ResolveSourceRoot(drive, root, error)) {
+  std::string error;
+  if (!CheckSource(drive, error)) {
     std::fprintf(stderr, "VOLTARK: %s\n", error.c_str());
     return EXIT_FAILED;
   }
@@ -110,8 +191,13 @@ int RunExtractCommand(const ExtractCommand& extract) {
   SelectedDrive = 0;
   VerboseErrors = extract.verbose;
 
-  TitleSelection.title = extract.title;
-  TitleSelection.sizeMB = ListedSizeMB(extract.title);
+  DvdBlockClearPlan();
+  if (extract.discTitle > 0) {
+    if (!PlanDiscTitle(extract, firstChapter, lastChapter)) return EXIT_FAILED;
+  } else {
+    TitleSelection.title = extract.title;
+    TitleSelection.sizeMB = ListedSizeMB(extract.title);
+  }
   TitleSelection.streamKind = kind;
   TitleSelection.subStreamId = subStreamId;
   if (kind == STREAM_KIND_AC3) TitleSelection.dynamicCompression = extract.dynamicCompression;
@@ -122,5 +208,6 @@ int RunExtractCommand(const ExtractCommand& extract) {
   AbortFlag = false;  // as a progress dialog does before it starts its worker
   ExtractionWorker();
   UiInstall(nullptr);
+  DvdBlockClearPlan();
   return !ExtractionFailed() && ExtractionOutputClosed() ? 0 : EXIT_FAILED;
 }

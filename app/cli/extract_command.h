@@ -8,7 +8,10 @@
 struct ExtractCommand {
   CLI::App* command = nullptr;
   std::string source;
-  int title = 0;
+  int title = -1;       // --title; -1 when not given
+  int discTitle = 0;    // --disc-title; 0 when not given
+  std::string chapters; // "A" or "A-B"; empty: all
+  int angle = 1;
   std::string audio;  // "ac3:K" or "pcm:K"
   bool dynamicCompression = false;
   std::string output;

@@ -6,6 +6,7 @@
 #include "app/scan_session.h"
 #include "platform/drives.h"
 #include "platform/terminal_ui.h"
+#include "source/dvd_disc.h"
 
 namespace {
 
@@ -22,18 +23,21 @@ void AddScanCommand(CLI::App& app, ScanCommand& scan) {
   scan.command = app.add_subcommand("scan", "List the titles of a DVD and the audio streams of each");
   scan.command
       ->add_option("SOURCE", scan.source,
-                   "A folder that holds VIDEO_TS (or the VIDEO_TS folder itself), or a mounted DVD drive device "
-                   "such as /dev/sr0")
+                   "A folder that holds VIDEO_TS (or the VIDEO_TS folder itself), an image file of a disc "
+                   "(dvd.iso), or a DVD drive device such as /dev/sr0, mounted or not")
       ->required();
   scan.command->add_flag("-v,--verbose", scan.verbose,
                          "Report every error in detail, with its offset in the VOB file, instead of one summary");
   scan.command->add_flag("--json", scan.json, "Print the result as one JSON object");
+  scan.command->add_flag("--disc-titles", scan.discTitles,
+                         "After the list, a table of the disc's own titles (from its IFO files): number, title set, "
+                         "duration, chapters, angles and audio streams");
 }
 
 int RunScanCommand(const ScanCommand& scan) {
   Drive drive = DriveFromArgument(scan.source);
-  std::string root, error;
-  if (!ResolveSourceRoot(drive, root, error)) {
+  std::string error;
+  if (!CheckSource(drive, error)) {
     std::fprintf(stderr, "VOLTARK: %s\n", error.c_str());
     return 1;
   }
@@ -47,6 +51,8 @@ int RunScanCommand(const ScanCommand& scan) {
   if (scan.json) {
     UiInstall(nullptr);
     std::printf("%s\n", ScanReportJson(scan.source, succeeded).c_str());
+  } else if (scan.discTitles) {
+    for (const std::string& line : DiscTitleLines()) std::printf("%s\n", line.c_str());
   }
   return succeeded ? 0 : 1;
 }

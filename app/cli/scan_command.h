@@ -1,4 +1,4 @@
-// `voltark-cli scan SOURCE [--verbose] [--json]`: lists the titles and
+// `voltark-cli scan SOURCE [--verbose] [--json] [--disc-titles]`: lists the titles and
 // streams of a disc or DVD folder, as the main window's title list does.
 #pragma once
 
@@ -10,6 +10,7 @@ struct ScanCommand {
   std::string source;
   bool verbose = false;
   bool json = false;
+  bool discTitles = false;
 };
 
 // Adds the subcommand and its options to the program's parser.
