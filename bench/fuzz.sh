@@ -17,7 +17,7 @@ seconds=${1:-60}
 shift || true
 build=build-fuzz
 all=(ac3_frame title_scan wav_reader)
-for extra in ac3_intake extraction; do
+for extra in ac3_intake extraction disc_ifo; do
   [ -f "fuzz/${extra}_fuzzer.cpp" ] && all+=("$extra")
 done
 harnesses=("${all[@]}")
@@ -27,7 +27,7 @@ harnesses=("${all[@]}")
 # stream harnesses, a frame or a small file for the others.
 max_len() {
   case $1 in
-    title_scan | extraction) echo 24576 ;;
+    title_scan | extraction | disc_ifo) echo 24576 ;;
     ac3_intake) echo 12288 ;;
     *) echo 4096 ;;
   esac

@@ -36,6 +36,34 @@ DiscVideo VideoOf(const video_attr_t& attr) {
   return video;
 }
 
+uint32_t Sector32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
+// libdvdread frees a table twice when one of an IFO's tables cannot be read
+// whole (a file cut inside a sector, a table placed past its end), so such
+// files are refused before it reads them: whole sectors, and every table the
+// file's header points at inside the file.
+bool IfoLooksWhole(dvd_reader_t* reader, int title) {
+  dvd_stat_t info;
+  if (DVDFileStat(reader, title, DVD_READ_INFO_FILE, &info) != 0) return false;
+  if (info.size < static_cast<off_t>(DVD_BLOCK_SIZE) || info.size % DVD_BLOCK_SIZE != 0) return false;
+  const uint64_t sectors = static_cast<uint64_t>(info.size) / DVD_BLOCK_SIZE;
+  dvd_file_t* file = DVDOpenFile(reader, title, DVD_READ_INFO_FILE);
+  if (file == nullptr) return false;
+  uint8_t header[DVD_BLOCK_SIZE];
+  const bool read = DVDReadBytes(file, header, sizeof header) == static_cast<ssize_t>(sizeof header);
+  DVDCloseFile(file);
+  if (!read) return false;
+  // The sectors of the tables: 0xC4..0xDC in VIDEO_TS.IFO, 0xC8..0xE4 in a
+  // title set's IFO; the IFO's own last sector at 0x1C.
+  const int first = title == 0 ? 0xC4 : 0xC8, last = title == 0 ? 0xDC : 0xE4;
+  if (Sector32(header + 0x1C) >= sectors) return false;
+  for (int at = first; at <= last; at += 4)
+    if (Sector32(header + at) >= sectors) return false;
+  return true;
+}
+
 bool IsLowerLetter(int c) { return c >= 'a' && c <= 'z'; }
 
 // The audio streams of the title set, numbered as the title's chain plays
@@ -164,7 +192,7 @@ bool OpenTitleSet(dvd_reader_t* reader, int number, TitleSetInfo& set) {
   if (DVDFileStat(reader, number, DVD_READ_TITLE_VOBS, &info) != 0 || info.size <= 0) return false;
   const int64_t sectors = info.size / DVD_BLOCK_SIZE;
   set.vobSectors = sectors > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<uint32_t>(sectors);
-  set.ifo = ifoOpen(reader, number);
+  set.ifo = IfoLooksWhole(reader, number) ? ifoOpen(reader, number) : nullptr;
   return set.ifo != nullptr;
 }
 
@@ -176,7 +204,7 @@ DiscTitleTable ReadDiscTitles() {
   dvd_stat_t info;
   if (reader == nullptr || DVDFileStat(reader, 0, DVD_READ_INFO_FILE, &info) != 0) return table;
   table.found = true;
-  ifo_handle_t* manager = ifoOpen(reader, 0);
+  ifo_handle_t* manager = IfoLooksWhole(reader, 0) ? ifoOpen(reader, 0) : nullptr;
   if (manager == nullptr || manager->tt_srpt == nullptr || manager->tt_srpt->title == nullptr ||
       manager->vmgi_mat == nullptr) {
     table.refused.push_back("the disc's title table (VIDEO_TS.IFO) cannot be read");

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/disc_title_choice.h"
 #include "app/run_flags.h"
 #include "app/title_selection.h"
 #include "extract/extraction_driver.h"
 #include "platform/drives.h"
 #include "platform/terminal_ui.h"
 #include "source/disc_titles.h"
-#include "source/dvd_block_reader.h"
 #include "source/dvd_disc.h"
 #include "source/vob_reader.h"
 
@@ -87,40 +87,14 @@ bool ParseChapters(const std::string& text, int& first, int& last) {
 // The disc title's cells as the reader's plan, and the title set it plays
 // from into TitleSelection. False after a message on stderr.
 bool PlanDiscTitle(const ExtractCommand& extract, int firstChapter, int lastChapter) {
-  DiscTitleTable table = ReadDiscTitles();
-  if (!table.found) {
-    std::fprintf(stderr,
-                 "VOLTARK: %s has no IFO files (VIDEO_TS.IFO): --disc-title needs the disc's information files; "
-                 "use --title with the title numbers that scan lists\n",
-                 extract.source.c_str());
-    return false;
-  }
-  const std::string prefix = "disc title " + std::to_string(extract.discTitle) + ":";
-  for (const std::string& reason : table.refused) {
-    if (reason.rfind(prefix, 0) == 0) {
-      std::fprintf(stderr, "VOLTARK: The disc's information files (IFO) were refused: %s\n", reason.c_str());
-      return false;
-    }
-  }
-  const DiscTitle* chosen = nullptr;
-  for (const DiscTitle& title : table.titles)
-    if (title.number == extract.discTitle) chosen = &title;
-  if (chosen == nullptr) {
-    std::fprintf(stderr, "VOLTARK: disc title %d does not exist: the disc has %d title%s\n", extract.discTitle,
-                 table.listed, table.listed == 1 ? "" : "s");
-    return false;
-  }
-  if (extract.chapters.empty()) lastChapter = static_cast<int>(chosen->chapters.size());
-  std::vector<SectorRange> plan;
   std::string error;
-  if (!DiscTitlePlan(*chosen, firstChapter, lastChapter, extract.angle, plan, error)) {
-    std::fprintf(stderr, "VOLTARK: %s\n", error.c_str());
+  const DiscTitleTable table = ReadDiscTitles();
+  const DiscTitle* chosen = FindDiscTitle(table, extract.discTitle, error);
+  if (chosen == nullptr || !NarrowToDiscTitle(*chosen, firstChapter, extract.chapters.empty() ? 0 : lastChapter,
+                                              extract.angle, error)) {
+    std::fprintf(stderr, "VOLTARK: %s: %s\n", extract.source.c_str(), error.c_str());
     return false;
   }
-  DvdBlockSetPlan(chosen->titleSet, plan);
-  TitleSelection.title = chosen->titleSet;
-  const uint64_t mb = (PlanBytes(plan) + 0x80000) / 0x100000;
-  TitleSelection.sizeMB = mb == 0 ? 1 : static_cast<int32_t>(mb);
   return true;
 }
 
@@ -191,7 +165,7 @@ int RunExtractCommand(const ExtractCommand& extract) {
   SelectedDrive = 0;
   VerboseErrors = extract.verbose;
 
-  DvdBlockClearPlan();
+  ClearDiscTitleNarrowing();
   if (extract.discTitle > 0) {
     if (!PlanDiscTitle(extract, firstChapter, lastChapter)) return EXIT_FAILED;
   } else {
@@ -208,6 +182,6 @@ int RunExtractCommand(const ExtractCommand& extract) {
   AbortFlag = false;  // as a progress dialog does before it starts its worker
   ExtractionWorker();
   UiInstall(nullptr);
-  DvdBlockClearPlan();
+  ClearDiscTitleNarrowing();
   return !ExtractionFailed() && ExtractionOutputClosed() ? 0 : EXIT_FAILED;
 }

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
@@ -13,7 +14,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/disc_title_choice.h"
 #include "app/gui/about_dialog.h"
+#include "app/gui/disc_title_dialog.h"
 #include "app/gui/drive_combo_box.h"
 #include "app/gui/extract_dialog.h"
 #include "app/gui/gui_workers.h"
@@ -25,6 +28,9 @@
 #include "app/title_selection.h"
 #include "platform/drives.h"
 #include "platform/media_change.h"
+#include "platform/ui_port.h"
+#include "source/dvd_disc.h"
+#include "source/title_scanner.h"
 
 VoltarkMainWindow* MainWindow = nullptr;
 bool MessageLoopRunning = false;
@@ -48,6 +54,7 @@ VoltarkMainWindow::VoltarkMainWindow()
 
 void VoltarkMainWindow::BuildMenu() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  openImageAction_ = file->addAction(QStringLiteral("&Open Image..."));
   extractAction_ = file->addAction(QStringLiteral("e&Xtract"));
   extractAction_->setEnabled(false);
   quitAction_ = file->addAction(QStringLiteral("&Quit"));
@@ -57,6 +64,7 @@ void VoltarkMainWindow::BuildMenu() {
   readmeAction_ = help->addAction(QStringLiteral("Read &Me"));
   aboutAction_ = help->addAction(QStringLiteral("&About"));
 
+  connect(openImageAction_, &QAction::triggered, this, [this] { OpenImage(); });
   connect(extractAction_, &QAction::triggered, this, [this] { Extract(); });
   connect(quitAction_, &QAction::triggered, this, [this] { Quit(); });
   connect(refreshAction_, &QAction::triggered, this, [this] { Refresh(); });
@@ -154,11 +162,72 @@ void VoltarkMainWindow::Refresh() {
   workerRunning_ = true;
   dialog.RunWorker(GuiWorkers.scan);
   workerRunning_ = false;
+  ShowDiscTitlesInToolTips();
+}
+
+void VoltarkMainWindow::ShowDiscTitlesInToolTips() {
+  // The list lines stay as they are; each title line's tool tip names the
+  // disc's own titles that play from it.
+  for (const ScannedTitle& title : TitleScanner.titles) {
+    QListWidgetItem* item = titles_->item(title.line);
+    if (item == nullptr) continue;
+    QStringList lines;
+    if (title.encrypted) lines << QStringLiteral("Encrypted (CSS): cannot be extracted");
+    for (const DiscTitle* disc : DiscTitlesOfSet(TitleScanner.disc, title.title))
+      lines << QString::fromStdString("Disc title" + DiscTitleLine(*disc));
+    item->setToolTip(lines.join(QLatin1Char('\n')));
+  }
+}
+
+void VoltarkMainWindow::OpenImage() {
+  QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open disc image"), QString(),
+                                                QStringLiteral("Disc images (*.iso *.ISO *.img *.IMG);;All files (*)"));
+  if (chosen.isEmpty()) return;
+  Drive drive = DriveFromArgument(chosen.toLocal8Bit().toStdString());
+  std::string error;
+  if (!CheckSource(drive, error)) {
+    Ui().ShowBox(error, BoxKind::Error);
+    return;
+  }
+  int index = 0;
+  while (index < static_cast<int>(DriveList.size()) && DriveList[index].name != drive.name) ++index;
+  if (index == static_cast<int>(DriveList.size())) {
+    DriveList.push_back(drive);
+    source_->addItem(QString::fromStdString(drive.name));
+    source_->setItemData(index, QString::fromStdString(drive.name), Qt::ToolTipRole);
+  }
+  source_->setCurrentIndex(index);
+  ResumeMediaChangeNotify();
+  SelectedDrive = index;
+  SuspendMediaChangeNotify();
+  Refresh();
 }
 
 void VoltarkMainWindow::Extract() {
   if (TitleSelection.streamKind == STREAM_KIND_AC3)
     TitleSelection.dynamicCompression = compression_->isChecked();
+  // The extraction may be narrowed to one of the disc's own titles; the
+  // listed title and size come back once it has run.
+  const int32_t listedTitle = TitleSelection.title;
+  const int32_t listedSize = TitleSelection.sizeMB;
+  std::optional<DiscTitleChoice> part = AskDiscTitle(this, DiscTitlesOfSet(TitleScanner.disc, listedTitle));
+  if (!part) return;
+  ExtractNarrowed(*part);
+  ClearDiscTitleNarrowing();
+  TitleSelection.title = listedTitle;
+  TitleSelection.sizeMB = listedSize;
+}
+
+void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part) {
+  if (part.discTitle > 0) {
+    std::string error;
+    const DiscTitle* title = FindDiscTitle(TitleScanner.disc, part.discTitle, error);
+    if (title == nullptr ||
+        !NarrowToDiscTitle(*title, part.firstChapter, part.lastChapter, part.angle, error)) {
+      Ui().ShowBox(error, BoxKind::Error);
+      return;
+    }
+  }
   std::optional<QString> chosen = AskSaveAs(ExtractSaveAsRequest(TitleSelection.outputPath));
   if (!chosen) return;
   QByteArray path = chosen->toLocal8Bit();

@@ -7,6 +7,8 @@
 
 #include "app/gui/dialog_units.h"
 
+struct DiscTitleChoice;
+
 class DriveComboBox;
 class QAction;
 class QCheckBox;
@@ -20,6 +22,7 @@ class VoltarkMainWindow : public QMainWindow {
 
   // The commands of the menu and the buttons.
   void Extract();
+  void OpenImage();
   void Quit();
   void Refresh();
   void ShowReadme();
@@ -30,6 +33,7 @@ class VoltarkMainWindow : public QMainWindow {
   QPushButton* extractButton() const { return extractButton_; }
   QCheckBox* compressionBox() const { return compression_; }
   QAction* extractAction() const { return extractAction_; }
+  QAction* openImageAction() const { return openImageAction_; }
   QAction* quitAction() const { return quitAction_; }
   QAction* refreshAction() const { return refreshAction_; }
   QAction* readmeAction() const { return readmeAction_; }
@@ -46,6 +50,8 @@ class VoltarkMainWindow : public QMainWindow {
   void SelectionChanged();
   void SourceCloseUp();
   void SetExtractionEnabled(bool extract, bool compression);
+  void ShowDiscTitlesInToolTips();
+  void ExtractNarrowed(const DiscTitleChoice& part);
 
   DialogUnits units_;
   DriveComboBox* source_ = nullptr;
@@ -53,6 +59,7 @@ class VoltarkMainWindow : public QMainWindow {
   QLabel* logo_ = nullptr;
   QPushButton* extractButton_ = nullptr;
   QCheckBox* compression_ = nullptr;
+  QAction* openImageAction_ = nullptr;
   QAction* extractAction_ = nullptr;
   QAction* quitAction_ = nullptr;
   QAction* refreshAction_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
 
 #include "app/command_line.h"
 #include "app/gui/main_window.h"
@@ -34,6 +35,11 @@ int StartUp(const std::string& commandLine) {
   DiscoverDrives();
   if (DriveList.empty()) {
     ShowError(IDS_NO_DRIVE);
+    std::fprintf(stderr,
+                 "VOLTARK: no DVD drive was found. Name a folder that holds VIDEO_TS, or a disc image file, in "
+                 "the colon-separated VOLTARK_DRIVES variable, for example\n"
+                 "  VOLTARK_DRIVES=/path/to/dvd.iso:/path/to/folder voltark\n"
+                 "More images can then be added with File > Open Image.\n");
     return 1;
   }
   if (!AllocateWorkBuffers()) {

@@ -1,0 +1,89 @@
+#include "app/gui/disc_title_dialog.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSpinBox>
+
+namespace {
+
+DiscTitleAnswerer answererForTests;
+
+// The dialog's controls, kept in step with the disc title chosen.
+struct Controls {
+  QComboBox* title;
+  QSpinBox* first;
+  QSpinBox* last;
+  QSpinBox* angle;
+};
+
+void ChooseTitle(const Controls& controls, const std::vector<const DiscTitle*>& titles) {
+  const int index = controls.title->currentIndex();
+  const DiscTitle* title = index > 0 ? titles[static_cast<size_t>(index - 1)] : nullptr;
+  const int chapters = title != nullptr ? static_cast<int>(title->chapters.size()) : 1;
+  controls.first->setRange(1, chapters);
+  controls.last->setRange(1, chapters);
+  controls.first->setValue(1);
+  controls.last->setValue(chapters);
+  controls.angle->setRange(1, title != nullptr ? title->angles : 1);
+  controls.angle->setValue(1);
+  for (QSpinBox* box : {controls.first, controls.last, controls.angle}) box->setEnabled(title != nullptr);
+}
+
+}  // namespace
+
+void SetDiscTitleAnswerer(DiscTitleAnswerer answerer) { answererForTests = std::move(answerer); }
+
+std::vector<const DiscTitle*> DiscTitlesOfSet(const DiscTitleTable& table, int titleSet) {
+  std::vector<const DiscTitle*> titles;
+  for (const DiscTitle& title : table.titles)
+    if (title.titleSet == titleSet) titles.push_back(&title);
+  return titles;
+}
+
+std::optional<DiscTitleChoice> AskDiscTitle(QWidget* parent, const std::vector<const DiscTitle*>& titles) {
+  if (titles.empty()) return DiscTitleChoice{};
+  if (answererForTests) return answererForTests(titles);
+
+  QDialog dialog(parent);
+  dialog.setWindowTitle(QStringLiteral("VOLTARK"));
+  auto* form = new QFormLayout(&dialog);
+  Controls controls{new QComboBox(&dialog), new QSpinBox(&dialog), new QSpinBox(&dialog), new QSpinBox(&dialog)};
+  controls.title->addItem(QStringLiteral("Whole title set, as listed"));
+  for (const DiscTitle* title : titles) controls.title->addItem(QString::fromStdString(DiscTitleLine(*title)));
+  form->addRow(QStringLiteral("&Disc title"), controls.title);
+  auto* range = new QHBoxLayout;
+  range->addWidget(controls.first);
+  range->addWidget(new QLabel(QStringLiteral("to"), &dialog));
+  range->addWidget(controls.last);
+  form->addRow(QStringLiteral("&Chapters"), range);
+  form->addRow(QStringLiteral("&Angle"), controls.angle);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  form->addRow(buttons);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  QObject::connect(controls.title, &QComboBox::currentIndexChanged, &dialog,
+                   [&controls, &titles] { ChooseTitle(controls, titles); });
+  // The last chapter never comes before the first.
+  QObject::connect(controls.first, &QSpinBox::valueChanged, &dialog, [&controls](int value) {
+    if (controls.last->value() < value) controls.last->setValue(value);
+  });
+  QObject::connect(controls.last, &QSpinBox::valueChanged, &dialog, [&controls](int value) {
+    if (controls.first->value() > value) controls.first->setValue(value);
+  });
+  ChooseTitle(controls, titles);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+
+  DiscTitleChoice choice;
+  const int index = controls.title->currentIndex();
+  if (index > 0) {
+    choice.discTitle = titles[static_cast<size_t>(index - 1)]->number;
+    choice.firstChapter = controls.first->value();
+    choice.lastChapter = controls.last->value();
+    choice.angle = controls.angle->value();
+  }
+  return choice;
+}
