@@ -6,6 +6,7 @@
 #include <dvdread/ifo_read.h>
 #include <dvdread/ifo_types.h>
 
+#include <iterator>
 #include <map>
 
 #include "source/dvd_disc.h"
@@ -40,27 +41,47 @@ uint32_t Sector32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
 }
 
+constexpr off_t MAX_IFO_BYTES = 16 << 20;
+
+// A table of an IFO: where its sector is named in the file's header, and
+// where its own last_byte field lies in it (the offset of its last byte).
+struct TablePointer {
+  int header;
+  int lastByteField;  // -1: the table has none the program checks
+};
+
+constexpr TablePointer MANAGER_TABLES[] = {{0xC4, 4},  {0xC8, 4}, {0xCC, 4}, {0xD0, 4},
+                                           {0xD4, -1}, {0xD8, 4}, {0xDC, 0}};
+constexpr TablePointer TITLE_SET_TABLES[] = {{0xC8, 4}, {0xCC, 4}, {0xD0, 4}, {0xD4, 4},
+                                             {0xD8, 4}, {0xDC, 0}, {0xE0, 4}, {0xE4, 0}};
+
 // libdvdread frees a table twice when one of an IFO's tables cannot be read
-// whole (a file cut inside a sector, a table placed past its end), so such
-// files are refused before it reads them: whole sectors, and every table the
-// file's header points at inside the file.
+// whole (a file cut inside a sector, a table placed past its end), and reads
+// whatever length a table's last_byte claims (gigabytes), so such files are
+// refused before it reads them: whole sectors, a sane size, and every table
+// the header points at, with its whole length, inside the file.
 bool IfoLooksWhole(dvd_reader_t* reader, int title) {
   dvd_stat_t info;
   if (DVDFileStat(reader, title, DVD_READ_INFO_FILE, &info) != 0) return false;
-  if (info.size < static_cast<off_t>(DVD_BLOCK_SIZE) || info.size % DVD_BLOCK_SIZE != 0) return false;
-  const uint64_t sectors = static_cast<uint64_t>(info.size) / DVD_BLOCK_SIZE;
+  if (info.size < static_cast<off_t>(DVD_BLOCK_SIZE) || info.size % DVD_BLOCK_SIZE != 0 || info.size > MAX_IFO_BYTES)
+    return false;
+  const uint64_t size = static_cast<uint64_t>(info.size);
   dvd_file_t* file = DVDOpenFile(reader, title, DVD_READ_INFO_FILE);
   if (file == nullptr) return false;
-  uint8_t header[DVD_BLOCK_SIZE];
-  const bool read = DVDReadBytes(file, header, sizeof header) == static_cast<ssize_t>(sizeof header);
+  std::vector<uint8_t> bytes(size);
+  const bool read = DVDReadBytes(file, bytes.data(), size) == static_cast<ssize_t>(size);
   DVDCloseFile(file);
   if (!read) return false;
-  // The sectors of the tables: 0xC4..0xDC in VIDEO_TS.IFO, 0xC8..0xE4 in a
-  // title set's IFO; the IFO's own last sector at 0x1C.
-  const int first = title == 0 ? 0xC4 : 0xC8, last = title == 0 ? 0xDC : 0xE4;
-  if (Sector32(header + 0x1C) >= sectors) return false;
-  for (int at = first; at <= last; at += 4)
-    if (Sector32(header + at) >= sectors) return false;
+  // The IFO's own last sector.
+  if (Sector32(&bytes[0x1C]) >= size / DVD_BLOCK_SIZE) return false;
+  const TablePointer* first = title == 0 ? std::begin(MANAGER_TABLES) : std::begin(TITLE_SET_TABLES);
+  const TablePointer* end = title == 0 ? std::end(MANAGER_TABLES) : std::end(TITLE_SET_TABLES);
+  for (const TablePointer* table = first; table != end; ++table) {
+    const uint64_t start = static_cast<uint64_t>(Sector32(&bytes[table->header])) * DVD_BLOCK_SIZE;
+    if (start == 0) continue;  // no such table
+    if (start + DVD_BLOCK_SIZE > size) return false;
+    if (table->lastByteField >= 0 && start + Sector32(&bytes[start + table->lastByteField]) >= size) return false;
+  }
   return true;
 }
 
