@@ -1,5 +1,6 @@
 #include "app/scan_session.h"
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -15,6 +16,9 @@ bool RunScan() {
 
 namespace {
 
+// Seconds to the millisecond: the playback times hold frames, no finer.
+double Milliseconds(double seconds) { return std::round(seconds * 1000) / 1000; }
+
 nlohmann::ordered_json DiscTitlesJson() {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const DiscTitle& title : TitleScanner.disc.titles) {
@@ -22,8 +26,8 @@ nlohmann::ordered_json DiscTitlesJson() {
     for (const DiscChapter& chapter : title.chapters) {
       nlohmann::ordered_json item;
       item["number"] = chapter.number;
-      item["startSeconds"] = chapter.startSeconds;
-      item["durationSeconds"] = chapter.durationSeconds;
+      item["startSeconds"] = Milliseconds(chapter.startSeconds);
+      item["durationSeconds"] = Milliseconds(chapter.durationSeconds);
       chapters.push_back(item);
     }
     nlohmann::ordered_json audio = nlohmann::ordered_json::array();
@@ -43,7 +47,7 @@ nlohmann::ordered_json DiscTitlesJson() {
     nlohmann::ordered_json item;
     item["number"] = title.number;
     item["titleSet"] = title.titleSet;
-    item["durationSeconds"] = title.durationSeconds;
+    item["durationSeconds"] = Milliseconds(title.durationSeconds);
     item["chapters"] = chapters;
     item["angles"] = title.angles;
     item["audio"] = audio;
@@ -88,6 +92,7 @@ std::string ScanReportJson(const std::string& source, bool succeeded) {
     item["line"] = title.text;
     item["listIndex"] = title.line;
     item["streams"] = streams;
+    item["encrypted"] = title.encrypted;
     titles.push_back(item);
   }
   report["lines"] = lines;
