@@ -1,6 +1,6 @@
 #include "app/disc_title_choice.h"
 
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 #include "source/dvd_block_reader.h"
 
 const DiscTitle* FindDiscTitle(const DiscTitleTable& table, int number, std::string& error) {

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "fuzz/fuzz_support.h"
 #include "source/disc_titles.h"
 #include "source/dvd_block_reader.h"

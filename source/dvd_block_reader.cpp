@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "source/dvd_disc.h"
 #include "source/vob_reader.h"
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "app/disc_title_choice.h"
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "report/run_flags.h"
+#include "extract/title_selection.h"
 #include "extract/extraction_driver.h"
 #include "platform/drives.h"
 #include "platform/terminal_ui.h"
