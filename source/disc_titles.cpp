@@ -1,12 +1,13 @@
-// The disc's title table read from its IFO files through libdvdread, every
-// value checked before it is used.
+// The disc's title table read from its IFO files, every value checked
+// before it is used. libdvdread delivers the files' bytes; the tables are
+// read here, with bounds-checked reads: its own IFO reader frees tables
+// twice on some damaged files (found by the fuzzer), which no check in
+// front of it could rule out.
 #include "source/disc_titles.h"
 
 #include <dvdread/dvd_reader.h>
-#include <dvdread/ifo_read.h>
-#include <dvdread/ifo_types.h>
 
-#include <iterator>
+#include <algorithm>
 #include <map>
 
 #include "source/dvd_disc.h"
@@ -14,91 +15,84 @@
 namespace {
 
 constexpr int MAX_TITLE_SETS = 99;
+constexpr size_t MAX_IFO_BYTES = 16 << 20;
 
-// One title set's IFO, opened once for all the titles that play from it.
-struct TitleSetInfo {
-  ifo_handle_t* ifo = nullptr;
-  uint32_t vobSectors = 0;
+// The bytes of one IFO file. A read outside them gives 0 and marks the file
+// bad; its user checks `bad` before it trusts what it read.
+struct IfoFile {
+  std::vector<uint8_t> bytes;
+  mutable bool bad = false;
+
+  bool Holds(uint64_t at, uint64_t count) const {
+    if (at + count <= bytes.size()) return true;
+    bad = true;
+    return false;
+  }
+  uint32_t U8(uint64_t at) const { return Holds(at, 1) ? bytes[at] : 0; }
+  uint32_t U16(uint64_t at) const { return Holds(at, 2) ? (bytes[at] << 8 | bytes[at + 1]) : 0; }
+  uint32_t U32(uint64_t at) const {
+    return Holds(at, 4) ? (static_cast<uint32_t>(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 |
+                           bytes[at + 3])
+                        : 0;
+  }
+  double Time(uint64_t at) const { return PlaybackSeconds(U8(at), U8(at + 1), U8(at + 2), U8(at + 3)); }
 };
 
-double TimeSeconds(const dvd_time_t& time) {
-  return PlaybackSeconds(time.hour, time.minute, time.second, time.frame_u);
+// Header fields of the two kinds of IFO file (offsets in the file).
+constexpr uint64_t VMG_TITLE_SETS = 0x3E;  // u16
+constexpr uint64_t VMG_TT_SRPT = 0xC4;     // sector of the title table
+constexpr uint64_t VTS_PTT_SRPT = 0xC8;    // sector of the chapter table
+constexpr uint64_t VTS_PGCIT = 0xCC;       // sector of the programme chain table
+constexpr uint64_t VTS_VIDEO_ATTR = 0x200;
+constexpr uint64_t VTS_AUDIO_COUNT = 0x202;  // u16
+constexpr uint64_t VTS_AUDIO_ATTR = 0x204;   // 8 bytes each
+
+// Programme chain fields (offsets in the chain).
+constexpr uint64_t PGC_PROGRAMS = 2, PGC_CELLS = 3, PGC_TIME = 4, PGC_AUDIO_CONTROL = 0x0C;
+constexpr uint64_t PGC_PROGRAM_MAP = 0xE6, PGC_CELL_PLAYBACK = 0xE8;
+constexpr uint64_t CELL_PLAYBACK_SIZE = 24;
+
+bool ReadIfo(dvd_reader_t* reader, int title, IfoFile& file) {
+  dvd_stat_t info;
+  if (DVDFileStat(reader, title, DVD_READ_INFO_FILE, &info) != 0) return false;
+  if (info.size < static_cast<off_t>(DVD_BLOCK_SIZE) || static_cast<uint64_t>(info.size) > MAX_IFO_BYTES)
+    return false;
+  dvd_file_t* handle = DVDOpenFile(reader, title, DVD_READ_INFO_FILE);
+  if (handle == nullptr) return false;
+  file.bytes.resize(static_cast<size_t>(info.size));
+  const bool read = DVDReadBytes(handle, file.bytes.data(), file.bytes.size()) ==
+                    static_cast<ssize_t>(file.bytes.size());
+  DVDCloseFile(handle);
+  return read;
 }
 
-DiscVideo VideoOf(const video_attr_t& attr) {
+DiscVideo VideoOf(const IfoFile& ifo) {
   DiscVideo video;
-  const bool pal = attr.video_format == 1;
+  const uint32_t first = ifo.U8(VTS_VIDEO_ATTR), second = ifo.U8(VTS_VIDEO_ATTR + 1);
+  const bool pal = ((first >> 4) & 3) == 1;
+  const uint32_t pictureSize = (second >> 2) & 3;
   video.standard = pal ? "PAL" : "NTSC";
   video.height = pal ? 576 : 480;
   static constexpr int WIDTHS[4] = {720, 704, 352, 352};
-  video.width = WIDTHS[attr.picture_size & 3];
-  if (attr.picture_size == 3) video.height /= 2;
-  video.aspect = attr.display_aspect_ratio == 3 ? "16:9" : "4:3";
+  video.width = WIDTHS[pictureSize];
+  if (pictureSize == 3) video.height /= 2;
+  video.aspect = ((first >> 2) & 3) == 3 ? "16:9" : "4:3";
   return video;
 }
 
-uint32_t Sector32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
+bool IsLowerLetter(uint32_t c) { return c >= 'a' && c <= 'z'; }
 
-constexpr off_t MAX_IFO_BYTES = 16 << 20;
-
-// A table of an IFO: where its sector is named in the file's header, and
-// where its own last_byte field lies in it (the offset of its last byte).
-struct TablePointer {
-  int header;
-  int lastByteField;  // -1: the table has none the program checks
-};
-
-constexpr TablePointer MANAGER_TABLES[] = {{0xC4, 4},  {0xC8, 4}, {0xCC, 4}, {0xD0, 4},
-                                           {0xD4, -1}, {0xD8, 4}, {0xDC, 0}};
-constexpr TablePointer TITLE_SET_TABLES[] = {{0xC8, 4}, {0xCC, 4}, {0xD0, 4}, {0xD4, 4},
-                                             {0xD8, 4}, {0xDC, 0}, {0xE0, 4}, {0xE4, 0}};
-
-// libdvdread frees a table twice when one of an IFO's tables cannot be read
-// whole (a file cut inside a sector, a table placed past its end), and reads
-// whatever length a table's last_byte claims (gigabytes), so such files are
-// refused before it reads them: whole sectors, a sane size, and every table
-// the header points at, with its whole length, inside the file.
-bool IfoLooksWhole(dvd_reader_t* reader, int title) {
-  dvd_stat_t info;
-  if (DVDFileStat(reader, title, DVD_READ_INFO_FILE, &info) != 0) return false;
-  if (info.size < static_cast<off_t>(DVD_BLOCK_SIZE) || info.size % DVD_BLOCK_SIZE != 0 || info.size > MAX_IFO_BYTES)
-    return false;
-  const uint64_t size = static_cast<uint64_t>(info.size);
-  dvd_file_t* file = DVDOpenFile(reader, title, DVD_READ_INFO_FILE);
-  if (file == nullptr) return false;
-  std::vector<uint8_t> bytes(size);
-  const bool read = DVDReadBytes(file, bytes.data(), size) == static_cast<ssize_t>(size);
-  DVDCloseFile(file);
-  if (!read) return false;
-  // The IFO's own last sector.
-  if (Sector32(&bytes[0x1C]) >= size / DVD_BLOCK_SIZE) return false;
-  const TablePointer* first = title == 0 ? std::begin(MANAGER_TABLES) : std::begin(TITLE_SET_TABLES);
-  const TablePointer* end = title == 0 ? std::end(MANAGER_TABLES) : std::end(TITLE_SET_TABLES);
-  for (const TablePointer* table = first; table != end; ++table) {
-    const uint64_t start = static_cast<uint64_t>(Sector32(&bytes[table->header])) * DVD_BLOCK_SIZE;
-    if (start == 0) continue;  // no such table
-    if (start + DVD_BLOCK_SIZE > size) return false;
-    if (table->lastByteField >= 0 && start + Sector32(&bytes[start + table->lastByteField]) >= size) return false;
-  }
-  return true;
-}
-
-bool IsLowerLetter(int c) { return c >= 'a' && c <= 'z'; }
-
-// The audio streams of the title set, numbered as the title's chain plays
-// them. Formats the program cannot name (reserved codes) are left out.
-std::vector<DiscAudio> AudioOf(const vtsi_mat_t& mat, const pgc_t& chain) {
+// The audio streams of the title set, numbered as the title's first chain
+// plays them. Formats the program cannot name (reserved codes) are left out.
+std::vector<DiscAudio> AudioOf(const IfoFile& ifo, uint64_t chain) {
   std::vector<DiscAudio> list;
-  const int count = mat.nr_of_vts_audio_streams < MAX_AUDIO_ATTRIBUTES ? mat.nr_of_vts_audio_streams
-                                                                        : MAX_AUDIO_ATTRIBUTES;
-  for (int i = 0; i < count; ++i) {
-    const audio_attr_t& attr = mat.vts_audio_attr[i];
-    const uint16_t control = chain.audio_control[i];
-    const int n = (control & 0x8000) != 0 ? (control >> 8) & 0x07 : i;
+  const uint32_t count = std::min<uint32_t>(ifo.U16(VTS_AUDIO_COUNT), MAX_AUDIO_ATTRIBUTES);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t attr = VTS_AUDIO_ATTR + 8 * i;
+    const uint32_t control = ifo.U16(chain + PGC_AUDIO_CONTROL + 2 * i);
+    const uint32_t n = (control & 0x8000) != 0 ? (control >> 8) & 0x07 : i;
     DiscAudio audio;
-    switch (attr.audio_format) {
+    switch (ifo.U8(attr) >> 5) {
       case 0: audio.format = "AC3"; audio.subStreamId = static_cast<uint8_t>(0x80 + n); break;
       case 2:
       case 3: audio.format = "MPEG"; audio.subStreamId = static_cast<uint8_t>(0xC0 + n); break;
@@ -106,31 +100,31 @@ std::vector<DiscAudio> AudioOf(const vtsi_mat_t& mat, const pgc_t& chain) {
       case 6: audio.format = "DTS"; audio.subStreamId = static_cast<uint8_t>(0x88 + n); break;
       default: continue;
     }
-    const int first = attr.lang_code >> 8, second = attr.lang_code & 0xFF;
-    if (attr.lang_type == 1 && IsLowerLetter(first) && IsLowerLetter(second)) {
+    const uint32_t first = ifo.U8(attr + 2), second = ifo.U8(attr + 3);
+    if (((ifo.U8(attr) >> 2) & 3) == 1 && IsLowerLetter(first) && IsLowerLetter(second))
       audio.language = {static_cast<char>(first), static_cast<char>(second)};
-    }
-    audio.channels = attr.channels + 1;
+    audio.channels = static_cast<int>(ifo.U8(attr + 1) & 7) + 1;
     list.push_back(audio);
   }
   return list;
 }
 
-// A programme chain copied out of the IFO; false when its tables are
-// missing.
-bool CopyChain(const pgc_t* pgc, DiscChain& chain) {
-  if (pgc == nullptr || pgc->nr_of_cells == 0 || pgc->nr_of_programs == 0 || pgc->cell_playback == nullptr ||
-      pgc->program_map == nullptr)
-    return false;
-  chain.seconds = TimeSeconds(pgc->playback_time);
-  for (int i = 0; i < pgc->nr_of_cells; ++i) {
-    const cell_playback_t& cell = pgc->cell_playback[i];
-    chain.cells.push_back(DiscCell{cell.first_sector, cell.last_sector, static_cast<uint8_t>(cell.block_mode),
-                                   static_cast<uint8_t>(cell.block_type), TimeSeconds(cell.playback_time)});
+// The chain that starts at byte `at` of the title set's IFO.
+bool ReadChain(const IfoFile& ifo, uint64_t at, DiscChain& chain) {
+  const uint32_t programs = ifo.U8(at + PGC_PROGRAMS), cells = ifo.U8(at + PGC_CELLS);
+  if (programs == 0 || cells == 0) return false;
+  chain.seconds = ifo.Time(at + PGC_TIME);
+  const uint64_t map = at + ifo.U16(at + PGC_PROGRAM_MAP), playback = at + ifo.U16(at + PGC_CELL_PLAYBACK);
+  if (!ifo.Holds(map, programs) || !ifo.Holds(playback, cells * CELL_PLAYBACK_SIZE)) return false;
+  for (uint32_t i = 0; i < cells; ++i) {
+    const uint64_t cell = playback + i * CELL_PLAYBACK_SIZE;
+    const uint32_t mode = ifo.U8(cell);
+    chain.cells.push_back(DiscCell{ifo.U32(cell + 8), ifo.U32(cell + 20), static_cast<uint8_t>(mode >> 6),
+                                   static_cast<uint8_t>((mode >> 4) & 3), ifo.Time(cell + 4)});
   }
   // The programme map counts cells from 1.
-  for (int i = 0; i < pgc->nr_of_programs; ++i) chain.programStart.push_back(pgc->program_map[i] - 1);
-  return true;
+  for (uint32_t i = 0; i < programs; ++i) chain.programStart.push_back(static_cast<int>(ifo.U8(map + i)) - 1);
+  return !ifo.bad;
 }
 
 // The seconds a programme plays: its cells, one cell of each angle block.
@@ -148,73 +142,97 @@ double ProgramSeconds(const DiscChain& chain, int program) {
   return seconds;
 }
 
-// Builds one title from its title set's tables; false with the reason.
-bool BuildTitle(const title_info_t& info, const TitleSetInfo& set, DiscTitle& title, std::string& problem) {
-  const ifo_handle_t* ifo = set.ifo;
-  if (ifo->vtsi_mat == nullptr || ifo->vts_ptt_srpt == nullptr || ifo->vts_pgcit == nullptr ||
-      ifo->vts_ptt_srpt->title == nullptr || ifo->vts_pgcit->pgci_srp == nullptr) {
-    problem = "its title set's tables are missing";
-    return false;
-  }
-  if (info.vts_ttn < 1 || info.vts_ttn > ifo->vts_ptt_srpt->nr_of_srpts) {
-    problem = "it names a title its title set does not hold";
-    return false;
-  }
-  if (info.nr_of_angles < 1 || info.nr_of_angles > MAX_ANGLES) {
-    problem = "an absurd number of angles";
-    return false;
-  }
-  const ttu_t& parts = ifo->vts_ptt_srpt->title[info.vts_ttn - 1];
-  if (info.nr_of_ptts < 1 || info.nr_of_ptts > MAX_CHAPTERS || info.nr_of_ptts > parts.nr_of_ptts ||
-      parts.ptt == nullptr) {
-    problem = "an absurd number of chapters";
-    return false;
-  }
-  title.angles = info.nr_of_angles;
-  std::map<int, int> chainIndex;  // programme chain number -> index in title.chains
-  double start = 0;
-  for (int c = 0; c < info.nr_of_ptts; ++c) {
-    const ptt_info_t& ptt = parts.ptt[c];
-    if (ptt.pgcn < 1 || ptt.pgcn > ifo->vts_pgcit->nr_of_pgci_srp) {
-      problem = "a chapter names a programme chain that does not exist";
-      return false;
-    }
-    auto found = chainIndex.find(ptt.pgcn);
-    if (found == chainIndex.end()) {
-      DiscChain chain;
-      if (!CopyChain(ifo->vts_pgcit->pgci_srp[ptt.pgcn - 1].pgc, chain)) {
-        problem = "an empty programme chain";
-        return false;
-      }
-      if (!CheckChain(chain, set.vobSectors, problem)) return false;
-      title.durationSeconds += chain.seconds;
-      found = chainIndex.emplace(ptt.pgcn, static_cast<int>(title.chains.size())).first;
-      title.chains.push_back(std::move(chain));
-    }
-    const DiscChain& chain = title.chains[found->second];
-    if (ptt.pgn < 1 || ptt.pgn > static_cast<int>(chain.programStart.size())) {
-      problem = "a chapter names a programme that does not exist";
-      return false;
-    }
-    DiscChapter chapter{c + 1, start, ProgramSeconds(chain, ptt.pgn - 1), found->second, ptt.pgn - 1};
-    start += chapter.durationSeconds;
-    title.chapters.push_back(chapter);
-  }
-  const pgc_t& first = *ifo->vts_pgcit->pgci_srp[parts.ptt[0].pgcn - 1].pgc;
-  title.audio = AudioOf(*ifo->vtsi_mat, first);
-  title.video = VideoOf(ifo->vtsi_mat->vts_video_attr);
-  return true;
-}
+// One title set: its IFO and the size of its VOBs in sectors.
+struct TitleSetInfo {
+  bool read = false;
+  IfoFile ifo;
+  uint32_t vobSectors = 0;
+};
 
-// Opens the IFO of a title set and sizes its VOBs; false when it cannot be
-// read.
 bool OpenTitleSet(dvd_reader_t* reader, int number, TitleSetInfo& set) {
   dvd_stat_t info;
   if (DVDFileStat(reader, number, DVD_READ_TITLE_VOBS, &info) != 0 || info.size <= 0) return false;
   const int64_t sectors = info.size / DVD_BLOCK_SIZE;
   set.vobSectors = sectors > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<uint32_t>(sectors);
-  set.ifo = IfoLooksWhole(reader, number) ? ifoOpen(reader, number) : nullptr;
-  return set.ifo != nullptr;
+  return ReadIfo(reader, number, set.ifo);
+}
+
+// An entry of the title table.
+struct TitleEntry {
+  uint32_t angles, chapters, titleSet, titleInSet;
+};
+
+// Builds one title from its title set's tables; false with the reason.
+bool BuildTitle(const TitleEntry& entry, const TitleSetInfo& set, DiscTitle& title, std::string& problem) {
+  const IfoFile& ifo = set.ifo;
+  ifo.bad = false;
+  const uint64_t parts = static_cast<uint64_t>(ifo.U32(VTS_PTT_SRPT)) * DVD_BLOCK_SIZE;
+  const uint64_t chains = static_cast<uint64_t>(ifo.U32(VTS_PGCIT)) * DVD_BLOCK_SIZE;
+  if (parts == 0 || chains == 0 || !ifo.Holds(parts, 8) || !ifo.Holds(chains, 8)) {
+    problem = "its title set's tables are missing";
+    return false;
+  }
+  if (entry.angles < 1 || entry.angles > MAX_ANGLES) {
+    problem = "an absurd number of angles";
+    return false;
+  }
+  // The chapter table: a count, then an offset per title to its chapters.
+  const uint32_t titlesInSet = ifo.U16(parts);
+  const uint64_t partsEnd = parts + ifo.U32(parts + 4) + 1;
+  if (entry.titleInSet < 1 || entry.titleInSet > titlesInSet) {
+    problem = "it names a title its title set does not hold";
+    return false;
+  }
+  const uint64_t first = parts + ifo.U32(parts + 8 + 4 * (entry.titleInSet - 1));
+  const uint64_t end = entry.titleInSet < titlesInSet ? parts + ifo.U32(parts + 8 + 4 * entry.titleInSet) : partsEnd;
+  if (entry.chapters < 1 || entry.chapters > MAX_CHAPTERS || first < parts + 8 || end > partsEnd || first > end ||
+      (end - first) / 4 < entry.chapters || ifo.bad) {
+    problem = "an absurd number of chapters";
+    return false;
+  }
+  title.angles = static_cast<int>(entry.angles);
+  const uint32_t chainCount = ifo.U16(chains);
+  const uint64_t chainsEnd = chains + ifo.U32(chains + 4) + 1;
+  std::map<uint32_t, int> chainIndex;  // programme chain number -> index in title.chains
+  double start = 0;
+  uint64_t firstChain = 0;
+  for (uint32_t c = 0; c < entry.chapters; ++c) {
+    const uint32_t pgcn = ifo.U16(first + 4 * c), pgn = ifo.U16(first + 4 * c + 2);
+    if (pgcn < 1 || pgcn > chainCount) {
+      problem = "a chapter names a programme chain that does not exist";
+      return false;
+    }
+    const uint64_t at = chains + ifo.U32(chains + 8 + 8 * (pgcn - 1) + 4);
+    if (c == 0) firstChain = at;
+    auto found = chainIndex.find(pgcn);
+    if (found == chainIndex.end()) {
+      DiscChain chain;
+      if (at < chains + 8 || at >= chainsEnd || !ReadChain(ifo, at, chain)) {
+        problem = "an empty programme chain";
+        return false;
+      }
+      if (!CheckChain(chain, set.vobSectors, problem)) return false;
+      title.durationSeconds += chain.seconds;
+      found = chainIndex.emplace(pgcn, static_cast<int>(title.chains.size())).first;
+      title.chains.push_back(std::move(chain));
+    }
+    const DiscChain& chain = title.chains[found->second];
+    if (pgn < 1 || pgn > chain.programStart.size()) {
+      problem = "a chapter names a programme that does not exist";
+      return false;
+    }
+    const int program = static_cast<int>(pgn) - 1;
+    DiscChapter chapter{static_cast<int>(c) + 1, start, ProgramSeconds(chain, program), found->second, program};
+    start += chapter.durationSeconds;
+    title.chapters.push_back(chapter);
+  }
+  title.audio = AudioOf(ifo, firstChain);
+  title.video = VideoOf(ifo);
+  if (ifo.bad) {
+    problem = "its title set's tables run past the end of its IFO file";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -225,42 +243,41 @@ DiscTitleTable ReadDiscTitles() {
   dvd_stat_t info;
   if (reader == nullptr || DVDFileStat(reader, 0, DVD_READ_INFO_FILE, &info) != 0) return table;
   table.found = true;
-  ifo_handle_t* manager = IfoLooksWhole(reader, 0) ? ifoOpen(reader, 0) : nullptr;
-  if (manager == nullptr || manager->tt_srpt == nullptr || manager->tt_srpt->title == nullptr ||
-      manager->vmgi_mat == nullptr) {
+  IfoFile manager;
+  const uint64_t titles = ReadIfo(reader, 0, manager) ? static_cast<uint64_t>(manager.U32(VMG_TT_SRPT)) * DVD_BLOCK_SIZE : 0;
+  const uint32_t count = titles != 0 ? manager.U16(titles) : 0;
+  if (titles == 0 || count == 0 || manager.bad || !manager.Holds(titles + 8, 12ull * count)) {
     table.refused.push_back("the disc's title table (VIDEO_TS.IFO) cannot be read");
-    if (manager != nullptr) ifoClose(manager);
     return table;
   }
-  const int count = manager->tt_srpt->nr_of_srpts;
   if (count > MAX_DISC_TITLES) {
     table.refused.push_back("the disc's title table lists an absurd number of titles");
-    ifoClose(manager);
     return table;
   }
-  table.listed = count;
+  table.listed = static_cast<int>(count);
+  const uint32_t titleSets = manager.U16(VMG_TITLE_SETS);
   std::map<int, TitleSetInfo> sets;
-  for (int t = 0; t < count; ++t) {
-    const title_info_t& entry = manager->tt_srpt->title[t];
+  for (uint32_t t = 0; t < count; ++t) {
+    const uint64_t at = titles + 8 + 12 * t;
+    const TitleEntry entry{manager.U8(at + 1), manager.U16(at + 2), manager.U8(at + 6), manager.U8(at + 7)};
     const std::string name = "disc title " + std::to_string(t + 1);
-    const int setNumber = entry.title_set_nr;
-    if (setNumber < 1 || setNumber > MAX_TITLE_SETS || setNumber > manager->vmgi_mat->vmg_nr_of_title_sets) {
+    const int setNumber = static_cast<int>(entry.titleSet);
+    if (setNumber < 1 || setNumber > MAX_TITLE_SETS || entry.titleSet > titleSets) {
       table.refused.push_back(name + ": it names a title set that does not exist");
       continue;
     }
     auto set = sets.find(setNumber);
     if (set == sets.end()) {
-      TitleSetInfo opened;
-      OpenTitleSet(reader, setNumber, opened);
-      set = sets.emplace(setNumber, opened).first;
+      set = sets.emplace(setNumber, TitleSetInfo{}).first;
+      set->second.read = OpenTitleSet(reader, setNumber, set->second);
     }
-    if (set->second.ifo == nullptr) {
+    if (!set->second.read) {
       table.refused.push_back(name + ": the IFO or the VOB files of title set " + std::to_string(setNumber) +
                               " cannot be read");
       continue;
     }
     DiscTitle title;
-    title.number = t + 1;
+    title.number = static_cast<int>(t) + 1;
     title.titleSet = setNumber;
     std::string problem;
     if (!BuildTitle(entry, set->second, title, problem)) {
@@ -269,8 +286,5 @@ DiscTitleTable ReadDiscTitles() {
     }
     table.titles.push_back(std::move(title));
   }
-  for (auto& [number, set] : sets)
-    if (set.ifo != nullptr) ifoClose(set.ifo);
-  ifoClose(manager);
   return table;
 }
