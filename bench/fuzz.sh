@@ -44,7 +44,6 @@ run_one() {
   local corpus=$build/corpus/$h artifacts=$build/artifacts/$h log=$build/logs/$h.log
   mkdir -p "$corpus" "$artifacts" "$(dirname "$log")"
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    LSAN_OPTIONS=suppressions=fuzz/lsan.supp \
     "$build/bin/fuzz_$h" "$corpus" "fuzz/corpus/$h" -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=2560 -max_len="$(max_len "$h")" -print_final_stats=1 ${FUZZ_SEED:+-seed=$FUZZ_SEED} \
     -artifact_prefix="$artifacts/" >"$log" 2>&1 || true
