@@ -10,6 +10,7 @@
 #include "common/time_values.h"
 #include "extract/audio_handoff.h"
 #include "extract/encoder_thread.h"
+#include "extract/extraction_request.h"
 #include "extract/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
@@ -56,6 +57,7 @@ void ResetExtractionState() {
   Intake.AudioStarted = false;
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
+  VideoScanReset();  // nothing held over from an extraction that failed mid-start-code
 }
 
 // The walk ends on an error.
@@ -324,6 +326,23 @@ int ExtractionWorker() {
     return 0;
   }
   ShowStatus();
+  // Nothing is opened for writing before the request is known to be met: an
+  // output over the input would destroy the title, and a missing title would
+  // leave an empty file behind.
+  if (OutputIsTitleFile(TitleSelection.outputPath, TitleSelection.title)) {
+    AbortFlag = true;
+    ShowError(IDS_OUTPUT_IS_INPUT);
+    Ui().WorkerDone();
+    return 0;
+  }
+  VobReader.title = TitleSelection.title;
+  VobReader.part = 1;
+  if (!VobProbePart()) {
+    AbortFlag = true;
+    ShowError(IDS_NO_TITLE);
+    Ui().WorkerDone();
+    return 0;
+  }
   if (!EncoderStart()) {
     Ui().WorkerDone();
     return 0;

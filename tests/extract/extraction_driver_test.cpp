@@ -106,6 +106,23 @@ TEST_F(DriverTest, TitleEndsAtTheEndCodeOrAtTheEndOfItsLastPart) {
   }
 }
 
+TEST_F(DriverTest, EveryVideoByteOfAOneGopTitleEndingInZeroBytesReachesTheOutput) {
+  for (bool endCode : {true, false}) {
+    ProgramStream s;
+    uint64_t scr = 0;
+    Gop(s, scr, 90000, 1, 0x10);  // VideoBase never advances
+    const Bytes tail = Cat({Tagged(0x20, 500), {0x00, 0x00}});  // held as a possible start code
+    s.VideoPack(scr += SCR_STEP, tail);
+    if (endCode) s.PackHeader(scr += SCR_STEP).EndCode();
+    Write(s);
+    ui_->Clear();
+    std::vector<Pack> packs = Run();
+    EXPECT_FALSE(ExtractionFailed());
+    EXPECT_EQ(StreamPayload(packs, 0xE0), Cat({GOP, Picture(0), Tagged(0x10, 40), tail})) << endCode;
+    std::filesystem::remove_all(root_.path() / "VIDEO_TS");
+  }
+}
+
 TEST_F(DriverTest, OnlyTheFirstSystemHeaderCountsAndAWildcardEntryWaitsForTheVideo) {
   ProgramStream s;
   s.PackHeader(0).SystemHeader(20000, {{0xB9, true, 100}, {0xBD, true, 58}}).PadPack();
@@ -283,12 +300,11 @@ TEST_F(DriverTest, ReadFaultUnderTheMappingEndsTheWalkWithTheAccessError) {
   EXPECT_EQ(boxes[1].rfind("MPEG2 extraction done!", 0), 0u);
 }
 
-TEST_F(DriverTest, MissingTitleLeavesAnEmptyOutputAndOneMessage) {
+TEST_F(DriverTest, MissingTitleCreatesNoOutputAndShowsOneMessage) {
   TitleSelection.title = 7;
   ExtractionWorker();
   EXPECT_EQ(ui_->boxTexts(), std::vector<std::string>{"Unable to find title"});
-  EXPECT_TRUE(std::filesystem::exists(OutputPath()));
-  EXPECT_EQ(std::filesystem::file_size(OutputPath()), 0u);
+  EXPECT_FALSE(std::filesystem::exists(OutputPath()));
   EXPECT_FALSE(ExtractionOutputClosed());
 }
 
