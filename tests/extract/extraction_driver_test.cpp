@@ -11,6 +11,7 @@
 #include "extract/packet_intake.h"
 #include "extract/walk_state.h"
 #include "platform/drives.h"
+#include "platform/guarded_read.h"
 #include "platform/output_file.h"
 #include "source/vob_reader.h"
 #include "tests/extract/extract_test_support.h"
@@ -298,6 +299,29 @@ TEST_F(DriverTest, ReadFaultUnderTheMappingEndsTheWalkWithTheAccessError) {
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0], "Input file access error (offset 00130000 in VOB file #1)");
   EXPECT_EQ(boxes[1].rfind("MPEG2 extraction done!", 0), 0u);
+}
+
+TEST_F(DriverTest, ReadFaultAtALengthFieldEndsTheWalkWithTheAccessError) {
+  // A packet whose start code ends one page and whose length field begins
+  // the next, a page the disc can no longer deliver.
+  constexpr size_t AT = 4092;
+  ProgramStream s;
+  s.NavPack(SCR_STEP).PackHeader(2 * SCR_STEP).Padding(AT - 2048 - 14).Pes(testps::VIDEO_ID, Tagged(0x10));
+  s.PadPack();
+  for (int k = 0; k < 4; ++k) s.VideoPack(SCR_STEP * (3 + k));
+  Write(s);
+  static std::filesystem::path file;
+  file = testps::VobPath(root_.path(), 1, 1);
+  GuardedReadWatch = [](const uint8_t* p) {
+    if (p == VobReader.viewBase + AT) std::filesystem::resize_file(file, AT + 4);
+  };
+  VerboseErrors = true;
+  ExtractionWorker();
+  GuardedReadWatch = nullptr;
+  EXPECT_TRUE(ExtractionFailed());
+  std::vector<std::string> boxes = ui_->boxTexts();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes[0], "Input file access error (offset 00000FFC in VOB file #1)");
 }
 
 TEST_F(DriverTest, MissingTitleCreatesNoOutputAndShowsOneMessage) {
