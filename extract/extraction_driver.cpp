@@ -205,7 +205,7 @@ void ShowTimeAndProgress() {
   const uint32_t seconds = Intake.VideoBase / CLOCK_HZ;
   if (seconds != Walk.ShownSeconds) {
     Walk.ShownSeconds = seconds;
-    Ui().SetTimeText(FormatHms(seconds));
+    Ui().SetTimeText(FormatHms(seconds), seconds);
   }
   if (Walk.bytesSinceMib >= 0x100000) {
     Walk.bytesSinceMib -= 0x100000;

@@ -22,19 +22,6 @@ constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 constexpr int MAX_AUDIO_STREAM = 7;
 
-// The speed beside the progress is video time over wall time: the video
-// time comes from the time text ("HH:MM:SS") the extraction shows.
-class ExtractTerminalUi : public TerminalUi {
- public:
-  void SetTimeText(const std::string& text) override {
-    unsigned hours = 0, minutes = 0, seconds = 0;
-    if (std::sscanf(text.c_str(), "%u:%u:%u", &hours, &minutes, &seconds) == 3) {
-      SetVideoSeconds(hours * 3600 + minutes * 60 + seconds);
-    }
-    TerminalUi::SetTimeText(text);
-  }
-};
-
 // "ac3:K" or "pcm:K" into the stream kind and sub-stream id.
 bool ParseAudio(const std::string& audio, int32_t& kind, uint8_t& subStreamId) {
   const size_t colon = audio.find(':');
@@ -144,7 +131,7 @@ int RunExtractCommand(const ExtractCommand& extract) {
   if (kind == STREAM_KIND_AC3) TitleSelection.dynamicCompression = extract.dynamicCompression;
   std::snprintf(TitleSelection.outputPath, sizeof TitleSelection.outputPath, "%s", extract.output.c_str());
 
-  ExtractTerminalUi ui;
+  TerminalUi ui;
   UiInstall(&ui);
   AbortFlag = false;  // as a progress dialog does before it starts its worker
   ExtractionWorker();

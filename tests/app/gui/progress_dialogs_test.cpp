@@ -57,7 +57,7 @@ int StopMidwayWorker() {
   Log.selection = TitleSelection;
   Ui().SetStatusText("Extracting Title #1 with AC3 stream #1...");
   SendProgress(0, 10);
-  Ui().SetTimeText("00:00:04");
+  Ui().SetTimeText("00:00:04", 4);
   // As a user's click, from outside the queue of the worker's calls: a
   // timer's expiry on the GUI thread.
   QPushButton* stop = RunningExtractDialog()->stopButton();
@@ -67,7 +67,7 @@ int StopMidwayWorker() {
   SendProgress(11, 20);  // served while the question is shown
   QMetaObject::invokeMethod(QuestionLoop.load(), "quit", Qt::QueuedConnection);
   QuestionAnswered->get_future().wait();
-  Ui().SetTimeText("00:00:05");  // a barrier: the Stop handler has ended
+  Ui().SetTimeText("00:00:05", 5);  // a barrier: the Stop handler has ended
   Log.abortSeenAfterQuestion = AbortFlag;
   if (!AbortFlag) SendProgress(21, 150);  // a title larger than listed
   Ui().DisableStop();
