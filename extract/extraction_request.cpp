@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 #include "source/title_scanner.h"
 #include "source/vob_reader.h"
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "extract/extraction_driver.h"
 #include "extract/extraction_request.h"
 #include "platform/drives.h"
