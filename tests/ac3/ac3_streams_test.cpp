@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ac3/ac3_decoder.h"
+#include "common/vector_paths.h"
 #include "report/run_flags.h"
 #include "platform/recording_ui.h"
 #include "tests/support/temp_dir.h"
@@ -300,3 +301,23 @@ TEST(Ac3Tool, AStreamReadInPiecesDecodesAsOneRead) {
     ASSERT_EQ(sample, static_cast<float>(expected[i])) << i;
   }
 }
+
+// The whole decode (transforms, coupling, downmix) on each vector path the
+// processor runs, chosen explicitly, gives the plain path's bits.
+TEST(Ac3Streams, EveryVectorPathDecodesToThePlainPathsBits) {
+  const VectorPath best = BestVectorPath();
+  if (best == VectorPath::Plain) GTEST_SKIP() << "this processor runs no vector path";
+  for (const char* name : {"surround51_448k", "surround51_cpl_256k", "stereo_cpl_96k", "front31_160k"}) {
+    const std::vector<uint8_t> s = ReadFile(FIXTURES + name + ".ac3");
+    int failures = 0;
+    VectorPathInUse = VectorPath::Plain;
+    const std::vector<double> plain = DecodeStream(s, &failures);
+    for (VectorPath path : {VectorPath::Avx2, VectorPath::Avx512}) {
+      if (path > best) continue;
+      VectorPathInUse = path;
+      EXPECT_EQ(DecodeStream(s, &failures), plain) << name << " " << static_cast<int>(path);
+    }
+  }
+  VectorPathInUse = best;
+}
+
