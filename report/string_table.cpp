@@ -69,10 +69,11 @@ constexpr Entry kStrings[] = {
     {172, "No AC3 stream found!"sv},
     {173, "MPEG: buffer overflow"sv},
     // 174 has no text in the table; its box is shown empty.
-    {175, "This title is encrypted (CSS): it cannot be read without the disc's keys, and nothing was written"sv},
-    {176, "This title is encrypted (CSS) and cannot be extracted: Title #%u"sv},
-    {177, "These titles are encrypted (CSS) and cannot be extracted: Titles%s"sv},
-    {178, "The disc's information files (IFO) were refused: %s"sv},
+    {175, "The output file is one of the title's VOB files: choose another file"sv},
+    {176, "This title is encrypted (CSS): it cannot be read without the disc's keys, and nothing was written"sv},
+    {177, "This title is encrypted (CSS) and cannot be extracted: Title #%u"sv},
+    {178, "These titles are encrypted (CSS) and cannot be extracted: Titles%s"sv},
+    {179, "The disc's information files (IFO) were refused: %s"sv},
 };
 
 }  // namespace
