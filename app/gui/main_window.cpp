@@ -33,6 +33,7 @@
 #include "platform/media_change.h"
 #include "platform/ui_port.h"
 #include "source/dvd_disc.h"
+#include "report/string_table.h"
 #include "source/title_scanner.h"
 
 VoltarkMainWindow* MainWindow = nullptr;
