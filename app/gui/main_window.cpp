@@ -22,12 +22,13 @@
 #include "app/gui/readme_dialog.h"
 #include "app/gui/save_as.h"
 #include "app/gui/scan_dialog.h"
-#include "report/messages.h"
 #include "app/stream_selection.h"
 #include "extract/extraction_request.h"
 #include "extract/title_selection.h"
 #include "platform/drives.h"
 #include "platform/media_change.h"
+#include "report/messages.h"
+#include "report/string_table.h"
 
 VoltarkMainWindow* MainWindow = nullptr;
 bool MessageLoopRunning = false;
