@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/work_buffers.h"
+
 constexpr uint32_t SCR_LEAD = 22500;    // SCR may lag the time stamps by 0.25 s
 constexpr uint32_t PACK_TICKS = 147;    // SCR step per pack
 constexpr uint32_t FIRST_PTS = 22500;   // first audio frame, first picture
@@ -29,8 +31,8 @@ struct MuxState {
   uint32_t LastVideoPts = 0;
   uint32_t LastAudioPts = 0;
   uint32_t deferredCount = 0;
-  uint32_t deferredPrevPts[64] = {};
-  uint32_t deferredPts[64] = {};
+  uint32_t deferredPrevPts[DEFERRED_VIDEO_PACKS] = {};
+  uint32_t deferredPts[DEFERRED_VIDEO_PACKS] = {};
   bool SystemHeaderSeen = false;  // pack 0 is written
   std::mutex MuxMutex;            // the deferral decision vs. the encoder's flush
 };
