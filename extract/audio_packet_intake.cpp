@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "ac3/ac3_decoder.h"
-#include "app/messages.h"
-#include "app/string_table.h"
-#include "app/title_selection.h"
+#include "report/messages.h"
+#include "report/string_table.h"
+#include "extract/title_selection.h"
 #include "common/time_values.h"
 #include "common/q24.h"
 #include "extract/audio_handoff.h"

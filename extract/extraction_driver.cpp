@@ -3,10 +3,10 @@
 #include <atomic>
 
 #include "ac3/ac3_decoder.h"
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
-#include "app/title_selection.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
+#include "extract/title_selection.h"
 #include "common/time_values.h"
 #include "extract/audio_handoff.h"
 #include "extract/encoder_thread.h"

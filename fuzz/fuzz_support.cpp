@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "platform/drives.h"
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"

@@ -2,10 +2,10 @@
 // the selectable entries of the title list.
 #include "source/title_scanner.h"
 
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
-#include "app/title_selection.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
+#include "source/stream_kind.h"
 #include "platform/drives.h"
 #include "platform/ui_port.h"
 #include "source/vob_reader.h"

@@ -1,8 +1,8 @@
 // The walk of the beginning of one title and the classification of the
 // packets met on it.
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "platform/guarded_read.h"
 #include "source/title_scanner.h"
 #include "source/vob_reader.h"

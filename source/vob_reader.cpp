@@ -7,9 +7,9 @@
 
 #include <cstdio>
 
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "platform/drives.h"
 #include "platform/file_names.h"
 
@@ -83,6 +83,16 @@ bool FailOpen(unsigned id) {
   ReleasePart();
   return false;
 }
+
+// The position shown in messages about VOB files.
+VobPosition ReaderPosition() {
+  uint32_t offset = VobReader.viewOffset + static_cast<uint32_t>(VobReader.current - VobReader.viewBase);
+  return {static_cast<uint32_t>(VobReader.part), offset};
+}
+
+// Messages about VOB files learn the position from the reader, which this
+// object registers as soon as the program links it.
+const bool PositionRegistered = (SetVobPositionFunction(ReaderPosition), true);
 
 }  // namespace
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "report/run_flags.h"
+#include "extract/title_selection.h"
 #include "extract/extraction_driver.h"
 #include "platform/drives.h"
 #include "platform/terminal_ui.h"

@@ -22,7 +22,7 @@
 #include "app/gui/save_as.h"
 #include "app/gui/scan_dialog.h"
 #include "app/stream_selection.h"
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 #include "platform/drives.h"
 #include "platform/media_change.h"
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "ac3/ac3_decoder.h"
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "platform/recording_ui.h"
 #include "tests/support/temp_dir.h"
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "report/run_flags.h"
+#include "extract/title_selection.h"
 #include "extract/extraction_driver.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/string_table.h"
+#include "report/string_table.h"
 #include "mpa/analysis_tables.h"
 #include "mpa/bit_allocation.h"
 #include "mpa/bit_writer.h"

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 #include "tests/source/source_fixture.h"
 
 using testps::PACK_BYTES;

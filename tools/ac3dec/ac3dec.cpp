@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "ac3/ac3_decoder.h"
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "source/vob_reader.h"
 
 namespace {

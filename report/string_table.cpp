@@ -1,4 +1,4 @@
-#include "app/string_table.h"
+#include "report/string_table.h"
 
 #include <cstdarg>
 #include <cstdio>
