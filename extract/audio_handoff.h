@@ -49,7 +49,8 @@ void WaitEncoderIdle();
 // The pair submitted after pair i.
 inline int NextPair(int i) { return i + 1 < ENC_PAIRS ? i + 1 : 0; }
 
-// End of an extraction: one frame of silence ends the audio, the encoder
-// thread is stopped and the last audio and video packs are closed and
-// written. False when the output or the encoder failed.
+// End of an extraction: the video bytes the start-code scanner holds are
+// appended, one frame of silence ends the audio, the encoder thread is
+// stopped and the last audio and video packs are closed and written. False
+// when the output or the encoder failed.
 bool MuxFinish();

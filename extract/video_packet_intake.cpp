@@ -6,7 +6,7 @@
 #include "common/time_values.h"
 #include "common/q24.h"
 #include "extract/audio_handoff.h"
-#include "extract/input_layout.h"
+#include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
 

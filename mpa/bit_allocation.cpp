@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "common/vector_paths.h"
 #include "mpa/vector_clones.h"
 
 namespace {
@@ -16,17 +17,17 @@ constexpr int PADDED = 56;            // whole vectors for the search
 // (a search for the smallest key and then for its first entry took two).
 // A closed entry's key is 0x7FFFFFFF: like an entry whose MNR is
 // 0x7FFFFFFF it can never be strictly below the search's start value.
-int64_t Ranked(int32_t key, int e) { return static_cast<int64_t>(key) * 256 + e; }
+constexpr int64_t Ranked(int32_t key, int e) { return static_cast<int64_t>(key) * 256 + e; }
 
 // The first entry with the smallest key, or -1 when every key is
 // 0x7FFFFFFF.
-MPA_VECTOR_CLONES
-int FirstSmallest(const int64_t* ranked) {
+VECTOR_PATH_BODY int FirstSmallestBody(const int64_t* ranked) {
   int64_t smallest = INT64_MAX;
   for (int e = 0; e < PADDED; e++) smallest = ranked[e] < smallest ? ranked[e] : smallest;
   if (smallest >= Ranked(INT32_MAX, 0)) return -1;
   return static_cast<int>(smallest & 0xFF);
 }
+VECTOR_PATH_VARIANTS(int, FirstSmallest, (const int64_t* ranked), (ranked))
 
 }  // namespace
 

@@ -69,6 +69,7 @@ constexpr Entry kStrings[] = {
     {172, "No AC3 stream found!"sv},
     {173, "MPEG: buffer overflow"sv},
     // 174 has no text in the table; its box is shown empty.
+    {175, "The output file is one of the title's VOB files: choose another file"sv},
 };
 
 }  // namespace

@@ -27,22 +27,6 @@ int32_t AppendLine(const std::string& text) {
   return TitleScanner.nextLine++;
 }
 
-// The rounded size of the title's parts in MiB; false when the title is
-// missing (no part, or parts of size 0 only).
-bool SizeTitle(int32_t title, uint32_t& sizeMB) {
-  uint64_t sum = SIZE_ROUNDING;
-  VobReader.title = title;
-  for (int32_t part = 1; part <= MAX_PARTS; ++part) {
-    VobReader.part = part;
-    if (!VobProbePart()) break;
-    sum += VobReader.fileSize;
-  }
-  if (sum == SIZE_ROUNDING) return false;
-  sizeMB = static_cast<uint32_t>(sum / MEBIBYTE);
-  if (sizeMB == 0) sizeMB = 1;
-  return true;
-}
-
 // Lines beyond the table's 32 entries are listed but cannot be selected.
 int32_t AddEntry(int32_t line, const ScannedTitle& title, int32_t kind, uint8_t subStreamId) {
   if (TitleListCount >= TITLE_LIST_SLOTS) return -1;
@@ -108,6 +92,31 @@ bool ScanTitle(int32_t number, uint32_t sizeMB) {
 
 }  // namespace
 
+bool TitleSizeMB(int32_t title, uint32_t& sizeMB) {
+  uint64_t sum = SIZE_ROUNDING;
+  VobReader.title = title;
+  for (int32_t part = 1; part <= MAX_PARTS; ++part) {
+    VobReader.part = part;
+    if (!VobProbePart()) break;
+    sum += VobReader.fileSize;
+  }
+  VobReader.part = 1;
+  if (sum == SIZE_ROUNDING) return false;
+  sizeMB = static_cast<uint32_t>(sum / MEBIBYTE);
+  if (sizeMB == 0) sizeMB = 1;
+  return true;
+}
+
+bool ScanTitleStreams(int32_t title, uint32_t sizeMB) {
+  ScanClearTitle(sizeMB / 10);
+  VobReader.title = title;
+  VobReader.part = 1;
+  if (!VobOpenPart()) return false;
+  const bool walked = ScanWalkTitle();
+  VobClose();
+  return walked;
+}
+
 std::string VolumeLabelLine(const std::string& label) {
   std::string line = label.substr(0, std::min(label.size(), VOLUME_NAME_SIZE - 1));
   for (char& c : line)
@@ -119,7 +128,7 @@ int ScanWorker() {
   StartScan();
   for (int32_t title = 0; title < MAX_TITLES && !AbortFlag.load(); ++title) {
     uint32_t sizeMB;
-    if (!SizeTitle(title, sizeMB)) {
+    if (!TitleSizeMB(title, sizeMB)) {
       if (title < 10) continue;
       break;  // titles are numbered without gaps from 10 on
     }

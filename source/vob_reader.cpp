@@ -19,10 +19,9 @@ namespace {
 
 constexpr uint32_t SIZE_UNKNOWN = 0xFFFFFFFF;
 
-// The file of (title, part) under the root of the selected drive, names
-// matched ignoring case. False when the title has no such part or the
-// source or the file cannot be found.
-bool FindPartFile(std::string& path) {
+}  // namespace
+
+bool VobFindPartFile(std::string& path) {
   if (VobReader.title == 0 && VobReader.part != 1) return false;
   if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return false;
   std::string error;
@@ -37,6 +36,8 @@ bool FindPartFile(std::string& path) {
                   static_cast<int>(VobReader.part));
   return FindEntryIgnoringCase(folder, name, path);
 }
+
+namespace {
 
 // The size as a 32-bit count. A size that does not fit in 32 bits cannot be
 // represented and is taken as unreadable rather than cut to its low bits.
@@ -98,7 +99,7 @@ const bool PositionRegistered = (SetVobPositionFunction(ReaderPosition), true);
 
 bool VobProbePart() {
   std::string path;
-  if (!FindPartFile(path)) return false;
+  if (!VobFindPartFile(path)) return false;
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   VobReader.fileSize = PartSize(fd);
@@ -110,7 +111,7 @@ bool VobOpenPart() {
   VobClose();  // the reader holds one part at a time
   if (VobReader.title == 0 && VobReader.part != 1) return true;
   std::string path;
-  int fd = FindPartFile(path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  int fd = VobFindPartFile(path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
   if (fd < 0) return VobReader.part != 1;
   VobReader.fd = fd;
   VobReader.fileSize = PartSize(fd);
