@@ -70,6 +70,16 @@ void BuildFirstPack(uint8_t* pack, uint16_t videoBound) {
   std::memset(pack + 38, 0xFF, OUTPUT_PACK_BYTES - 38);
 }
 
+void WaitQueueRoom() {
+  for (;;) {
+    {
+      std::lock_guard lock(Mux.MuxMutex);
+      if (Mux.deferredCount < DEFERRED_VIDEO_PACKS || !EncoderBusy()) return;
+    }
+    EventWait(Handoff.EncoderDone);
+  }
+}
+
 // A completed video pack goes straight to the output.
 bool WriteVideoPackDirectly() {
   if (Mux.videoHasPicture) {
@@ -85,7 +95,7 @@ bool WriteVideoPackDirectly() {
 bool CompleteVideoPack() {
   for (;;) {
     std::unique_lock lock(Mux.MuxMutex);
-    if (!Handoff.EncBusy[0] && !Handoff.EncBusy[1]) break;
+    if (!EncoderBusy()) break;
     if (Mux.deferredCount < DEFERRED_VIDEO_PACKS) {
       uint32_t k = Mux.deferredCount;
       if (Mux.videoHasPicture) {
@@ -99,9 +109,12 @@ bool CompleteVideoPack() {
       Mux.deferredCount = k + 1;
       return true;
     }
-    // The queue is full: wait for the encoder, never while holding the mutex.
+    // The queue is full: wait, never while holding the mutex, until the
+    // encoder has packed its next frame and written the queue after it (or
+    // has become idle); the pack is then held back behind the frames still
+    // busy, or written directly.
     lock.unlock();
-    WaitEncoderIdle();
+    WaitQueueRoom();
   }
   return WriteVideoPackDirectly();
 }
