@@ -69,6 +69,7 @@ constexpr Entry kStrings[] = {
     {172, "No AC3 stream found!"sv},
     {173, "MPEG: buffer overflow"sv},
     // 174 has no text in the table; its box is shown empty.
+    {175, "Unsupported video frame rate: only 25 and 29.97 pictures per second are handled"sv},
 };
 
 }  // namespace

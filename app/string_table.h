@@ -59,6 +59,7 @@ enum StringId : unsigned {
   IDS_NO_AC3 = 172,
   IDS_MPEG_OVERFLOW = 173,
   IDS_ENCODER_SETUP = 174,
+  IDS_VIDEO_FRAME_RATE = 175,
 };
 
 // The text of an id, with embedded NUL characters where the entry has them

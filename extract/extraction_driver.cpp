@@ -14,6 +14,7 @@
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
 #include "extract/packet_intake.h"
+#include "extract/video_timing.h"
 #include "extract/walk_state.h"
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"
@@ -49,7 +50,7 @@ void ResetExtractionState() {
   Mux.SystemHeaderSeen = false;
   Mux.OutputScr = 0;
   Mux.AudioPts = FIRST_PTS;
-  Intake.VideoBase = FIRST_PTS;
+  VideoTimingReset();  // VideoBase 22500
   Intake.GopFrames = 0;
   Intake.AvOffset = 0;
   Intake.PreRollSamples = 0;
@@ -263,7 +264,7 @@ void FinishExtraction(Ending ending) {
     CloseOutput();
     return;
   }
-  const bool finished = MuxFinish();
+  const bool finished = VideoTimingFinish() && MuxFinish();
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
   if (ending == Ending::Normal && finished && outputClosed) {
@@ -293,9 +294,10 @@ void CheckScrContinuity(uint32_t scr) {
     return;
   }
   ShowVobDetailError(IDS_STREAMS_SYNC);
+  // The pictures of the GOP in progress are counted in; a refused pack
+  // shows again at the next packet.
+  VideoRestart();
   WaitEncoderIdle();
-  const uint32_t n = Intake.GopFrames;
-  Intake.GopFrames = 0;
   Intake.PreRollSamples = 0;
   Handoff.SkipSamples = 0;
   Intake.AudioStarted = false;
@@ -303,7 +305,6 @@ void CheckScrContinuity(uint32_t scr) {
   Intake.GopSeen = false;
   VideoScanRelease();  // a failed append shows again at the next packet
   Intake.Ac3GatherState = 0;
-  Intake.VideoBase += n * PICTURE_TICKS;
   Walk.LastInputScr = scr;
   Intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.AudioPts - Intake.VideoBase)) +
                     static_cast<int32_t>(Handoff.EncFill);

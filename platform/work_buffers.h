@@ -10,7 +10,11 @@ constexpr uint32_t ENC_FRAME_SAMPLES = 1152;     // one encoder input frame
 constexpr uint32_t AC3_FRAME_BUFFER_BYTES = 2555;  // 2 x 1280 words - 5
 constexpr uint32_t ENC_FRAME_BYTES = 1152;       // one Layer II frame
 constexpr uint32_t OUTPUT_PACK_BYTES = 2048;
-constexpr uint32_t DEFERRED_VIDEO_PACKS = 64;
+constexpr uint32_t DEFERRED_VIDEO_PACKS = 64;  // held while the encoder is busy
+// Held while a picture's time stamp waits for the pictures shown before it:
+// an anchor picture and the B-pictures after it, each at most the 224 KiB
+// video buffer of a DVD, with room to spare.
+constexpr uint32_t HELD_VIDEO_PACKS = 512;
 constexpr uint32_t OUT_BUFFER_BYTES = 0x200000;  // 1024 packs
 
 struct WorkBufferSet {
@@ -22,7 +26,7 @@ struct WorkBufferSet {
   uint8_t* EncodedFrame = nullptr;    // encoder thread
   uint8_t* AudioPack = nullptr;       // multiplexer
   uint8_t* VideoPack = nullptr;
-  uint8_t* DeferredVideo = nullptr;   // 64 packs
+  uint8_t* DeferredVideo = nullptr;   // HELD_VIDEO_PACKS packs
   uint8_t* OutBuffer[2] = {};         // output writer
 };
 

@@ -13,6 +13,13 @@
 
 namespace {
 
+// A picture with an exact PTS and no DTS starts in the video pack.
+void MarkPicture(uint32_t pts) {
+  uint32_t ticket = 0;
+  ASSERT_TRUE(MuxMarkPictureStart(true, PictureStamps{pts}, &ticket));
+  EXPECT_EQ(ticket, 0u);
+}
+
 constexpr uint32_t MUX_RATE = 25200;        // 10.08 Mbit/s in units of 50 bytes/s
 constexpr uint16_t VIDEO_BOUND = 0x20E8;    // scale 1, 232 x 1024 bytes
 
@@ -117,14 +124,14 @@ TEST_F(MultiplexerTest, ScrIsPulledForwardWhenItLagsTheTimeStamps) {
 
 TEST_F(MultiplexerTest, VideoPacksTakeThePtsOfTheirFirstPictureAndClampWithThePreviousOne) {
   std::vector<uint8_t> bytes = VideoBytes(2020 * 4, 1);
-  MuxMarkPictureStart(true, 22500);
-  MuxMarkPictureStart(true, 26100);  // a second picture in the same pack
+  MarkPicture(22500);
+  MarkPicture(26100);  // a second picture in the same pack
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2020));
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 2020, 2020));  // no picture
   Mux.LastAudioPts = 1000000;
-  MuxMarkPictureStart(true, 200000);
+  MarkPicture(200000);
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 4040, 2020));
-  MuxMarkPictureStart(true, 400000);
+  MarkPicture(400000);
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 6060, 2020));
   std::vector<Pack> packs = Close();
   ASSERT_EQ(packs.size(), 5u);
@@ -172,7 +179,7 @@ TEST_F(MultiplexerTest, VideoIsHeldBackWhileTheEncoderIsBusyAndTheSixtyFifthPack
   Handoff.EncBusy[0] = true;
   EventReset(Handoff.EncoderDone);
   std::vector<uint8_t> bytes = VideoBytes(2020 * 65, 3);
-  MuxMarkPictureStart(true, 22500);
+  MarkPicture(22500);
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2020 * 64));
   EXPECT_EQ(Mux.deferredCount, 64u);
   EXPECT_EQ(Writer.packCount, 1u);  // only pack 0 so far
