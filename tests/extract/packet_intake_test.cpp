@@ -12,6 +12,7 @@
 #include "extract/output_writer.h"
 #include "extract/packet_intake.h"
 #include "extract/pack_format.h"
+#include "extract/video_timing.h"
 #include "extract/walk_state.h"
 #include "platform/work_buffers.h"
 #include "tests/extract/extract_test_support.h"
@@ -44,7 +45,8 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-const Bytes GOP = {0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x40};
+// A PAL sequence header (720x576, frame_rate_code 3) and a group of pictures.
+const Bytes GOP = {0x00, 0x00, 0x01, 0xB3, 0x2D, 0x02, 0x40, 0x33, 0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x40};
 // Picture start code with temporal_reference tr, then coding type bits.
 Bytes Picture(uint32_t tr) {
   return {0x00, 0x00, 0x01, 0x00, static_cast<uint8_t>(tr >> 2), static_cast<uint8_t>(((tr & 3) << 6) | 0x0F),
@@ -66,6 +68,8 @@ class IntakeTest : public ExtractTest {
     Mux.SystemHeaderSeen = true;
     Intake = PacketIntakeState{};
     VideoScanReset();
+    VideoTimingReset();
+    Walk.scr = 0;
     TitleSelection.streamKind = STREAM_KIND_AC3;
   }
   void TearDown() override {
@@ -86,7 +90,8 @@ class IntakeTest : public ExtractTest {
   }
   // Video bytes appended so far that are still in the pack being filled.
   static Bytes VideoInHand() {
-    return Bytes(WorkBuffers.VideoPack + PACK_PAYLOAD_START, WorkBuffers.VideoPack + Mux.videoPosition);
+    const uint8_t* pack = WorkBuffers.VideoPack;
+    return Bytes(pack + 23 + pack[22], pack + Mux.videoPosition);
   }
   // Samples handed to the encoder so far (submitted or in hand).
   static uint32_t SamplesHandedOn() {
@@ -103,6 +108,7 @@ TEST_F(IntakeTest, StartCodesSplitAnywhereAreFoundAndTheBytesPassUnchanged) {
       WaitEncoderIdle();  // the silence of the last round is packed
       Intake = PacketIntakeState{};
       VideoScanReset();
+      VideoTimingReset();
       ASSERT_TRUE(MuxWriteFirstPack(0x20E8));  // a fresh video pack
       ASSERT_TRUE(Video(Bytes(stream.begin(), stream.begin() + static_cast<long>(a)), 90000));
       ASSERT_TRUE(Video(Bytes(stream.begin() + static_cast<long>(a), stream.begin() + static_cast<long>(b)), 95000));
@@ -127,14 +133,14 @@ TEST_F(IntakeTest, PictureCodeOverFourPacketsGivesItsPtsToThePackOfItsFirstByte)
   ASSERT_TRUE(Video(Cat({GOP, filler, Bytes{0x00}}), 180000));
   ASSERT_TRUE(Video({0x00, 0x01, 0x00}, 185000));
   ASSERT_TRUE(Video({0x00}));
-  ASSERT_TRUE(Video({0x0F, 0x99}));
+  ASSERT_TRUE(Video({0x1F, 0x99}));  // a B-picture shown first: its PTS is known, no DTS
   EXPECT_EQ(Intake.GopStartInputPts, 180000u);
   // The pack that got the first zero was completed and written; it has the PTS.
   const uint8_t* written = WorkBuffers.OutBuffer[0] + 2048;
   EXPECT_EQ(written[17], 0xE0);
   EXPECT_EQ(written[21], 0x80);
   EXPECT_EQ(written[2047], 0x00);
-  EXPECT_EQ(VideoInHand(), (Bytes{0x00, 0x01, 0x00, 0x00, 0x0F, 0x99}));
+  EXPECT_EQ(VideoInHand(), (Bytes{0x00, 0x01, 0x00, 0x00, 0x1F, 0x99}));
   EXPECT_EQ(Writer.packCount, 2u);
 }
 
@@ -185,13 +191,28 @@ TEST_F(IntakeTest, AudioStartingHalfASecondEarlyIsDroppedOnce) {
   EXPECT_EQ(SamplesHandedOn(), 0u);
 }
 
-TEST_F(IntakeTest, AudioStartingAfterTheVideoIsPrecededBySilence) {
+TEST_F(IntakeTest, AudioThatStartsWithTheVideoButComesLaterKeepsEverySample) {
   TitleSelection.streamKind = STREAM_KIND_PCM;
   TitleSelection.subStreamId = 0xA0;
   ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 90000));
   for (uint32_t tr = 1; tr <= 4; ++tr) ASSERT_TRUE(Video(Picture(tr)));
-  EXPECT_EQ(SamplesHandedOn(), 4u * 1920);
-  ASSERT_TRUE(Audio(Bytes(400, 0x01), 90000 + 5 * 3600));  // with picture 5
+  EXPECT_EQ(SamplesHandedOn(), 0u);
+  ASSERT_TRUE(Audio(Bytes(400, 0x01), 90000));
+  EXPECT_EQ(SamplesHandedOn(), 100u);
+}
+
+TEST_F(IntakeTest, AudioStartingAfterTheVideoGetsSilenceOnlyWhereTheInputHasNone) {
+  TitleSelection.streamKind = STREAM_KIND_PCM;
+  TitleSelection.subStreamId = 0xA0;
+  // Silence as far as the input clock shows no audio; the rest once the
+  // audio's time stamp is known.
+  ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 90000));
+  for (uint32_t tr = 1; tr <= 4; ++tr) {
+    Walk.scr = 90000 + tr * 3600 - 3600;
+    ASSERT_TRUE(Video(Picture(tr)));
+  }
+  EXPECT_EQ(SamplesHandedOn(), 3u * 1920);
+  ASSERT_TRUE(Audio(Bytes(400, 0x01), 90000 + 5 * 3600));
   EXPECT_EQ(SamplesHandedOn(), 5u * 1920 + 100);
   EXPECT_TRUE(Intake.PcmFound);
 }
