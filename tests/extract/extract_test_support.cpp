@@ -95,7 +95,7 @@ uint32_t PesLength(const Pack& pack) { return (uint32_t{pack[18]} << 8) | pack[1
 
 std::vector<uint8_t> PackPayload(const Pack& pack) {
   const uint32_t end = 20 + PesLength(pack);
-  return std::vector<uint8_t>(pack.begin() + 28, pack.begin() + end);
+  return std::vector<uint8_t>(pack.begin() + 23 + pack[22], pack.begin() + end);  // after the PES header
 }
 
 std::vector<uint8_t> StreamPayload(const std::vector<Pack>& packs, uint8_t streamId) {
