@@ -144,6 +144,23 @@ TEST_F(MultiplexerTest, VideoPacksTakeThePtsOfTheirFirstPictureAndClampWithThePr
   EXPECT_EQ(StreamPayload(packs, 0xE0), bytes);
 }
 
+TEST_F(MultiplexerTest, ADtsNeedsSixFreeBytesElseThePackEndsWithStuffing) {
+  std::vector<uint8_t> bytes = VideoBytes(2016 + 3000, 5);
+  ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2016));  // 4 bytes free
+  uint32_t ticket = 0;
+  ASSERT_TRUE(MuxMarkPictureStart(true, PictureStamps{30000, 26400, true, true}, &ticket));
+  ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 2016, 3000));
+  ASSERT_TRUE(MuxWriteLastVideoPack());
+  std::vector<Pack> packs = Close();
+  ASSERT_EQ(packs.size(), 4u);
+  EXPECT_FALSE(PackHasPts(packs[1]));
+  EXPECT_EQ(packs[1][22], 9);  // five bytes of PTS stuffing and four more
+  EXPECT_EQ(packs[2][22], 10);
+  EXPECT_EQ(PackPts(packs[2]), 30000u);
+  EXPECT_EQ(PackDts(packs[2]), 26400u);
+  EXPECT_EQ(StreamPayload(packs, 0xE0), bytes);
+}
+
 TEST_F(MultiplexerTest, LastPacksAreClosedWithStuffingOrPadding) {
   // Audio: 3 bytes free end in 0xFF inside the payload.
   ASSERT_TRUE(MuxAppendAudioFrame(Frame(1).data()));

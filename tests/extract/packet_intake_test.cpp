@@ -16,6 +16,7 @@
 #include "extract/walk_state.h"
 #include "platform/work_buffers.h"
 #include "tests/extract/extract_test_support.h"
+#include "tests/support/program_stream.h"
 
 namespace {
 
@@ -322,6 +323,63 @@ TEST_F(IntakeTest, HeaderLengthsBeyondThePacketAreNotFollowed) {
   Bytes audio = PesPacket(0xBD, {0x80, 0x01}, 1000);
   EXPECT_TRUE(AudioPacketIn(audio.data(), static_cast<uint32_t>(audio.size())));
   EXPECT_TRUE(FakeAc3Frames.empty());
+}
+
+// A coded picture long enough that no two start in one pack.
+Bytes CodedPicture(uint32_t tr, uint8_t type, uint8_t structure, bool topFieldFirst = false,
+                   bool repeatFirstField = false) {
+  return Cat({testps::PictureHeader(tr, type), testps::PictureCodingExtension(structure, topFieldFirst, repeatFirstField),
+              Bytes(2100, 0x47)});
+}
+
+// (PTS, DTS or 0) of the video packs written so far that carry a PTS.
+std::vector<std::pair<uint32_t, uint32_t>> WrittenStamps() {
+  WaitEncoderIdle();
+  std::vector<std::pair<uint32_t, uint32_t>> stamps;
+  for (uint32_t k = 0; k < Writer.packCount; ++k) {
+    const uint8_t* p = WorkBuffers.OutBuffer[0] + k * 2048;
+    const Pack pack(p, p + 2048);
+    if (PackStreamId(pack) == 0xE0 && PackHasPts(pack)) {
+      stamps.emplace_back(PackPts(pack), PackHasDts(pack) ? PackDts(pack) : 0);
+    }
+  }
+  return stamps;
+}
+
+TEST_F(IntakeTest, SoftPulldownGivesEveryPackItsExactStampsOnceTheBPicturesAreParsed) {
+  // Shown 3, 2, 3, 2, 3, 2 fields of 1501.5 ticks; sent I2 B0 B1 P5 B3 B4.
+  const bool repeat[6] = {true, false, true, false, true, false};
+  const bool top[6] = {true, false, false, true, true, false};
+  auto picture = [&](uint32_t tr, uint8_t type) { return CodedPicture(tr, type, 3, top[tr], repeat[tr]); };
+  ASSERT_TRUE(Video(Cat({testps::SequenceHeader(4), testps::GroupOfPictures(), picture(2, 1)}), 90000));
+  for (auto [tr, type] : std::vector<std::pair<uint32_t, uint8_t>>{{0, 3}, {1, 3}, {5, 2}, {3, 3}, {4, 3}}) {
+    ASSERT_TRUE(Video(picture(tr, type)));
+  }
+  ASSERT_TRUE(Video(Cat({testps::GroupOfPictures(), picture(2, 1)})));
+  EXPECT_EQ(Intake.VideoBase, 22500u + 22522);  // 15 fields, 22522.5 ticks
+  ASSERT_TRUE(VideoTimingFinish());
+  const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+      {30007, 19497}, {22500, 0}, {27004, 0}, {42019, 30007}, {34512, 0}, {37515, 0}};
+  std::vector<std::pair<uint32_t, uint32_t>> stamps = WrittenStamps();
+  ASSERT_EQ(stamps.size(), 7u);
+  EXPECT_EQ(std::vector(stamps.begin(), stamps.begin() + 6), expected);
+  EXPECT_EQ(stamps[6].second, 42019u);  // decoded when the last P-picture is shown
+
+  // A frame rate a DVD does not allow is refused with a message.
+  EXPECT_FALSE(Video(testps::SequenceHeader(1)));
+  EXPECT_EQ(ui_->boxTexts().back().rfind("Unsupported video frame rate", 0), 0u);
+}
+
+TEST_F(IntakeTest, FieldPicturesLastOneFieldEachAndShareTheirFramesTemporalReference) {
+  ASSERT_TRUE(Video(Cat({testps::SequenceHeader(4), testps::GroupOfPictures(), CodedPicture(0, 1, 1)}), 90000));
+  ASSERT_TRUE(Video(CodedPicture(0, 2, 2)));
+  ASSERT_TRUE(Video(CodedPicture(1, 2, 1)));
+  ASSERT_TRUE(Video(CodedPicture(1, 2, 2)));
+  ASSERT_TRUE(Video(testps::GroupOfPictures()));
+  EXPECT_EQ(Intake.VideoBase, 22500u + 6006);
+  const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+      {22500, 19497}, {24001, 20998}, {25503, 22500}, {27004, 24001}};
+  EXPECT_EQ(WrittenStamps(), expected);
 }
 
 }  // namespace
