@@ -30,6 +30,7 @@ esac
 mark=$(python3 -c "from fractions import Fraction as F; print(float(48 / F('$rate')))")
 pictures=$(python3 -c "from fractions import Fraction as F; print(int(F('$seconds') * F('$rate')))")
 
+pgcs=""
 rm -rf "$out/VIDEO_TS" "$out/AUDIO_TS"
 mkdir -p "$out"
 for chain in $(seq 1 "$chains"); do
@@ -41,6 +42,8 @@ for chain in $(seq 1 "$chains"); do
     -i "aevalsrc=0.5*sin(2*PI*1000*t)*lt(mod(t\,$mark)\,0.05)|0.5*sin(2*PI*1000*t)*lt(mod(t\,$mark)\,0.05):s=48000:c=stereo" \
     -t "$seconds" -c:a ac3 -b:a 192k "$work/audio.ac3"
   mplex -v 0 -f 8 -o "$work/chain$chain.mpg" "$work/video.m2v" "$work/audio.ac3"
-  VIDEO_FORMAT=$fmt dvdauthor -o "$out" -t "$work/chain$chain.mpg" 2>/dev/null
+  pgcs+="<pgc><vob file=\"$work/chain$chain.mpg\"/></pgc>"
 done
-VIDEO_FORMAT=$fmt dvdauthor -o "$out" -T 2>/dev/null
+# One title set whose title has the chains one after another.
+echo "<dvdauthor dest=\"$out\"><vmgm/><titleset><titles>$pgcs</titles></titleset></dvdauthor>" > "$work/disc.xml"
+VIDEO_FORMAT=$fmt dvdauthor -x "$work/disc.xml" 2>/dev/null
