@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Measures the sync marks of a program stream: white pictures and beeps.
 
-For every white picture (average luma above 200) prints one line
+For every white picture after a dark one (average luma above 200), in
+display order, prints one line
   FLASH_SECONDS BEEP_SECONDS OFFSET_MS
-with the presentation time of the picture, that of the beep onset nearest
-to it (a sample reaching 1/8 of full scale after 0.5 s of quiet) and their
-distance. Then one line "video SECONDS PICTURES": the time from the first
+with the presentation time of the picture, that of the beep onset of the
+same rank (a sample reaching 1/8 of full scale after 0.5 s of quiet, timed
+from the audio stream's start and its sample count) and their distance.
+Where the input's clock restarts (a second programme chain) only the marks
+before the restart are timed right. Then one line "video SECONDS PICTURES": the time from the first
 picture shown to the last, and the count of pictures decoded.
 
 Usage: sync_marks.py FILE [AUDIO_MAP]   (AUDIO_MAP default 0:a:0)
@@ -29,8 +32,9 @@ def flashes(path):
         m = re.search(r"YAVG=([0-9.]+)", line)
         if m:
             lumas.append(float(m.group(1)))
-    frames = sorted(zip(times, lumas))
-    return [t for t, y in frames if y > 200], frames
+    frames = list(zip(times, lumas))  # in display order; a new programme chain may restart the clock
+    marks = [t for i, (t, y) in enumerate(frames) if y > 200 and (i == 0 or frames[i - 1][1] <= 200)]
+    return marks, frames
 
 
 def beeps(path, audio_map):
@@ -63,14 +67,9 @@ def beeps(path, audio_map):
 def main():
     path = sys.argv[1]
     audio_map = sys.argv[2] if len(sys.argv) > 2 else "0:a:0"
-    white, frames = flashes(path)
-    # One mark per run of white pictures (a repeated field shows twice).
-    marks = [t for i, t in enumerate(white) if i == 0 or t - white[i - 1] > 0.5]
+    marks, frames = flashes(path)
     onsets = beeps(path, audio_map)
-    for t in marks:
-        if not onsets:
-            break
-        b = min(onsets, key=lambda x: abs(x - t))
+    for t, b in zip(marks, onsets):
         print(f"{t:.4f} {b:.4f} {1000 * (b - t):.2f}")
     print(f"video {frames[-1][0] - frames[0][0]:.4f} {len(frames)}")
 
