@@ -28,7 +28,10 @@ constexpr uint16_t AC3_SYNC_WORD = 0x0B77;
 
 
 bool HandOn(uint32_t m) {
-  if (!Intake.VideoRefSet) ApplyPreRoll(m);
+  if (!Intake.VideoRefSet) {
+    HoldPreRoll(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
+    return true;
+  }
   return PcmAppend(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
 }
 

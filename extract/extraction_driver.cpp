@@ -9,6 +9,7 @@
 #include "app/title_selection.h"
 #include "common/time_values.h"
 #include "extract/audio_handoff.h"
+#include "extract/av_alignment.h"
 #include "extract/encoder_thread.h"
 #include "extract/input_layout.h"
 #include "extract/output_multiplexer.h"
@@ -54,6 +55,7 @@ void ResetExtractionState() {
   Intake.GopFrames = 0;
   Intake.AvOffset = 0;
   Intake.PreRollSamples = 0;
+  ClearPreRoll();
   Intake.AudioStarted = false;
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
@@ -299,6 +301,7 @@ void CheckScrContinuity(uint32_t scr) {
   VideoRestart();
   WaitEncoderIdle();
   Intake.PreRollSamples = 0;
+  ClearPreRoll();
   Handoff.SkipSamples = 0;
   Intake.AudioStarted = false;
   Intake.VideoRefSet = false;

@@ -55,7 +55,7 @@ bool Picture() {
     if (Intake.AudioStarted) {
       Intake.AvOffset = SatAdd(
           Intake.AvOffset, TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts)));
-      if (!ApplyAvOffset()) return false;
+      if (!ApplyAvOffset() || !ReleasePreRoll()) return false;
     }
     Intake.VideoRefSet = true;
   }

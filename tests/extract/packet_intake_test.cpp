@@ -6,6 +6,7 @@
 #include "app/run_flags.h"
 #include "app/title_selection.h"
 #include "extract/audio_handoff.h"
+#include "extract/av_alignment.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_driver.h"
 #include "extract/output_multiplexer.h"
@@ -70,6 +71,7 @@ class IntakeTest : public ExtractTest {
     Intake = PacketIntakeState{};
     VideoScanReset();
     VideoTimingReset();
+    ClearPreRoll();
     Walk.scr = 0;
     TitleSelection.streamKind = STREAM_KIND_AC3;
   }
@@ -223,11 +225,13 @@ TEST_F(IntakeTest, AudioBeforeTheVideoKeepsAtMostATenthOfASecond) {
   TitleSelection.subStreamId = 0xA0;
   for (int k = 0; k < 6; ++k) ASSERT_TRUE(Audio(Bytes(6144, 0x01), 45000 + k * 2880));
   EXPECT_EQ(Intake.PreRollSamples, 6 * 1536);
-  EXPECT_EQ(SamplesHandedOn(), 4800u);
+  EXPECT_EQ(SamplesHandedOn(), 0u);  // held back
   // The video starts 1536 x 6 samples (17280 ticks) after the audio: the
-  // 4800 samples in hand are taken back from the audio that follows.
+  // 4800 samples held lie before it and are dropped.
   ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 45000 + 17280));
   EXPECT_EQ(Intake.AvOffset, 4800);
+  EXPECT_EQ(SamplesHandedOn(), 0u);
+  EXPECT_EQ(Handoff.SkipSamples, 0u);
 }
 
 TEST_F(IntakeTest, PcmPacketSizes) {
