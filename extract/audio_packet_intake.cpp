@@ -10,6 +10,7 @@
 #include "app/title_selection.h"
 #include "common/time_values.h"
 #include "common/q24.h"
+#include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
 #include "extract/av_alignment.h"
 #include "extract/input_layout.h"
@@ -32,7 +33,7 @@ bool HandOn(uint32_t m) {
     HoldPreRoll(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
     return true;
   }
-  return PcmAppend(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
+  return AudioOut(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
 }
 
 bool PcmPacketIn(const uint8_t* packet, uint32_t length, uint32_t h) {

@@ -6,6 +6,7 @@
 
 #include "common/q24.h"
 #include "common/time_values.h"
+#include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
 #include "extract/packet_intake.h"
 #include "extract/video_timing.h"
@@ -13,10 +14,10 @@
 
 bool ApplyAvOffset() {
   if (Intake.AvOffset >= 0) {
-    PcmDrop(static_cast<uint32_t>(Intake.AvOffset));
+    AudioDrop(static_cast<uint32_t>(Intake.AvOffset));
     return true;
   }
-  return PcmInsertSilence(static_cast<uint32_t>(-static_cast<int64_t>(Intake.AvOffset)));
+  return AudioSilence(static_cast<uint32_t>(-static_cast<int64_t>(Intake.AvOffset)));
 }
 
 namespace {
@@ -57,7 +58,7 @@ void HoldPreRoll(const Q24* left, const Q24* right, uint32_t m) {
 bool ReleasePreRoll() {
   const uint32_t n = PreRoll.count;
   PreRoll.count = 0;
-  return n == 0 || PcmAppend(PreRoll.left, PreRoll.right, n);
+  return n == 0 || AudioOut(PreRoll.left, PreRoll.right, n);
 }
 
 void ClearPreRoll() { PreRoll.count = 0; }
@@ -70,7 +71,7 @@ bool FillSilenceUntilAudio() {
   if (target <= Intake.AvOffset) return true;
   const auto silence = static_cast<uint32_t>(target - Intake.AvOffset);
   Intake.AvOffset = static_cast<int32_t>(target);
-  return PcmInsertSilence(silence);
+  return AudioSilence(silence);
 }
 
 bool AlignMoveVideoReference(int32_t ticks) {
@@ -81,8 +82,8 @@ bool AlignMoveVideoReference(int32_t ticks) {
                         TicksToSamples(static_cast<int32_t>(before - Intake.FirstAudioPts));
   Intake.AvOffset = SatAdd(Intake.AvOffset, extra);
   if (extra >= 0) {
-    PcmDrop(static_cast<uint32_t>(extra));
+    AudioDrop(static_cast<uint32_t>(extra));
     return true;
   }
-  return PcmInsertSilence(static_cast<uint32_t>(-static_cast<int64_t>(extra)));
+  return AudioSilence(static_cast<uint32_t>(-static_cast<int64_t>(extra)));
 }

@@ -8,6 +8,7 @@
 #include "app/string_table.h"
 #include "app/title_selection.h"
 #include "common/time_values.h"
+#include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
 #include "extract/av_alignment.h"
 #include "extract/encoder_thread.h"
@@ -56,6 +57,7 @@ void ResetExtractionState() {
   Intake.AvOffset = 0;
   Intake.PreRollSamples = 0;
   ClearPreRoll();
+  AudioDelayReset();
   Intake.AudioStarted = false;
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
@@ -266,7 +268,7 @@ void FinishExtraction(Ending ending) {
     CloseOutput();
     return;
   }
-  const bool finished = VideoTimingFinish() && MuxFinish();
+  const bool finished = VideoTimingFinish() && AudioFlush() && MuxFinish();
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
   if (ending == Ending::Normal && finished && outputClosed) {
@@ -310,7 +312,7 @@ void CheckScrContinuity(uint32_t scr) {
   Intake.Ac3GatherState = 0;
   Walk.LastInputScr = scr;
   Intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.AudioPts - Intake.VideoBase)) +
-                    static_cast<int32_t>(Handoff.EncFill);
+                    static_cast<int32_t>(Handoff.EncFill + AudioDelayed());
 }
 
 bool ExtractionFailed() { return Walk.WalkFailed; }

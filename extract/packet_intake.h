@@ -63,7 +63,8 @@ void VideoScanReset();
 // as they are (they belong to the video stream) and the scanner restarts.
 bool VideoScanRelease();
 
-// Drops AvOffset samples, or inserts -AvOffset samples of silence.
+// Drops AvOffset samples (the newest first), or inserts -AvOffset samples of
+// silence.
 bool ApplyAvOffset();
 
 // The AC-3 frame decoder the intake calls; Ac3DecodeFrame unless a test puts

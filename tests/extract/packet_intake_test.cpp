@@ -5,6 +5,7 @@
 
 #include "app/run_flags.h"
 #include "app/title_selection.h"
+#include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
 #include "extract/av_alignment.h"
 #include "extract/encoder_thread.h"
@@ -72,6 +73,7 @@ class IntakeTest : public ExtractTest {
     VideoScanReset();
     VideoTimingReset();
     ClearPreRoll();
+    AudioDelayReset();
     Walk.scr = 0;
     TitleSelection.streamKind = STREAM_KIND_AC3;
   }
@@ -99,7 +101,7 @@ class IntakeTest : public ExtractTest {
   // Samples handed to the encoder so far (submitted or in hand).
   static uint32_t SamplesHandedOn() {
     WaitEncoderIdle();
-    return static_cast<uint32_t>(FakeEncodedFrames) * 1152 + Handoff.EncFill;
+    return static_cast<uint32_t>(FakeEncodedFrames) * 1152 + Handoff.EncFill + AudioDelayed();
   }
 };
 
