@@ -62,7 +62,7 @@ bool Picture() {
   if (!Intake.AudioStarted && Intake.VideoRefSet && !FillSilenceUntilAudio()) return false;
   uint32_t ticket = 0;
   if (!MuxMarkPictureStart(Intake.VideoRefSet, stamps, &ticket)) return false;
-  if (ticket != 0 && !VideoStampPending(ticket)) return false;
+  if (ticket != 0) VideoStampPending(ticket);
   if (Intake.GopSeen && tr >= Intake.GopFrames) Intake.GopFrames = tr + 1;
   return AppendHeld(6);
 }

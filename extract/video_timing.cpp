@@ -118,6 +118,9 @@ bool VideoTakeSequenceHeader(const uint8_t* bytes) {
     T.fieldHalfTicks = PAL_FIELD_HALF_TICKS;
   } else if (code == FRAME_RATE_30000_1001) {
     T.fieldHalfTicks = NTSC_FIELD_HALF_TICKS;
+  } else if (T.fieldHalfTicks != 0) {
+    // A damaged header in a title whose rate is known: the rate stays.
+    ShowVobDetailError(IDS_VIDEO_FRAME_RATE);
   } else {
     AbortFlag = true;
     ShowError(IDS_VIDEO_FRAME_RATE);
@@ -178,15 +181,13 @@ PictureStamps VideoPictureStart(uint32_t tr, uint8_t codingType, bool counts) {
   return stamps;
 }
 
-bool VideoStampPending(uint32_t ticket) {
-  bool ok = true;
+void VideoStampPending(uint32_t ticket) {
   if (T.pendingCount == PENDING_STAMPS) {
     // Far outside any DVD's GOP structure: the oldest keeps its estimate.
     std::memmove(T.pending, T.pending + 1, (PENDING_STAMPS - 1) * sizeof(PendingStamp));
     --T.pendingCount;
   }
   T.pending[T.pendingCount++] = {ticket, T.pictureTr, T.pictureFieldOffset};
-  return ok;
 }
 
 uint32_t VideoSetReference(uint32_t inputPts) {

@@ -63,7 +63,8 @@ extern VideoTimingState VideoTiming;
 void VideoTimingReset();
 
 // The four bytes after 00 00 01 B3. False (reported, AbortFlag set) when
-// frame_rate_code is not one a DVD allows.
+// frame_rate_code is not one a DVD allows and no rate is known yet; with a
+// rate known, such a header is only reported in detail.
 bool VideoTakeSequenceHeader(const uint8_t* bytes);
 // The four bytes after 00 00 01 B5: a sequence extension gives
 // progressive_sequence, a picture coding extension the current picture's
@@ -74,7 +75,7 @@ bool VideoTakeExtension(const uint8_t* bytes);
 // its stamps (meaningful once the reference is set).
 PictureStamps VideoPictureStart(uint32_t tr, uint8_t codingType, bool counts);
 // The picture's pack took an estimated stamp under this ticket.
-bool VideoStampPending(uint32_t ticket);
+void VideoStampPending(uint32_t ticket);
 // The picture just started sets the video reference with this input PTS:
 // returns the input time of the GOP's first picture (estimated until the
 // durations before it are known; then the alignment is corrected).
