@@ -1,6 +1,7 @@
 // The fixed stereo mix of every channel arrangement, LFE at -10 dB, and the
 // dynamic range gain when the user asked for compression.
 #include "ac3/ac3_stages.h"
+#include "common/vector_paths.h"
 
 namespace {
 
@@ -55,8 +56,7 @@ void MixChannels(const Ac3FrameState& f, Q24* lo, Q24* ro) {
 
 }  // namespace
 
-AC3_VECTOR_CLONES
-void Ac3Downmix(const Ac3FrameState& f, Q24* left, Q24* right) {
+VECTOR_PATH_BODY void Ac3DownmixBody(const Ac3FrameState& f, Q24* left, Q24* right) {
   Q24* lo = left + f.writeIndex;
   Q24* ro = right + f.writeIndex;
   MixChannels(f, lo, ro);
@@ -76,3 +76,4 @@ void Ac3Downmix(const Ac3FrameState& f, Q24* left, Q24* right) {
     }
   }
 }
+VECTOR_PATH_VARIANTS(void, Ac3Downmix, (const Ac3FrameState& f, Q24* left, Q24* right), (f, left, right))

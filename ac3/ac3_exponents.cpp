@@ -1,7 +1,7 @@
 // Exponent decoding: 7-bit group codes, each three deltas of -2..+2.
 #include "ac3/ac3_stages.h"
-#include "app/messages.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/string_table.h"
 
 bool Ac3DecodeExponents(int ngrps, int expstr, int32_t absexp, const int32_t* groups, int32_t* out) {
   // Nothing keeps the exponent in 0..24: a corrupt stream's values are used

@@ -6,7 +6,7 @@
 #include "ac3/ac3_decoder.h"
 #include "ac3/ac3_side_info.h"
 #include "ac3/ac3_stages.h"
-#include "app/messages.h"
+#include "report/messages.h"
 
 namespace {
 

@@ -4,10 +4,11 @@
 //
 // Every product is the rounding Q24 multiply. On x86-64 processors with AVX2
 // the long transform and the FFT stages run eight products at a time
-// (chosen at start-up, Ac3UseAvx2); the plain loops are the reference and
-// both give the same bits.
+// (chosen by VectorPathInUse); the plain loops are the reference and both
+// give the same bits.
 #include "ac3/ac3_stages.h"
 #include "ac3/ac3_tables.h"
+#include "common/vector_paths.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define AC3_HAVE_AVX2 1
@@ -292,18 +293,15 @@ __attribute__((target("avx2"))) void Imdct512Avx2(int32_t* x, int32_t* d) {
 
 }  // namespace
 
-#if AC3_HAVE_AVX2
-bool Ac3UseAvx2 = __builtin_cpu_supports("avx2");
-#else
-bool Ac3UseAvx2 = false;
-#endif
-
 namespace {
+
+// The hand-written AVX2 transforms serve every path above the plain one.
+inline bool HandWrittenAvx2() { return CurrentVectorPath() != VectorPath::Plain; }
 
 void Twiddle(const int32_t* a, const int32_t* b, const int32_t* xcos, const int32_t* xsin, int32_t* zr,
              int32_t* zi, int n) {
 #if AC3_HAVE_AVX2
-  if (Ac3UseAvx2) return TwiddleAvx2(a, b, xcos, xsin, zr, zi, n);
+  if (HandWrittenAvx2()) return TwiddleAvx2(a, b, xcos, xsin, zr, zi, n);
 #endif
   TwiddleGeneric(a, b, xcos, xsin, zr, zi, n);
 }
@@ -313,17 +311,16 @@ void Twiddle(const int32_t* a, const int32_t* b, const int32_t* xcos, const int3
 void Fft(const int32_t* zr, const int32_t* zi, int32_t* re, int32_t* im, int n) {
   FftFirstStages(zr, zi, re, im, n);
 #if AC3_HAVE_AVX2
-  if (Ac3UseAvx2) return FftLaterStagesAvx2(re, im, n);
+  if (HandWrittenAvx2()) return FftLaterStagesAvx2(re, im, n);
 #endif
   FftLaterStagesGeneric(re, im, n);
 }
 
 }  // namespace
 
-AC3_VECTOR_CLONES
-void Ac3Imdct512(int32_t* x, int32_t* d) {
+VECTOR_PATH_BODY void Ac3Imdct512Body(int32_t* x, int32_t* d) {
 #if AC3_HAVE_AVX2
-  if (Ac3UseAvx2) return Imdct512Avx2(x, d);
+  if (HandWrittenAvx2()) return Imdct512Avx2(x, d);
 #endif
   int32_t a[128], b[128], zr[128], zi[128], yr[128], yi[128];
   for (int k = 0; k < 128; ++k) {
@@ -350,9 +347,9 @@ void Ac3Imdct512(int32_t* x, int32_t* d) {
     x[129 + 2 * n] = x3;
   }
 }
+VECTOR_PATH_VARIANTS(void, Ac3Imdct512, (int32_t* x, int32_t* d), (x, d))
 
-AC3_VECTOR_CLONES
-void Ac3Imdct256(int32_t* x, int32_t* d) {
+VECTOR_PATH_BODY void Ac3Imdct256Body(int32_t* x, int32_t* d) {
   int32_t a1[64], b1[64], a2[64], b2[64];
   int32_t z1r[64], z1i[64], z2r[64], z2i[64];
   int32_t y1r[64], y1i[64], y2r[64], y2i[64];
@@ -385,6 +382,7 @@ void Ac3Imdct256(int32_t* x, int32_t* d) {
     x[129 + 2 * n] = x3;
   }
 }
+VECTOR_PATH_VARIANTS(void, Ac3Imdct256, (int32_t* x, int32_t* d), (x, d))
 
 void Ac3BlockTransforms(Ac3FrameState& f) {
   for (int ch = 0; ch < f.nfchans; ++ch) {

@@ -6,8 +6,8 @@
 #include "ac3/ac3_dither.h"
 #include "ac3/ac3_stages.h"
 #include "ac3/ac3_tables.h"
-#include "app/messages.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/string_table.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "ac3/ac3_bit_reader.h"
 #include "ac3/ac3_stages.h"
 #include "ac3/ac3_tables.h"
-#include "app/string_table.h"
+#include "report/string_table.h"
 
 namespace {
 

@@ -7,16 +7,6 @@
 #include "ac3/ac3_state.h"
 #include "common/q24.h"
 
-// Hot loops are built twice on x86-64 with GCC, plain and for AVX2, and the
-// fitting one is picked at load time; integer results are the same on both.
-// Sanitizer builds keep one plain version.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
-#define AC3_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define AC3_VECTOR_CLONES
-#endif
-
 // Wrapping 32-bit arithmetic: sums in the transform and the mix are allowed
 // to wrap on overflow (only a corrupt stream gets there).
 inline int32_t WrapAdd(int32_t a, int32_t b) {
@@ -67,9 +57,6 @@ void Ac3Rematrix(Ac3FrameState& f);
 // Inverse transforms of one block: x holds 256 coefficients and receives
 // 256 output samples; overlap carries the second half to the next block.
 void Ac3Imdct512(int32_t* x, int32_t* overlap);
-// Whether the transforms use their AVX2 paths (set at start-up from the
-// processor; the results are the same either way).
-extern bool Ac3UseAvx2;
 void Ac3Imdct256(int32_t* x, int32_t* overlap);
 
 // Runs the channel transforms of the block (short ones where blksw is set).

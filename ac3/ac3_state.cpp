@@ -4,8 +4,8 @@
 #include "ac3/ac3_decoder.h"
 #include "ac3/ac3_state.h"
 #include "ac3/ac3_tables.h"
-#include "app/messages.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/string_table.h"
 
 Ac3DecoderState Ac3Decoder;
 

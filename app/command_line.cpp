@@ -1,8 +1,8 @@
 #include "app/command_line.h"
 
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 
 bool ParseCommandLine(const std::string& commandLine) {
   size_t i = 0;

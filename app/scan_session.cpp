@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "source/title_scanner.h"
 
 bool RunScan() {

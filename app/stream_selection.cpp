@@ -1,6 +1,6 @@
 #include "app/stream_selection.h"
 
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 
 const TitleListEntry* FindTitleListEntry(int line) {
   if (line < 0) return nullptr;

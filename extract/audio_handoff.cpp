@@ -103,6 +103,9 @@ bool SubmitClosingSilence() {
 
 bool MuxFinish() {
   if (!Mux.SystemHeaderSeen) return true;
+  // Bytes the start-code scanner holds as a possible start code (a trailing
+  // 00 after the last slice) are the stream's last bytes: they go out too.
+  if (!VideoScanRelease()) return false;
   WaitEncoderIdle();
   if (Mux.AudioPts <= FIRST_PTS) {
     EncoderStop();  // samples still in the encoder input are dropped
@@ -112,6 +115,8 @@ bool MuxFinish() {
     if (!submitted) return false;
     if (!MuxWriteLastAudioPack()) return false;
   }
-  if (Intake.VideoBase <= FIRST_PTS) return true;  // the partly filled video pack is dropped
+  // The partly filled video pack is written whenever it holds a byte, also
+  // for a title of one GOP (VideoBase never advanced): the video is copied
+  // whole, its sequence_end_code with it.
   return MuxWriteLastVideoPack();
 }

@@ -44,7 +44,8 @@ void EncoderStop();
 // Waits until neither pair is busy. Never called while holding MuxMutex.
 void WaitEncoderIdle();
 
-// End of an extraction: one frame of silence ends the audio, the encoder
-// thread is stopped and the last audio and video packs are closed and
-// written. False when the output or the encoder failed.
+// End of an extraction: the video bytes the start-code scanner holds are
+// appended, one frame of silence ends the audio, the encoder thread is
+// stopped and the last audio and video packs are closed and written. False
+// when the output or the encoder failed.
 bool MuxFinish();

@@ -5,16 +5,15 @@
 #include <cstring>
 
 #include "ac3/ac3_decoder.h"
-#include "app/messages.h"
-#include "app/string_table.h"
-#include "app/title_selection.h"
+#include "report/messages.h"
+#include "report/string_table.h"
+#include "extract/title_selection.h"
 #include "common/time_values.h"
 #include "common/q24.h"
 #include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
 #include "extract/av_alignment.h"
-#include "extract/input_layout.h"
-#include "extract/intake_tables.h"
+#include "source/input_layout.h"
 #include "extract/packet_intake.h"
 #include "platform/work_buffers.h"
 
@@ -79,13 +78,13 @@ bool Ac3DataIn(const uint8_t* data, uint32_t n) {
           Intake.Ac3GatherState = 0;  // the byte is searched again
           break;
         }
-        const uint32_t k = (b >> 1) & 0x1F;
-        if (k >= AC3_FRAME_SIZE_CODES) {
+        const uint32_t words = Ac3FrameWords48k(b);  // fscod 0: b is frmsizecod; 0 when invalid
+        if (words == 0) {
           ShowVobDetailError(IDS_INVALID_AC3_FRMSIZE);
           Intake.Ac3GatherState = 0;
           break;
         }
-        Intake.ac3FrameBytes = 2 * AC3_FRAME_WORDS_48K[k] - 5;
+        Intake.ac3FrameBytes = 2 * words - 5;
         ++data;
         --n;
         Intake.Ac3GatherState = 4;

@@ -1,7 +1,7 @@
 #include "extract/encoder_thread.h"
 
-#include "app/messages.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/string_table.h"
 #include "extract/audio_handoff.h"
 #include "extract/output_multiplexer.h"
 #include "mpa/layer2_encoder.h"

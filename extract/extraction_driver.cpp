@@ -3,16 +3,17 @@
 #include <atomic>
 
 #include "ac3/ac3_decoder.h"
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
-#include "app/title_selection.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
+#include "extract/title_selection.h"
 #include "common/time_values.h"
 #include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
 #include "extract/av_alignment.h"
 #include "extract/encoder_thread.h"
-#include "extract/input_layout.h"
+#include "extract/extraction_request.h"
+#include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
 #include "extract/packet_intake.h"
@@ -61,6 +62,7 @@ void ResetExtractionState() {
   Intake.AudioStarted = false;
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
+  VideoScanReset();  // nothing held over from an extraction that failed mid-start-code
 }
 
 // The walk ends on an error.
@@ -87,12 +89,23 @@ CodeRead TakeCodeByte() {
   return CodeRead::Taken;
 }
 
-// Total length of the system header or PES packet at current. One cut by the
-// end of the part before its length field counts as 6 bytes, so that the
-// advance past it reports the cut.
-uint32_t RecordLength() {
-  if (VobBytesInView() < 6) return 6;
-  return ReadBigEndian16(VobReader.current + 4) + 6;
+// Total length of the system header or PES packet at current, its length
+// field read through the read-fault guard. One cut by the end of the part
+// before its length field counts as RECORD_PREFIX_BYTES, so that the advance
+// past it reports the cut. False after a read fault (reported).
+bool TakeRecordLength(uint32_t& length) {
+  switch (ReadRecordLength(length)) {
+    case RecordRead::Read:
+      return true;
+    case RecordRead::OutsideView:
+      length = RECORD_PREFIX_BYTES;
+      return true;
+    case RecordRead::Faulted:
+      break;
+  }
+  AbortFlag = true;
+  ShowVobDetailError(IDS_INPUT_ACCESS);
+  return false;
 }
 
 enum class RecordFit { Whole, PastPartEnd, Refused };
@@ -197,7 +210,7 @@ void ShowTimeAndProgress() {
   const uint32_t seconds = Intake.VideoBase / CLOCK_HZ;
   if (seconds != Walk.ShownSeconds) {
     Walk.ShownSeconds = seconds;
-    Ui().SetTimeText(FormatHms(seconds));
+    Ui().SetTimeText(FormatHms(seconds), seconds);
   }
   if (Walk.bytesSinceMib >= 0x100000) {
     Walk.bytesSinceMib -= 0x100000;
@@ -230,7 +243,8 @@ Ending WalkTitle() {
     if (ended) return Ending::Normal;
 
     if (Walk.code == CODE_SYSTEM_HEADER) {
-      const uint32_t length = RecordLength();
+      uint32_t length;
+      if (!TakeRecordLength(length)) return Failed(Ending::WalkFailure);
       const RecordFit fit = FitRecord(length);
       if (fit == RecordFit::Refused) return Failed(Ending::WalkFailure);
       if (fit == RecordFit::Whole && !Mux.SystemHeaderSeen) {
@@ -243,7 +257,8 @@ Ending WalkTitle() {
     }
 
     while (Walk.code > CODE_SYSTEM_HEADER) {
-      const uint32_t length = RecordLength();
+      uint32_t length;
+      if (!TakeRecordLength(length)) return Failed(Ending::WalkFailure);
       const RecordFit fit = FitRecord(length);
       if (fit == RecordFit::Refused) return Failed(Ending::WalkFailure);
       if (fit == RecordFit::Whole && !TakePacket(length)) return Failed(Ending::PacketFailure);
@@ -330,6 +345,23 @@ int ExtractionWorker() {
     return 0;
   }
   ShowStatus();
+  // Nothing is opened for writing before the request is known to be met: an
+  // output over the input would destroy the title, and a missing title would
+  // leave an empty file behind.
+  if (OutputIsTitleFile(TitleSelection.outputPath, TitleSelection.title)) {
+    AbortFlag = true;
+    ShowError(IDS_OUTPUT_IS_INPUT);
+    Ui().WorkerDone();
+    return 0;
+  }
+  VobReader.title = TitleSelection.title;
+  VobReader.part = 1;
+  if (!VobProbePart()) {
+    AbortFlag = true;
+    ShowError(IDS_NO_TITLE);
+    Ui().WorkerDone();
+    return 0;
+  }
   if (!EncoderStart()) {
     Ui().WorkerDone();
     return 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/time_values.h"
 #include "extract/audio_handoff.h"
 #include "extract/output_writer.h"
 #include "extract/pack_format.h"
@@ -286,7 +287,7 @@ bool MuxAppendAudioFrame(const uint8_t* frame) {
     WritePtsField(pack + 23, Mux.AudioPts);
     Mux.audioHasPts = true;
   }
-  Mux.AudioPts += 2160;
+  Mux.AudioPts += AUDIO_FRAME_TICKS;
   uint32_t r = ENC_FRAME_BYTES;
   while (r > 0) {
     if (Mux.audioFree > r) {

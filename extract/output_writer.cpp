@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
-#include "app/title_selection.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
+#include "extract/title_selection.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
 #include "platform/work_buffers.h"

@@ -59,8 +59,9 @@ bool AudioPacketIn(const uint8_t* packet, uint32_t length);
 // Start-code scanner back to its start state with nothing held.
 void VideoScanReset();
 
-// At a resynchronisation: bytes held as a possible start code are appended
-// as they are (they belong to the video stream) and the scanner restarts.
+// At a resynchronisation and at the end of the title: bytes held as a
+// possible start code are appended as they are (they belong to the video
+// stream) and the scanner restarts.
 bool VideoScanRelease();
 
 // Drops AvOffset samples (the newest first), or inserts -AvOffset samples of

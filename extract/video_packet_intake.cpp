@@ -8,7 +8,7 @@
 #include "common/q24.h"
 #include "extract/audio_handoff.h"
 #include "extract/av_alignment.h"
-#include "extract/input_layout.h"
+#include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
 #include "extract/video_timing.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "extract/av_alignment.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 #include "fuzz/extraction_support.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/program_stream.h"

@@ -19,7 +19,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 #include "fuzz/extraction_support.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/program_stream.h"

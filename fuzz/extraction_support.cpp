@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "report/run_flags.h"
+#include "extract/title_selection.h"
 #include "extract/audio_handoff.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_driver.h"

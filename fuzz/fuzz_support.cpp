@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "platform/drives.h"
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"
@@ -20,7 +20,7 @@ class SilentUi : public UiPort {
   void ListReset() override {}
   void ListAppend(const std::string&) override {}
   void SetStatusText(const std::string&) override {}
-  void SetTimeText(const std::string&) override {}
+  void SetTimeText(const std::string&, uint32_t) override {}
   void SetProgress(unsigned) override {}
   void DisableStop() override {}
   void ShowBox(const std::string&, BoxKind) override {}

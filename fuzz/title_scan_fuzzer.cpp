@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "fuzz/fuzz_support.h"
 #include "source/title_scanner.h"
 #include "source/vob_reader.h"

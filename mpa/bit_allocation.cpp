@@ -1,5 +1,6 @@
 #include "mpa/bit_allocation.h"
 
+#include "common/vector_paths.h"
 #include "mpa/vector_clones.h"
 
 namespace {
@@ -12,8 +13,7 @@ constexpr int PADDED = 56;            // whole vectors for the search
 // The first entry with the smallest key, or -1 when every key is
 // 0x7FFFFFFF. A closed entry's key is 0x7FFFFFFF: like an entry whose MNR
 // is 0x7FFFFFFF it can never be strictly below the search's start value.
-MPA_VECTOR_CLONES
-int FirstSmallest(const int32_t* key) {
+VECTOR_PATH_BODY int FirstSmallestBody(const int32_t* key) {
   int32_t smallest = INT32_MAX;
   for (int e = 0; e < PADDED; e++) smallest = key[e] < smallest ? key[e] : smallest;
   if (smallest == INT32_MAX) return -1;
@@ -21,6 +21,7 @@ int FirstSmallest(const int32_t* key) {
   while (key[e] != smallest) e++;
   return e;
 }
+VECTOR_PATH_VARIANTS(int, FirstSmallest, (const int32_t* key), (key))
 
 }  // namespace
 

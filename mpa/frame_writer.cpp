@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/messages.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/string_table.h"
 #include "mpa/bit_writer.h"
 #include "mpa/layer2_encoder.h"
 

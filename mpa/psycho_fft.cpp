@@ -1,6 +1,7 @@
 #include "mpa/psycho_fft.h"
 
 #include "mpa/psycho_tables.h"
+#include "common/vector_paths.h"
 #include "mpa/vector_clones.h"
 
 namespace {
@@ -22,8 +23,7 @@ struct StageTwiddles {
 
 }  // namespace
 
-MPA_VECTOR_CLONES
-void PsychoFft(const Q24* u, LogQ24* X) {
+VECTOR_PATH_BODY void PsychoFftBody(const Q24* u, LogQ24* X) {
   static const StageTwiddles twiddles;
   int32_t re[PSYCHO_FFT_SIZE];
   int32_t im[PSYCHO_FFT_SIZE];
@@ -69,9 +69,9 @@ void PsychoFft(const Q24* u, LogQ24* X) {
   }
   LevelSpectrum(re, im, PSYCHO_LINES, X);
 }
+VECTOR_PATH_VARIANTS(void, PsychoFft, (const Q24* u, LogQ24* X), (u, X))
 
-MPA_VECTOR_CLONES
-void LevelSpectrum(const int32_t* __restrict re, const int32_t* __restrict im, int count, LogQ24* __restrict X) {
+VECTOR_PATH_BODY void LevelSpectrumBody(const int32_t* __restrict re, const int32_t* __restrict im, int count, LogQ24* __restrict X) {
   // LogPower without its loops, for parts below 2.0 (always, within full
   // scale); anything larger takes LogPower itself.
   uint32_t largest = 0;
@@ -110,3 +110,4 @@ void LevelSpectrum(const int32_t* __restrict re, const int32_t* __restrict im, i
     X[k] = m == 0 ? LEVEL_FLOOR : level;
   }
 }
+VECTOR_PATH_VARIANTS(void, LevelSpectrum, (const int32_t* __restrict re, const int32_t* __restrict im, int count, LogQ24* __restrict X), (re, im, count, X))

@@ -1,10 +1,10 @@
 #include "mpa/quantise.h"
 
 #include "mpa/analysis_tables.h"
+#include "common/vector_paths.h"
 #include "mpa/vector_clones.h"
 
-MPA_VECTOR_CLONES
-void QuantiseFrame(Layer2Frame& frame) {
+VECTOR_PATH_BODY void QuantiseFrameBody(Layer2Frame& frame) {
   for (int ch = 0; ch < 2; ch++) {
     // Each subband's scale factors and class side by side, so one time
     // step of all subbands is quantised at once. Unallocated subbands are
@@ -26,3 +26,4 @@ void QuantiseFrame(Layer2Frame& frame) {
     }
   }
 }
+VECTOR_PATH_VARIANTS(void, QuantiseFrame, (Layer2Frame& frame), (frame))

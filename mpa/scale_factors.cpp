@@ -1,6 +1,7 @@
 #include "mpa/scale_factors.h"
 
 #include "mpa/analysis_tables.h"
+#include "common/vector_paths.h"
 #include "mpa/vector_clones.h"
 
 int ScfIndex(int32_t v) {
@@ -10,8 +11,7 @@ int ScfIndex(int32_t v) {
   return b;
 }
 
-MPA_VECTOR_CLONES
-void FindScaleFactors(Layer2Frame& frame) {
+VECTOR_PATH_BODY void FindScaleFactorsBody(Layer2Frame& frame) {
   for (int ch = 0; ch < 2; ch++) {
     int32_t peak[3][32] = {};
     for (int p = 0; p < 3; p++) {
@@ -36,6 +36,7 @@ void FindScaleFactors(Layer2Frame& frame) {
     }
   }
 }
+VECTOR_PATH_VARIANTS(void, FindScaleFactors, (Layer2Frame& frame), (frame))
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "mpa/analysis_tables.h"
 #include "mpa/encoder_state.h"
 #include "mpa/log_level.h"
+#include "common/vector_paths.h"
 #include "mpa/vector_clones.h"
 
 
@@ -25,8 +26,7 @@ struct TransposedCosines {
 
 }  // namespace
 
-MPA_VECTOR_CLONES
-void FoldedMatrixing(const int32_t* y, Q24* out) {
+VECTOR_PATH_BODY void FoldedMatrixingBody(const int32_t* y, Q24* out) {
   // Row i of cos((2i + 1)(k - 16) pi / 64) weighs y[m] and y[32 - m] alike,
   // y[48 + m] and y[48 - m] oppositely, y[16] by 1 and y[48] by 0; row
   // 31 - i is row i with the odd terms negated. All sums wrap at 32 bits,
@@ -59,6 +59,7 @@ void FoldedMatrixing(const int32_t* y, Q24* out) {
     out[31 - r] = static_cast<int32_t>(even[r] - odd[r]);
   }
 }
+VECTOR_PATH_VARIANTS(void, FoldedMatrixing, (const int32_t* y, Q24* out), (y, out))
 
 namespace {
 
@@ -72,8 +73,7 @@ struct ReversedWindow {
 
 }  // namespace
 
-MPA_VECTOR_CLONES
-void AnalyseStep(const Q24* history, int pos, Q24* out) {
+VECTOR_PATH_BODY void AnalyseStepBody(const Q24* history, int pos, Q24* out) {
   // z[i] weighs the sample i steps back from the newest, which sits at
   // (pos + 511) mod 512. Taken oldest first, sample n = 0..511 of the
   // ring's two contiguous runs meets window tap 511 - n, and the partial
@@ -92,6 +92,7 @@ void AnalyseStep(const Q24* history, int pos, Q24* out) {
   for (int k = 0; k < 64; k++) y[k] = static_cast<int32_t>(q[63 - k]);
   FoldedMatrixing(y, out);
 }
+VECTOR_PATH_VARIANTS(void, AnalyseStep, (const Q24* history, int pos, Q24* out), (history, pos, out))
 
 void SubbandAnalysis(const Q24* left, const Q24* right, Q24 (*subbandSamples)[SUBBAND_SAMPLES][32]) {
   const Q24* input[2] = {left, right};

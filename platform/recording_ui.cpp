@@ -12,7 +12,7 @@ void RecordingUi::SetStatusText(const std::string& text) {
   std::lock_guard lock(mutex_);
   status_.push_back(text);
 }
-void RecordingUi::SetTimeText(const std::string& text) {
+void RecordingUi::SetTimeText(const std::string& text, uint32_t) {
   std::lock_guard lock(mutex_);
   time_.push_back(text);
 }

@@ -23,9 +23,10 @@ void TerminalUi::SetStatusText(const std::string& text) {
   DrawProgressLine();
 }
 
-void TerminalUi::SetTimeText(const std::string& text) {
+void TerminalUi::SetTimeText(const std::string& text, uint32_t seconds) {
   std::lock_guard lock(mutex_);
   time_ = text;
+  videoSeconds_ = seconds;
   DrawProgressLine();
 }
 
@@ -34,11 +35,6 @@ void TerminalUi::SetProgress(unsigned position) {
   progress_ = position;
   progressSeen_ = true;
   DrawProgressLine();
-}
-
-void TerminalUi::SetVideoSeconds(unsigned seconds) {
-  std::lock_guard lock(mutex_);
-  videoSeconds_ = seconds;
 }
 
 void TerminalUi::ShowBox(const std::string& text, BoxKind) {

@@ -15,15 +15,13 @@ class TerminalUi : public UiPort {
   void ListReset() override {}
   void ListAppend(const std::string& line) override;
   void SetStatusText(const std::string& text) override;
-  void SetTimeText(const std::string& text) override;
+  // The speed shown beside the progress is video time over wall time.
+  void SetTimeText(const std::string& text, uint32_t seconds) override;
   void SetProgress(unsigned position) override;
   void DisableStop() override {}
   void ShowBox(const std::string& text, BoxKind kind) override;
   void WorkerDone() override;
 
-  // The speed shown beside the progress is video time over wall time; the
-  // extraction tells the port how many seconds of video it has reached.
-  void SetVideoSeconds(unsigned seconds);
   bool interactive() const { return interactive_; }
 
  private:

@@ -7,6 +7,7 @@
 // sees the same ordering a modal dialog would give it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 enum class BoxKind {
@@ -22,10 +23,11 @@ class UiPort {
   virtual void ListReset() = 0;
   virtual void ListAppend(const std::string& line) = 0;
 
-  // The running progress dialog: its label / status text, its time text and
+  // The running progress dialog: its label / status text, its time text (with
+  // the video seconds it shows, for a front end that computes with them) and
   // its progress bar position (0..100, larger values are passed on as sent).
   virtual void SetStatusText(const std::string& text) = 0;
-  virtual void SetTimeText(const std::string& text) = 0;
+  virtual void SetTimeText(const std::string& text, uint32_t seconds) = 0;
   virtual void SetProgress(unsigned position) = 0;
   // The extraction dialog's Stop button is disabled once the output closes.
   virtual void DisableStop() = 0;

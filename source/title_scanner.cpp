@@ -2,10 +2,10 @@
 // the selectable entries of the title list.
 #include "source/title_scanner.h"
 
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
-#include "app/title_selection.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
+#include "source/stream_kind.h"
 #include "platform/drives.h"
 #include "platform/ui_port.h"
 #include "source/vob_reader.h"
@@ -25,22 +25,6 @@ constexpr size_t STATUS_SIZE = 100;
 int32_t AppendLine(const std::string& text) {
   Ui().ListAppend(text);
   return TitleScanner.nextLine++;
-}
-
-// The rounded size of the title's parts in MiB; false when the title is
-// missing (no part, or parts of size 0 only).
-bool SizeTitle(int32_t title, uint32_t& sizeMB) {
-  uint64_t sum = SIZE_ROUNDING;
-  VobReader.title = title;
-  for (int32_t part = 1; part <= MAX_PARTS; ++part) {
-    VobReader.part = part;
-    if (!VobProbePart()) break;
-    sum += VobReader.fileSize;
-  }
-  if (sum == SIZE_ROUNDING) return false;
-  sizeMB = static_cast<uint32_t>(sum / MEBIBYTE);
-  if (sizeMB == 0) sizeMB = 1;
-  return true;
 }
 
 // Lines beyond the table's 32 entries are listed but cannot be selected.
@@ -108,6 +92,31 @@ bool ScanTitle(int32_t number, uint32_t sizeMB) {
 
 }  // namespace
 
+bool TitleSizeMB(int32_t title, uint32_t& sizeMB) {
+  uint64_t sum = SIZE_ROUNDING;
+  VobReader.title = title;
+  for (int32_t part = 1; part <= MAX_PARTS; ++part) {
+    VobReader.part = part;
+    if (!VobProbePart()) break;
+    sum += VobReader.fileSize;
+  }
+  VobReader.part = 1;
+  if (sum == SIZE_ROUNDING) return false;
+  sizeMB = static_cast<uint32_t>(sum / MEBIBYTE);
+  if (sizeMB == 0) sizeMB = 1;
+  return true;
+}
+
+bool ScanTitleStreams(int32_t title, uint32_t sizeMB) {
+  ScanClearTitle(sizeMB / 10);
+  VobReader.title = title;
+  VobReader.part = 1;
+  if (!VobOpenPart()) return false;
+  const bool walked = ScanWalkTitle();
+  VobClose();
+  return walked;
+}
+
 std::string VolumeLabelLine(const std::string& label) {
   std::string line = label.substr(0, std::min(label.size(), VOLUME_NAME_SIZE - 1));
   for (char& c : line)
@@ -119,7 +128,7 @@ int ScanWorker() {
   StartScan();
   for (int32_t title = 0; title < MAX_TITLES && !AbortFlag.load(); ++title) {
     uint32_t sizeMB;
-    if (!SizeTitle(title, sizeMB)) {
+    if (!TitleSizeMB(title, sizeMB)) {
       if (title < 10) continue;
       break;  // titles are numbered without gaps from 10 on
     }

@@ -76,6 +76,17 @@ int ScanWorker();
 // Set when the last scan met a failure (the summary message's condition).
 bool ScanFailed();
 
+// The title's size as the title list shows it: its parts' sizes summed and
+// rounded to the nearest MiB, at least 1. False when the title is missing
+// (no part, or parts of size 0 only).
+bool TitleSizeMB(int32_t title, uint32_t& sizeMB);
+
+// The walk of one title's beginning as the scan makes it (a tenth of its
+// sizeMB), its streams left in the seen flags of TitleScanner. False when
+// the title could not be opened or its walk failed; the flags then hold
+// what was met before.
+bool ScanTitleStreams(int32_t title, uint32_t sizeMB);
+
 // Clears the per-title tables and counters and sets the walk limit.
 void ScanClearTitle(uint32_t limitMB);
 

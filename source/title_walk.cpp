@@ -1,29 +1,13 @@
 // The walk of the beginning of one title and the classification of the
 // packets met on it.
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
-#include "platform/guarded_read.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
+#include "source/input_layout.h"
 #include "source/title_scanner.h"
 #include "source/vob_reader.h"
 
 namespace {
-
-constexpr uint8_t PACK_START = 0xBA;
-constexpr uint8_t SYSTEM_HEADER = 0xBB;
-constexpr uint8_t PRIVATE_STREAM_1 = 0xBD;
-constexpr uint32_t PACK_HEADER_SIZE = 14;  // pack stuffing is not read
-constexpr uint32_t PES_PREFIX_SIZE = 6;    // start code and length field
-
-enum class Peek { Read, OutsideView, Faulted };
-
-// Copies count bytes at `current` + offset. Only bytes of the mapped view
-// are read, and only through the fault guard.
-Peek PeekAtCurrent(uint32_t offset, uint32_t count, uint8_t* out) {
-  uint32_t available = VobBytesInView();
-  if (offset > available || count > available - offset) return Peek::OutsideView;
-  return GuardedRead(VobReader.current + offset, count, out) ? Peek::Read : Peek::Faulted;
-}
 
 // A read fault ends the walk of this title only: the scan goes on with the
 // next one, so the abort flag stays clear.
@@ -44,27 +28,24 @@ bool FailBeyondView(uint32_t length) {
   return false;
 }
 
-bool Fail(Peek result, uint32_t length) {
-  return result == Peek::Faulted ? FailReadFault() : FailBeyondView(length);
+bool Fail(RecordRead result, uint32_t length) {
+  return result == RecordRead::Faulted ? FailReadFault() : FailBeyondView(length);
 }
 
 // Reads the start code at `current`; id receives its code byte.
 bool ReadStartCode(uint8_t& id) {
   uint8_t prefix[4];
-  Peek result = PeekAtCurrent(0, 4, prefix);
-  if (result != Peek::Read) return Fail(result, 4);
+  RecordRead result = PeekAtCurrent(0, 4, prefix);
+  if (result != RecordRead::Read) return Fail(result, 4);
   if (!VobCheckPackStart(prefix)) return false;
   id = prefix[3];
   return true;
 }
 
 // The whole length of the record at `current` from its 16-bit length field.
-bool ReadRecordLength(uint32_t& length) {
-  uint8_t field[2];
-  Peek result = PeekAtCurrent(4, 2, field);
-  if (result != Peek::Read) return Fail(result, PES_PREFIX_SIZE);
-  length = ((static_cast<uint32_t>(field[0]) << 8) | field[1]) + PES_PREFIX_SIZE;
-  return true;
+bool TakeRecordLength(uint32_t& length) {
+  RecordRead result = ReadRecordLength(length);
+  return result == RecordRead::Read || Fail(result, RECORD_PREFIX_BYTES);
 }
 
 // Advances past a record that lies whole inside the view.
@@ -93,12 +74,12 @@ bool ReadSubStreamId(uint32_t length, bool& present, uint8_t& subStreamId) {
   present = false;
   uint8_t headerLength;
   if (length <= 9) return true;
-  Peek result = PeekAtCurrent(8, 1, &headerLength);
-  if (result == Peek::Faulted) return FailReadFault();
-  if (result == Peek::OutsideView || 9u + headerLength >= length) return true;
+  RecordRead result = PeekAtCurrent(8, 1, &headerLength);
+  if (result == RecordRead::Faulted) return FailReadFault();
+  if (result == RecordRead::OutsideView || 9u + headerLength >= length) return true;
   result = PeekAtCurrent(9u + headerLength, 1, &subStreamId);
-  if (result == Peek::Faulted) return FailReadFault();
-  present = result == Peek::Read;
+  if (result == RecordRead::Faulted) return FailReadFault();
+  present = result == RecordRead::Read;
   return true;
 }
 
@@ -108,7 +89,7 @@ bool ClassifyPacket(uint8_t id, uint32_t length) {
     MarkSeen(TitleScanner.mpegSeen, id - 0xC0);
     return true;
   }
-  if (id != PRIVATE_STREAM_1) return true;
+  if (id != CODE_PRIVATE_1) return true;
   bool present;
   uint8_t sub;
   if (!ReadSubStreamId(length, present, sub)) return false;
@@ -147,22 +128,22 @@ bool ScanWalkTitle() {
   if (!ReadStartCode(id)) return false;
   for (;;) {
     // Anything but a pack start here (the program end code) ends the walk.
-    if (id != PACK_START) return true;
-    if (!AdvanceRecord(PACK_HEADER_SIZE)) return false;
-    CountBytes(PACK_HEADER_SIZE);
+    if (id != CODE_PACK) return true;
+    if (!AdvanceRecord(INPUT_PACK_HEADER_BYTES)) return false;
+    CountBytes(INPUT_PACK_HEADER_BYTES);
     if (VobReader.closed) return true;
     if (!ReadStartCode(id)) return false;
-    if (id == SYSTEM_HEADER) {
+    if (id == CODE_SYSTEM_HEADER) {
       uint32_t length;
-      if (!ReadRecordLength(length) || !AdvanceRecord(length)) return false;
+      if (!TakeRecordLength(length) || !AdvanceRecord(length)) return false;
       CountBytes(length);
       if (VobReader.closed) return true;
       if (!ReadStartCode(id)) return false;
     }
     // Every id above the system header's is a packet with a length field.
-    while (id > SYSTEM_HEADER) {
+    while (id > CODE_SYSTEM_HEADER) {
       uint32_t length;
-      if (!ReadRecordLength(length) || !ClassifyPacket(id, length) || !AdvanceRecord(length)) return false;
+      if (!TakeRecordLength(length) || !ClassifyPacket(id, length) || !AdvanceRecord(length)) return false;
       CountBytes(length);
       if (WalkLimitReached()) return true;
       if (!ReadStartCode(id)) return false;

@@ -7,9 +7,9 @@
 
 #include <cstdio>
 
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "platform/drives.h"
 #include "platform/file_names.h"
 
@@ -19,10 +19,9 @@ namespace {
 
 constexpr uint32_t SIZE_UNKNOWN = 0xFFFFFFFF;
 
-// The file of (title, part) under the root of the selected drive, names
-// matched ignoring case. False when the title has no such part or the
-// source or the file cannot be found.
-bool FindPartFile(std::string& path) {
+}  // namespace
+
+bool VobFindPartFile(std::string& path) {
   if (VobReader.title == 0 && VobReader.part != 1) return false;
   if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return false;
   std::string error;
@@ -37,6 +36,8 @@ bool FindPartFile(std::string& path) {
                   static_cast<int>(VobReader.part));
   return FindEntryIgnoringCase(folder, name, path);
 }
+
+namespace {
 
 // The size as a 32-bit count. A size that does not fit in 32 bits cannot be
 // represented and is taken as unreadable rather than cut to its low bits.
@@ -80,11 +81,21 @@ bool FailOpen(unsigned id) {
   return false;
 }
 
+// The position shown in messages about VOB files.
+VobPosition ReaderPosition() {
+  uint32_t offset = VobReader.viewOffset + static_cast<uint32_t>(VobReader.current - VobReader.viewBase);
+  return {static_cast<uint32_t>(VobReader.part), offset};
+}
+
+// Messages about VOB files learn the position from the reader, which this
+// object registers as soon as the program links it.
+const bool PositionRegistered = (SetVobPositionFunction(ReaderPosition), true);
+
 }  // namespace
 
 bool VobProbePart() {
   std::string path;
-  if (!FindPartFile(path)) return false;
+  if (!VobFindPartFile(path)) return false;
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   VobReader.fileSize = PartSize(fd);
@@ -96,7 +107,7 @@ bool VobOpenPart() {
   VobClose();  // the reader holds one part at a time
   if (VobReader.title == 0 && VobReader.part != 1) return true;
   std::string path;
-  int fd = FindPartFile(path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  int fd = VobFindPartFile(path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
   if (fd < 0) return VobReader.part != 1;
   VobReader.fd = fd;
   VobReader.fileSize = PartSize(fd);

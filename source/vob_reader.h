@@ -37,6 +37,11 @@ struct VobReaderState {
 
 extern VobReaderState VobReader;
 
+// The path of the file of (title, part) under the root of the selected
+// drive, names matched ignoring case. False when the title has no such part
+// or the source or the file cannot be found.
+bool VobFindPartFile(std::string& path);
+
 // Learns whether (title, part) exists and its size (into fileSize), without
 // mapping anything or touching the view. Title 0 has part 1 only.
 bool VobProbePart();

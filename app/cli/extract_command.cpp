@@ -1,34 +1,26 @@
 #include "app/cli/extract_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "extract/extraction_driver.h"
+#include "extract/extraction_request.h"
 #include "platform/drives.h"
 #include "platform/terminal_ui.h"
-#include "source/vob_reader.h"
+#include "source/title_scanner.h"
 
 namespace {
 
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 constexpr int MAX_AUDIO_STREAM = 7;
-constexpr int MAX_PARTS = 9;
-
-// The speed beside the progress is video time over wall time: the video
-// time comes from the time text ("HH:MM:SS") the extraction shows.
-class ExtractTerminalUi : public TerminalUi {
- public:
-  void SetTimeText(const std::string& text) override {
-    unsigned hours = 0, minutes = 0, seconds = 0;
-    if (std::sscanf(text.c_str(), "%u:%u:%u", &hours, &minutes, &seconds) == 3) {
-      SetVideoSeconds(hours * 3600 + minutes * 60 + seconds);
-    }
-    TerminalUi::SetTimeText(text);
-  }
-};
 
 // "ac3:K" or "pcm:K" into the stream kind and sub-stream id.
 bool ParseAudio(const std::string& audio, int32_t& kind, uint8_t& subStreamId) {
@@ -50,19 +42,28 @@ bool ParseAudio(const std::string& audio, int32_t& kind, uint8_t& subStreamId) {
   return true;
 }
 
-// The title's size in MB as the title list shows it (rounded, at least 1):
-// the progress percentage is computed against it.
-int32_t ListedSizeMB(int title) {
-  uint64_t bytes = 0;
-  VobReader.title = title;
-  for (int part = 1; part <= MAX_PARTS; ++part) {
-    VobReader.part = part;
-    if (!VobProbePart()) break;
-    bytes += VobReader.fileSize;
-  }
-  VobReader.part = 1;
-  const uint64_t mb = (bytes + 0x80000) / 0x100000;
-  return mb == 0 ? 1 : static_cast<int32_t>(mb);
+std::string StreamName(int32_t kind, uint8_t subStreamId) {
+  const bool pcm = kind == STREAM_KIND_PCM;
+  return (pcm ? "pcm:" : "ac3:") + std::to_string(subStreamId - (pcm ? 0xA0 : 0x80));
+}
+
+// A request the disc cannot meet is a usage error that names what it has;
+// nothing has been opened for writing yet.
+int RefuseMissingTitle(int title) {
+  std::string titles;
+  for (int32_t listed : ListedTitles()) titles += (titles.empty() ? "" : ", ") + std::to_string(listed);
+  std::fprintf(stderr, "voltark-cli extract: the source has no title %d; its titles: %s\n", title,
+               titles.empty() ? "none" : titles.c_str());
+  return EXIT_USAGE;
+}
+
+int RefuseMissingStream(int title, const std::string& audio, const std::vector<OfferedStream>& offered) {
+  std::string streams;
+  for (const OfferedStream& stream : offered)
+    streams += (streams.empty() ? "" : ", ") + StreamName(stream.streamKind, stream.subStreamId);
+  std::fprintf(stderr, "voltark-cli extract: title %d has no audio stream %s; its audio streams: %s\n", title,
+               audio.c_str(), streams.empty() ? "none" : streams.c_str());
+  return EXIT_USAGE;
 }
 
 }  // namespace
@@ -108,16 +109,29 @@ int RunExtractCommand(const ExtractCommand& extract) {
   }
   DriveList = {drive};
   SelectedDrive = 0;
-  VerboseErrors = extract.verbose;
 
+  if (OutputIsTitleFile(extract.output.c_str(), extract.title)) {
+    ShowError(IDS_OUTPUT_IS_INPUT);
+    return EXIT_FAILED;
+  }
+  uint32_t sizeMB = 0;
+  if (!TitleSizeMB(extract.title, sizeMB)) return RefuseMissingTitle(extract.title);
+  const std::vector<OfferedStream> offered = OfferedStreams(extract.title);
+  if (std::none_of(offered.begin(), offered.end(), [&](const OfferedStream& stream) {
+        return stream.streamKind == kind && stream.subStreamId == subStreamId;
+      })) {
+    return RefuseMissingStream(extract.title, extract.audio, offered);
+  }
+
+  VerboseErrors = extract.verbose;  // the walk of the check above reports nothing twice
   TitleSelection.title = extract.title;
-  TitleSelection.sizeMB = ListedSizeMB(extract.title);
+  TitleSelection.sizeMB = static_cast<int32_t>(sizeMB);
   TitleSelection.streamKind = kind;
   TitleSelection.subStreamId = subStreamId;
   if (kind == STREAM_KIND_AC3) TitleSelection.dynamicCompression = extract.dynamicCompression;
   std::snprintf(TitleSelection.outputPath, sizeof TitleSelection.outputPath, "%s", extract.output.c_str());
 
-  ExtractTerminalUi ui;
+  TerminalUi ui;
   UiInstall(&ui);
   AbortFlag = false;  // as a progress dialog does before it starts its worker
   ExtractionWorker();

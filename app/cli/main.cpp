@@ -5,9 +5,9 @@
 
 #include "app/cli/extract_command.h"
 #include "app/cli/scan_command.h"
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "platform/work_buffers.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "app/scan_session.h"
 #include "platform/drives.h"
 #include "platform/terminal_ui.h"

@@ -1,6 +1,6 @@
-// The "&Source" drop-down list. A change of drive takes effect when the
-// drop-down list closes; moving through the items with the keyboard while it
-// is closed changes nothing else.
+// The "&Source" drop-down list. A change of drive through the list takes
+// effect when the list closes (onCloseUp); the main window takes a change
+// made with the keyboard while it is closed once the selection settles.
 #pragma once
 
 #include <QComboBox>

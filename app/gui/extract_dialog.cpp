@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "app/gui/message_box.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 
 ExtractDialog::ExtractDialog(QWidget* owner)
     : ProgressDialog(owner, 160, 90, QStringLiteral("Extracting title...")) {

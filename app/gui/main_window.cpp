@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 #include <algorithm>
 #include <cstring>
 
@@ -21,8 +22,10 @@
 #include "app/gui/readme_dialog.h"
 #include "app/gui/save_as.h"
 #include "app/gui/scan_dialog.h"
+#include "report/messages.h"
 #include "app/stream_selection.h"
-#include "app/title_selection.h"
+#include "extract/extraction_request.h"
+#include "extract/title_selection.h"
 #include "platform/drives.h"
 #include "platform/media_change.h"
 
@@ -81,7 +84,15 @@ void VoltarkMainWindow::BuildControls(QWidget* client) {
     source_->setItemData(source_->count() - 1, QString::fromStdString(drive.name), Qt::ToolTipRole);
   }
   source_->setCurrentIndex(0);
-  source_->onCloseUp = [this] { SourceCloseUp(); };
+  // A change through the list takes effect when it closes; a change with the
+  // keyboard (the list closed) once the selection has settled, so that the
+  // source shown is always the one whose titles are listed.
+  sourceSettle_ = new QTimer(this);
+  sourceSettle_->setSingleShot(true);
+  sourceSettle_->setInterval(SOURCE_SETTLE_MS);
+  connect(sourceSettle_, &QTimer::timeout, this, [this] { UseShownSource(); });
+  connect(source_, &QComboBox::currentIndexChanged, this, [this] { sourceSettle_->start(); });
+  source_->onCloseUp = [this] { UseShownSource(); };
 
   auto* titlesLabel = new QLabel(QStringLiteral("&Titles"), client);
   titlesLabel->setGeometry(MapDialogRect(units_, 7, 34, 18, 8));
@@ -138,16 +149,25 @@ void VoltarkMainWindow::SelectionChanged() {
   SetExtractionEnabled(controls.extractEnabled, controls.compressionEnabled);
 }
 
-void VoltarkMainWindow::SourceCloseUp() {
+bool VoltarkMainWindow::UseShownSource() {
+  sourceSettle_->stop();
   int index = source_->currentIndex();
-  if (index < 0 || index >= static_cast<int>(DriveList.size()) || index == SelectedDrive) return;
+  if (workerRunning_ || index < 0 || index >= static_cast<int>(DriveList.size()) || index == SelectedDrive)
+    return false;
   ResumeMediaChangeNotify();
   SelectedDrive = index;
   SuspendMediaChangeNotify();
-  Refresh();
+  Scan();
+  return true;
 }
 
 void VoltarkMainWindow::Refresh() {
+  // A source shown but not yet taken is the one scanned.
+  if (UseShownSource()) return;
+  Scan();
+}
+
+void VoltarkMainWindow::Scan() {
   // The list is about to be emptied: nothing stays selectable.
   SetExtractionEnabled(false, false);
   ScanDialog dialog(this);
@@ -157,14 +177,24 @@ void VoltarkMainWindow::Refresh() {
 }
 
 void VoltarkMainWindow::Extract() {
+  // The listed titles are those of the source shown: a source change not yet
+  // taken is taken now (a scan, which leaves nothing selected) instead.
+  if (UseShownSource()) return;
   if (TitleSelection.streamKind == STREAM_KIND_AC3)
     TitleSelection.dynamicCompression = compression_->isChecked();
-  std::optional<QString> chosen = AskSaveAs(ExtractSaveAsRequest(TitleSelection.outputPath));
-  if (!chosen) return;
-  QByteArray path = chosen->toLocal8Bit();
-  // A name that does not fit the output name buffer fails like a cancel,
-  // rather than being cut to another file's name.
-  if (path.isEmpty() || path.size() >= OUTPUT_PATH_SIZE) return;
+  QByteArray path;
+  for (;;) {
+    std::optional<QString> chosen = AskSaveAs(ExtractSaveAsRequest(TitleSelection.outputPath));
+    if (!chosen) return;
+    path = chosen->toLocal8Bit();
+    // A name that does not fit the output name buffer fails like a cancel,
+    // rather than being cut to another file's name.
+    if (path.isEmpty() || path.size() >= OUTPUT_PATH_SIZE) return;
+    // Writing over one of the title's own files would destroy the input:
+    // the user is told and asked again.
+    if (!OutputIsTitleFile(path.constData(), TitleSelection.title)) break;
+    ShowError(IDS_OUTPUT_IS_INPUT);
+  }
   std::memset(TitleSelection.outputPath, 0, sizeof TitleSelection.outputPath);
   std::memcpy(TitleSelection.outputPath, path.constData(), static_cast<size_t>(path.size()));
   ExtractDialog dialog(this);

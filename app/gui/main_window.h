@@ -13,6 +13,10 @@ class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QTimer;
+
+// A source chosen with the keyboard is taken once it has stayed this long.
+constexpr int SOURCE_SETTLE_MS = 400;
 
 class VoltarkMainWindow : public QMainWindow {
  public:
@@ -44,7 +48,10 @@ class VoltarkMainWindow : public QMainWindow {
   void BuildMenu();
   void BuildControls(QWidget* client);
   void SelectionChanged();
-  void SourceCloseUp();
+  // Takes the source the drop-down shows, with a scan, when it is not the
+  // one in use; true when it did.
+  bool UseShownSource();
+  void Scan();
   void SetExtractionEnabled(bool extract, bool compression);
 
   DialogUnits units_;
@@ -58,6 +65,7 @@ class VoltarkMainWindow : public QMainWindow {
   QAction* refreshAction_ = nullptr;
   QAction* readmeAction_ = nullptr;
   QAction* aboutAction_ = nullptr;
+  QTimer* sourceSettle_ = nullptr;
   bool workerRunning_ = false;
   bool quitRequested_ = false;
 };

@@ -6,7 +6,7 @@
 #include <QMainWindow>
 #include <thread>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 
 ProgressDialog::ProgressDialog(QWidget* owner, int width, int height, const QString& statusText)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),

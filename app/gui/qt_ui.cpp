@@ -39,7 +39,7 @@ void QtUi::SetStatusText(const std::string& text) {
   });
 }
 
-void QtUi::SetTimeText(const std::string& text) {
+void QtUi::SetTimeText(const std::string& text, uint32_t) {
   OnGuiThread([this, &text] {
     if (target_ != nullptr) target_->ShowTimeText(QString::fromStdString(text));
   });

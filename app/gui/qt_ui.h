@@ -34,7 +34,7 @@ class QtUi : public QObject, public UiPort {
   void ListReset() override;
   void ListAppend(const std::string& line) override;
   void SetStatusText(const std::string& text) override;
-  void SetTimeText(const std::string& text) override;
+  void SetTimeText(const std::string& text, uint32_t seconds) override;
   void SetProgress(unsigned position) override;
   void DisableStop() override;
   void ShowBox(const std::string& text, BoxKind kind) override;

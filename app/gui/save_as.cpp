@@ -3,7 +3,7 @@
 #include <QFileDialog>
 
 #include "app/gui/main_window.h"
-#include "app/string_table.h"
+#include "report/string_table.h"
 
 namespace {
 SaveAsAnswerer installedAnswerer;

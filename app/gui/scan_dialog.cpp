@@ -2,7 +2,7 @@
 
 #include <QPushButton>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 
 ScanDialog::ScanDialog(QWidget* owner) : ProgressDialog(owner, 140, 50, QStringLiteral("Scanning titles...")) {
   abort_ = new QPushButton(QStringLiteral("Abort"), this);

@@ -19,7 +19,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "platform/drives.h"
 #include "platform/recording_ui.h"
 #include "source/title_scanner.h"

@@ -7,7 +7,7 @@
 
 #include "ac3/ac3_decoder.h"
 #include "ac3/ac3_state.h"
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "platform/recording_ui.h"
 #include "tests/ac3/ac3_frame_builder.h"
 

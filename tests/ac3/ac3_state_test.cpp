@@ -5,7 +5,7 @@
 #include "ac3/ac3_decoder.h"
 #include "ac3/ac3_dither.h"
 #include "ac3/ac3_tables.h"
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "platform/recording_ui.h"
 
 TEST(Ac3BitReader, ReadsMostSignificantBitFirstAcrossBytes) {

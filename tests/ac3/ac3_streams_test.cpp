@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "ac3/ac3_decoder.h"
-#include "app/run_flags.h"
+#include "common/vector_paths.h"
+#include "report/run_flags.h"
 #include "platform/recording_ui.h"
 #include "tests/support/temp_dir.h"
 
@@ -279,3 +280,44 @@ TEST(Ac3Tool, DecodesToWavAndReportsBadInput) {
   EXPECT_EQ(WEXITSTATUS(std::system(("'" + tool + "' '" + (dir / "missing.ac3").string() + "' '" + wav + "' 2>/dev/null").c_str())), 1);
   EXPECT_EQ(WEXITSTATUS(std::system(("'" + tool + "' only-one-argument 2>/dev/null").c_str())), 2);
 }
+
+TEST(Ac3Tool, AStreamReadInPiecesDecodesAsOneRead) {
+  // Several pieces of input, with frames across their boundaries.
+  const std::vector<uint8_t> once = ReadFile(FIXTURES + "surround51_448k_nodither.ac3");
+  std::vector<uint8_t> s;
+  while (s.size() < 0xA0000) s.insert(s.end(), once.begin(), once.end());
+  TempDir dir;
+  const std::string input = (dir / "long.ac3").string(), wav = (dir / "out.wav").string();
+  WriteFileBytes(input, s.data(), s.size());
+  const std::string tool = std::string(VOLTARK_BINARY_DIR) + "/bin/ac3dec";
+  ASSERT_EQ(std::system(("'" + tool + "' '" + input + "' '" + wav + "'").c_str()), 0);
+  int failures = 0;
+  const std::vector<double> expected = DecodeStream(s, &failures);
+  const std::string out = ReadFileBytes(wav);
+  ASSERT_EQ(out.size(), 44 + expected.size() * 4);
+  for (size_t i = 0; i < expected.size(); ++i) {
+    float sample;
+    std::memcpy(&sample, out.data() + 44 + 4 * i, 4);
+    ASSERT_EQ(sample, static_cast<float>(expected[i])) << i;
+  }
+}
+
+// The whole decode (transforms, coupling, downmix) on each vector path the
+// processor runs, chosen explicitly, gives the plain path's bits.
+TEST(Ac3Streams, EveryVectorPathDecodesToThePlainPathsBits) {
+  const VectorPath best = BestVectorPath();
+  if (best == VectorPath::Plain) GTEST_SKIP() << "this processor runs no vector path";
+  for (const char* name : {"surround51_448k", "surround51_cpl_256k", "stereo_cpl_96k", "front31_160k"}) {
+    const std::vector<uint8_t> s = ReadFile(FIXTURES + name + ".ac3");
+    int failures = 0;
+    VectorPathInUse = VectorPath::Plain;
+    const std::vector<double> plain = DecodeStream(s, &failures);
+    for (VectorPath path : {VectorPath::Avx2, VectorPath::Avx512}) {
+      if (path > best) continue;
+      VectorPathInUse = path;
+      EXPECT_EQ(DecodeStream(s, &failures), plain) << name << " " << static_cast<int>(path);
+    }
+  }
+  VectorPathInUse = best;
+}
+

@@ -47,14 +47,6 @@ TEST_F(CliExtractTest, PcmStreamAndDynamicCompressionAreAccepted) {
 }
 
 TEST_F(CliExtractTest, FailuresExitWithOne) {
-  ExtractRun missing = Extract(Sample() + " --title 7 --audio ac3:0 --output '" + Output() + "'");
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "VOLTARK: Unable to find title\n");
-  // Title 2 has no PCM stream: the walk and the file are sound (status 0),
-  // the message says what is missing.
-  ExtractRun noPcm = Extract(Sample() + " --title 2 --audio pcm:0 --output '" + Output() + "'");
-  EXPECT_EQ(noPcm.status, 0);
-  EXPECT_EQ(noPcm.err, "VOLTARK: No PCM stream found!\nVOLTARK: MPEG2 extraction done!\n Video time = 00:00:04\n");
   ExtractRun unwritable = Extract(Sample() + " --title 1 --audio ac3:0 --output '" + (dir_ / "no/such/dir.mpg").string() + "'");
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_EQ(unwritable.err, "VOLTARK: Unable to create output file\n");
@@ -70,6 +62,36 @@ TEST_F(CliExtractTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Extract(Sample() + " --title 1 --audio ac3:0").status, 2);
   EXPECT_EQ(Extract(Sample() + " --title 1 --audio ac3:0 --output " + std::string(300, 'x')).status, 2);
   EXPECT_FALSE(std::filesystem::exists(Output()));
+
+  // A title or stream the disc does not have: what it has is listed, and a
+  // file of the output's name is left as it was.
+  ExtractRun noTitle = Extract(Sample() + " --title 7 --audio ac3:0 --output '" + Output() + "'");
+  EXPECT_EQ(noTitle.status, 2);
+  EXPECT_EQ(noTitle.err, "voltark-cli extract: the source has no title 7; its titles: 0, 1, 2\n");
+  EXPECT_FALSE(std::filesystem::exists(Output()));
+  WriteFileBytes(Output(), "keep", 4);
+  ExtractRun noStream = Extract(Sample() + " --title 2 --audio pcm:0 --output '" + Output() + "'");
+  EXPECT_EQ(noStream.status, 2);
+  EXPECT_EQ(noStream.err, "voltark-cli extract: title 2 has no audio stream pcm:0; its audio streams: ac3:0\n");
+  EXPECT_EQ(ReadFileBytes(Output()), "keep");
+}
+
+TEST_F(CliExtractTest, OutputThatIsOneOfTheTitlesFilesIsRefusedAndTheDiscLeftAsItWas) {
+  namespace fs = std::filesystem;
+  const fs::path disc = dir_ / "disc";
+  fs::create_directories(disc / "VIDEO_TS");
+  for (const char* name : {"VTS_01_1.VOB", "VTS_01_2.VOB"})
+    fs::copy_file(fs::path(VOLTARK_SOURCE_DIR) / "samples/sample-dvd/VIDEO_TS" / name, disc / "VIDEO_TS" / name);
+  const fs::path second = disc / "VIDEO_TS/VTS_01_2.VOB";
+  const std::string before = ReadFileBytes(second);
+  fs::create_symlink(second, dir_ / "link.mpg");
+  fs::create_hard_link(second, dir_ / "hard.mpg");
+  for (const fs::path& output : {second, dir_ / "link.mpg", dir_ / "hard.mpg", disc / "VIDEO_TS/../VIDEO_TS/VTS_01_2.VOB"}) {
+    ExtractRun run = Extract("'" + disc.string() + "' --title 1 --audio ac3:0 --output '" + output.string() + "'");
+    EXPECT_EQ(run.status, 1) << output;
+    EXPECT_EQ(run.err, "VOLTARK: The output file is one of the title's VOB files: choose another file\n");
+    EXPECT_EQ(ReadFileBytes(second), before) << output;
+  }
 }
 
 }  // namespace

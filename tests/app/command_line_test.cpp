@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "platform/recording_ui.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 
 namespace {
 

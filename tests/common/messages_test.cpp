@@ -1,6 +1,6 @@
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "platform/recording_ui.h"
 #include "source/vob_reader.h"
 

@@ -100,22 +100,14 @@ TEST_F(HandoffTest, FinishPadsTheLastFrameAndAddsOneOfSilence) {
   EXPECT_EQ(Mux.AudioPts, FIRST_PTS + 3 * 2160);
 }
 
-TEST_F(HandoffTest, FinishWithoutAudioWritesNeitherAudioNorAPartialFirstGop) {
+TEST_F(HandoffTest, FinishWithoutAudioWritesNoAudioButEveryVideoByte) {
   ASSERT_TRUE(AppendNumbered(0, 700));  // never a whole frame
   std::vector<uint8_t> video(3000, 0x42);
   ASSERT_TRUE(MuxAppendVideoBytes(video.data(), 3000));
-  std::vector<Pack> packs = Finish();
-  EXPECT_EQ(FakeEncodedFrames, 0);  // no silent frame either
-  ASSERT_EQ(packs.size(), 2u);      // pack 0 and the one full video pack
-  EXPECT_EQ(PackStreamId(packs[1]), 0xE0);
-}
-
-TEST_F(HandoffTest, FinishWritesThePartialVideoPackOnceAGopWasCounted) {
-  std::vector<uint8_t> video(3000, 0x42);
-  ASSERT_TRUE(MuxAppendVideoBytes(video.data(), 3000));
-  Intake.VideoBase = FIRST_PTS + 12 * 3600;
-  std::vector<Pack> packs = Finish();
-  ASSERT_EQ(packs.size(), 3u);
+  std::vector<Pack> packs = Finish();  // no GOP boundary advanced VideoBase
+  EXPECT_EQ(FakeEncodedFrames, 0);     // no silent frame either
+  ASSERT_EQ(packs.size(), 3u);         // pack 0, the full and the partial video pack
+  EXPECT_EQ(PackStreamId(packs[2]), 0xE0);
   EXPECT_EQ(StreamPayload(packs, 0xE0), video);
 }
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "ac3/ac3_decoder.h"
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_driver.h"
 #include "extract/packet_intake.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <thread>
 
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "report/run_flags.h"
+#include "extract/title_selection.h"
 #include "extract/audio_handoff.h"
 #include "extract/encoder_thread.h"
 #include "extract/output_writer.h"

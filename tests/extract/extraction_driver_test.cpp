@@ -4,13 +4,14 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "report/run_flags.h"
+#include "extract/title_selection.h"
 #include "extract/extraction_driver.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
 #include "extract/walk_state.h"
 #include "platform/drives.h"
+#include "platform/guarded_read.h"
 #include "platform/output_file.h"
 #include "source/vob_reader.h"
 #include "tests/extract/extract_test_support.h"
@@ -103,6 +104,23 @@ TEST_F(DriverTest, TitleEndsAtTheEndCodeOrAtTheEndOfItsLastPart) {
     EXPECT_EQ(LastBox(), "MPEG2 extraction done!\r Video time = 00:00:01");
     ASSERT_GE(packs.size(), 3u);
     EXPECT_EQ(PackPts(packs[1]), 22500u);
+    std::filesystem::remove_all(root_.path() / "VIDEO_TS");
+  }
+}
+
+TEST_F(DriverTest, EveryVideoByteOfAOneGopTitleEndingInZeroBytesReachesTheOutput) {
+  for (bool endCode : {true, false}) {
+    ProgramStream s;
+    uint64_t scr = 0;
+    Gop(s, scr, 90000, 1, 0x10);  // VideoBase never advances
+    const Bytes tail = Cat({Tagged(0x20, 500), {0x00, 0x00}});  // held as a possible start code
+    s.VideoPack(scr += SCR_STEP, tail);
+    if (endCode) s.PackHeader(scr += SCR_STEP).EndCode();
+    Write(s);
+    ui_->Clear();
+    std::vector<Pack> packs = Run();
+    EXPECT_FALSE(ExtractionFailed());
+    EXPECT_EQ(StreamPayload(packs, 0xE0), Cat({GOP, Picture(0), Tagged(0x10, 40), tail})) << endCode;
     std::filesystem::remove_all(root_.path() / "VIDEO_TS");
   }
 }
@@ -284,12 +302,34 @@ TEST_F(DriverTest, ReadFaultUnderTheMappingEndsTheWalkWithTheAccessError) {
   EXPECT_EQ(boxes[1].rfind("MPEG2 extraction done!", 0), 0u);
 }
 
-TEST_F(DriverTest, MissingTitleLeavesAnEmptyOutputAndOneMessage) {
+TEST_F(DriverTest, ReadFaultAtALengthFieldEndsTheWalkWithTheAccessError) {
+  // A packet whose start code ends one page and whose length field begins
+  // the next, a page the disc can no longer deliver.
+  constexpr size_t AT = 4092;
+  ProgramStream s;
+  s.NavPack(SCR_STEP).PackHeader(2 * SCR_STEP).Padding(AT - 2048 - 14).Pes(testps::VIDEO_ID, Tagged(0x10));
+  s.PadPack();
+  for (int k = 0; k < 4; ++k) s.VideoPack(SCR_STEP * (3 + k));
+  Write(s);
+  static std::filesystem::path file;
+  file = testps::VobPath(root_.path(), 1, 1);
+  GuardedReadWatch = [](const uint8_t* p) {
+    if (p == VobReader.viewBase + AT) std::filesystem::resize_file(file, AT + 4);
+  };
+  VerboseErrors = true;
+  ExtractionWorker();
+  GuardedReadWatch = nullptr;
+  EXPECT_TRUE(ExtractionFailed());
+  std::vector<std::string> boxes = ui_->boxTexts();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes[0], "Input file access error (offset 00000FFC in VOB file #1)");
+}
+
+TEST_F(DriverTest, MissingTitleCreatesNoOutputAndShowsOneMessage) {
   TitleSelection.title = 7;
   ExtractionWorker();
   EXPECT_EQ(ui_->boxTexts(), std::vector<std::string>{"Unable to find title"});
-  EXPECT_TRUE(std::filesystem::exists(OutputPath()));
-  EXPECT_EQ(std::filesystem::file_size(OutputPath()), 0u);
+  EXPECT_FALSE(std::filesystem::exists(OutputPath()));
   EXPECT_FALSE(ExtractionOutputClosed());
 }
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "extract/audio_handoff.h"
-#include "extract/input_layout.h"
+#include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
 #include "extract/pack_format.h"

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "report/run_flags.h"
+#include "extract/title_selection.h"
 #include "extract/output_writer.h"
 #include "platform/output_file.h"
 #include "tests/extract/extract_test_support.h"

@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "report/run_flags.h"
+#include "extract/title_selection.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_driver.h"
 #include "mpa/layer2_encoder.h"

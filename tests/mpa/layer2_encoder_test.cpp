@@ -4,7 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/string_table.h"
+#include "common/vector_paths.h"
+#include "report/string_table.h"
 #include "mpa/analysis_tables.h"
 #include "mpa/bit_allocation.h"
 #include "mpa/bit_writer.h"
@@ -222,3 +223,24 @@ TEST(EncodeFrame, OutputBytesArePinned) {
   EXPECT_EQ(Fnv1a(EncodeSignal(MakeChirp(n, 100, 16000, 0.8))), 5033548107760851367ull);
   EXPECT_EQ(Fnv1a(EncodeSignal(MakeClicks(n, 700, 0.9))), 7197225987891351487ull);
 }
+
+// Each vector path the processor runs, chosen explicitly, gives the plain
+// path's bytes on the same inputs (the pinned bytes above hold for the path
+// the processor picks).
+TEST(EncodeFrame, EveryVectorPathGivesThePlainPathsBytes) {
+  const VectorPath best = BestVectorPath();
+  if (best == VectorPath::Plain) GTEST_SKIP() << "this processor runs no vector path";
+  const size_t n = 4 * MPA_FRAME_SAMPLES;
+  const StereoSignal signals[] = {MakePinkNoise(n, 0.5, 11), MakeChirp(n, 100, 16000, 0.8), MakeClicks(n, 700, 0.9)};
+  for (const StereoSignal& signal : signals) {
+    VectorPathInUse = VectorPath::Plain;
+    const std::vector<uint8_t> plain = EncodeSignal(signal);
+    for (VectorPath path : {VectorPath::Avx2, VectorPath::Avx512}) {
+      if (path > best) continue;
+      VectorPathInUse = path;
+      EXPECT_EQ(EncodeSignal(signal), plain) << static_cast<int>(path);
+    }
+  }
+  VectorPathInUse = best;
+}
+

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 #include "platform/drives.h"
 #include "platform/recording_ui.h"
 #include "source/vob_reader.h"

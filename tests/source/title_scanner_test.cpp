@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 #include "tests/source/source_fixture.h"
 
 using testps::PACK_BYTES;

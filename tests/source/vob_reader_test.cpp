@@ -1,7 +1,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/string_table.h"
+#include "report/string_table.h"
 #include "tests/source/source_fixture.h"
 
 using testps::PACK_BYTES;

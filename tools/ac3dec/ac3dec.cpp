@@ -3,20 +3,22 @@
 //
 //   ac3dec IN.ac3 OUT.wav [--drc] [--verbose] [--s16]
 //
+// The stream is read and the WAV written frame by frame, in bounded memory.
+//
 // Output: 32-bit float samples (Q24 / 2^24, not clipped), or 16-bit with
 // clipping when --s16 is given. Exit status 0 ok, 1 failure, 2 usage.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "ac3/ac3_decoder.h"
-#include "app/messages.h"
-#include "app/run_flags.h"
-#include "app/string_table.h"
+#include "report/messages.h"
+#include "report/run_flags.h"
+#include "report/string_table.h"
 #include "source/vob_reader.h"
 
 namespace {
@@ -50,7 +52,9 @@ std::vector<uint8_t> WavHeader(uint32_t frames, bool s16) {
   const uint32_t bytesPerSample = s16 ? 2 : 4;
   const uint32_t dataBytes = frames * 2 * bytesPerSample;
   std::vector<uint8_t> h;
-  auto tag = [&](const char* t) { h.insert(h.end(), t, t + 4); };
+  auto tag = [&](const char* t) {
+    for (int i = 0; i < 4; ++i) h.push_back(static_cast<uint8_t>(t[i]));
+  };
   tag("RIFF");
   PutLe(h, 36 + dataBytes, 4);
   tag("WAVE");
@@ -85,6 +89,73 @@ void AppendSamples(std::vector<uint8_t>& out, const Q24* left, const Q24* right,
   }
 }
 
+// The input read in bounded pieces: bytes [base, base + data.size()) of the
+// file are in data. A whole stream in memory took hundreds of MB for a film.
+struct InputWindow {
+  static constexpr size_t CHUNK = 0x40000;
+  std::FILE* file = nullptr;
+  std::vector<uint8_t> data;
+  uint64_t base = 0;
+  bool ended = false;
+  bool failed = false;
+
+  // Makes the bytes [from, end) available, dropping those before from;
+  // false when the file ends before end.
+  bool Hold(uint64_t from, uint64_t end) {
+    while (base + data.size() < end) {
+      if (ended) return false;
+      if (from > base) {
+        const size_t drop = static_cast<size_t>(from - base);
+        std::memmove(data.data(), data.data() + drop, data.size() - drop);
+        data.resize(data.size() - drop);
+        base = from;
+      }
+      const size_t kept = data.size();
+      data.resize(kept + CHUNK);
+      const size_t n = std::fread(data.data() + kept, 1, CHUNK, file);
+      data.resize(kept + n);
+      if (n < CHUNK) {
+        ended = true;
+        failed = std::ferror(file) != 0;
+      }
+    }
+    return true;
+  }
+  const uint8_t* At(uint64_t position) const { return data.data() + (position - base); }
+};
+
+// Detail messages give the offset in the input file of the frame at position.
+void PointReaderAt(const InputWindow& in, uint64_t position) {
+  VobReader.viewBase = in.data.data();
+  VobReader.viewOffset = static_cast<uint32_t>(in.base);
+  VobReader.current = in.At(position);
+}
+
+// The WAV file, written frame by frame; its sizes are filled in at the end.
+struct WavWriter {
+  std::FILE* file = nullptr;
+  std::vector<uint8_t> block;
+
+  bool Open(const std::string& path, bool s16) {
+    file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const std::vector<uint8_t> header = WavHeader(0, s16);
+    return std::fwrite(header.data(), 1, header.size(), file) == header.size();
+  }
+  bool Append(const Q24* left, const Q24* right, bool s16) {
+    block.clear();
+    AppendSamples(block, left, right, s16);
+    return std::fwrite(block.data(), 1, block.size(), file) == block.size();
+  }
+  bool Close(uint32_t frames, bool s16) {
+    const std::vector<uint8_t> header = WavHeader(frames * AC3_FRAME_SAMPLES, s16);
+    bool ok = std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(header.data(), 1, header.size(), file) == header.size();
+    ok = std::fclose(file) == 0 && ok;
+    file = nullptr;
+    return ok;
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,32 +164,27 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: ac3dec IN.ac3 OUT.wav [--drc] [--verbose] [--s16]\n");
     return 2;
   }
-  std::ifstream in(o.input, std::ios::binary);
-  if (!in) {
+  InputWindow in;
+  in.file = std::fopen(o.input.c_str(), "rb");
+  if (in.file == nullptr) {
     std::fprintf(stderr, "ac3dec: cannot read %s: %s\n", o.input.c_str(), std::strerror(errno));
     return 1;
   }
-  std::vector<uint8_t> stream((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    std::fprintf(stderr, "ac3dec: error reading %s\n", o.input.c_str());
-    return 1;
-  }
   VerboseErrors = o.verbose;
-  // Detail messages give the offset of the frame in the input file.
-  VobReader.viewBase = stream.data();
-  VobReader.viewOffset = 0;
 
   Ac3Reset(o.drc);
   static Q24 left[AC3_FRAME_SAMPLES], right[AC3_FRAME_SAMPLES];
-  std::vector<uint8_t> samples;
+  WavWriter out;  // opened with the first frame: no file when there is none
+  bool written = true;
   uint32_t frames = 0;
   uint16_t sync = 0;
-  size_t pos = 0;
-  while (pos < stream.size()) {
-    sync = static_cast<uint16_t>((sync << 8) | stream[pos++]);
-    if (sync != 0x0B77 || pos + 3 > stream.size()) continue;
-    VobReader.current = stream.data() + pos - 2;
-    const uint8_t b = stream[pos + 2];  // fscod, frmsizecod
+  uint64_t pos = 0;
+  // Two bytes behind pos stay held: a frame starts at its sync word.
+  while (in.Hold(pos >= 2 ? pos - 2 : 0, pos + 1)) {
+    sync = static_cast<uint16_t>((sync << 8) | *in.At(pos++));
+    if (sync != 0x0B77 || !in.Hold(pos - 2, pos + 3)) continue;
+    PointReaderAt(in, pos - 2);
+    const uint8_t b = *in.At(pos + 2);  // fscod, frmsizecod
     // A rejected frame: crc1 is passed over and the search goes on at the
     // fscod/frmsizecod byte.
     if (b & 0xC0) {
@@ -126,31 +192,35 @@ int main(int argc, char** argv) {
       pos += 2;
       continue;
     }
-    if (((b >> 1) & 0x1F) >= 19) {
+    const uint32_t words = Ac3FrameWords48k(b);
+    if (words == 0) {
       ShowVobDetailError(IDS_INVALID_AC3_FRMSIZE);
       pos += 2;
       continue;
     }
-    const uint32_t frameBytes = 2 * Ac3FrameWords48k(b & 0x3F) - 5;
-    const size_t start = pos + 3;
-    if (start + frameBytes > stream.size()) {
+    const uint32_t frameBytes = 2 * words - 5;
+    const uint64_t start = pos + 3;
+    if (!in.Hold(pos - 2, start + frameBytes)) {
       if (o.verbose) std::fprintf(stderr, "ac3dec: last frame is truncated and was left out\n");
       break;
     }
-    Ac3DecodeFrame(stream.data() + start, frameBytes, left, right);
-    AppendSamples(samples, left, right, o.s16);
+    PointReaderAt(in, pos - 2);
+    Ac3DecodeFrame(in.At(start), frameBytes, left, right);
+    if (frames == 0 && !out.Open(o.output, o.s16)) written = false;
+    if (out.file != nullptr && !out.Append(left, right, o.s16)) written = false;
     ++frames;
     pos = start + frameBytes;
     sync = 0;
   }
+  const bool readFailed = in.failed;
+  std::fclose(in.file);
+  if (readFailed) {
+    std::fprintf(stderr, "ac3dec: error reading %s\n", o.input.c_str());
+    if (out.file != nullptr) out.Close(frames, o.s16);
+    return 1;
+  }
   if (!ReportNoAc3Found()) return 1;
-
-  std::ofstream out(o.output, std::ios::binary | std::ios::trunc);
-  std::vector<uint8_t> header = WavHeader(frames * AC3_FRAME_SAMPLES, o.s16);
-  out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-  out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(samples.size()));
-  out.close();
-  if (!out) {
+  if (out.file == nullptr || !out.Close(frames, o.s16) || !written) {
     std::fprintf(stderr, "ac3dec: cannot write %s\n", o.output.c_str());
     return 1;
   }

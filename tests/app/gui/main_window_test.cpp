@@ -10,8 +10,8 @@
 #include "app/gui/gui_workers.h"
 #include "app/gui/main_window.h"
 #include "app/gui/startup.h"
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "report/run_flags.h"
+#include "extract/title_selection.h"
 #include "platform/drives.h"
 #include "tests/app/gui/gui_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -110,7 +110,7 @@ TEST_F(MainWindowTest, AfterRefreshExtractStaysDisabledUntilAStreamLineIsSelecte
   EXPECT_EQ(ExtractionEnabled(), (Enabled{true, true, false}));
 }
 
-TEST_F(MainWindowTest, AnotherSourceInTheDropDownRescansOnceTheSameOneDoesNot) {
+TEST_F(MainWindowTest, TheSourceShownIsTheSourceScannedWhateverChangedIt) {
   ASSERT_EQ(Start("/tmp/disc-a:/tmp/disc-b"), 0);
   DriveComboBox* box = MainWindow->sourceBox();
   box->showPopup();
@@ -123,16 +123,23 @@ TEST_F(MainWindowTest, AnotherSourceInTheDropDownRescansOnceTheSameOneDoesNot) {
   box->hidePopup();
   EXPECT_EQ(FakeScanRuns, 2) << "the same source again";
 
-  // With the list closed the keyboard changes the box only.
+  // With the list closed, a keyboard change is taken once it settles.
   box->setFocus();
   QTest::keyClick(box, Qt::Key_Up);
   EXPECT_EQ(box->currentIndex(), 0);
-  EXPECT_EQ(SelectedDrive, 1);
-  EXPECT_EQ(FakeScanRuns, 2);
+  EXPECT_TRUE(QTest::qWaitFor([] { return FakeScanRuns == 3; }, 10 * SOURCE_SETTLE_MS));
+  EXPECT_EQ(SelectedDrive, 0);
   box->showPopup();
   box->hidePopup();
-  EXPECT_EQ(SelectedDrive, 0);
   EXPECT_EQ(FakeScanRuns, 3);
+
+  // Refresh right after a keyboard change scans the source shown, once.
+  QTest::keyClick(box, Qt::Key_Down);
+  MainWindow->refreshAction()->trigger();
+  EXPECT_EQ(SelectedDrive, 1);
+  EXPECT_EQ(FakeScanRuns, 4);
+  QTest::qWait(2 * SOURCE_SETTLE_MS);
+  EXPECT_EQ(FakeScanRuns, 4);
 }
 
 TEST_F(MainWindowTest, QuitCloseBoxAndEscEndTheProgram) {

@@ -12,14 +12,16 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <future>
 
 #include "app/gui/extract_dialog.h"
 #include "app/gui/gui_workers.h"
 #include "app/gui/main_window.h"
 #include "app/gui/scan_dialog.h"
-#include "app/run_flags.h"
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
+#include "platform/drives.h"
+#include "report/run_flags.h"
 #include "platform/ui_port.h"
 #include "tests/app/gui/gui_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -55,7 +57,7 @@ int StopMidwayWorker() {
   Log.selection = TitleSelection;
   Ui().SetStatusText("Extracting Title #1 with AC3 stream #1...");
   SendProgress(0, 10);
-  Ui().SetTimeText("00:00:04");
+  Ui().SetTimeText("00:00:04", 4);
   // As a user's click, from outside the queue of the worker's calls: a
   // timer's expiry on the GUI thread.
   QPushButton* stop = RunningExtractDialog()->stopButton();
@@ -65,7 +67,7 @@ int StopMidwayWorker() {
   SendProgress(11, 20);  // served while the question is shown
   QMetaObject::invokeMethod(QuestionLoop.load(), "quit", Qt::QueuedConnection);
   QuestionAnswered->get_future().wait();
-  Ui().SetTimeText("00:00:05");  // a barrier: the Stop handler has ended
+  Ui().SetTimeText("00:00:05", 5);  // a barrier: the Stop handler has ended
   Log.abortSeenAfterQuestion = AbortFlag;
   if (!AbortFlag) SendProgress(21, 150);  // a title larger than listed
   Ui().DisableStop();
@@ -175,6 +177,29 @@ void RunStopCase(GuiTest* test, std::vector<BoxRequest>& boxes, QMessageBox::Sta
   EXPECT_EQ(MainWindow->findChild<ExtractDialog*>(), nullptr) << "the dialog is gone";
   QuestionAnswered = nullptr;
   QuestionShown = nullptr;
+}
+
+TEST_F(ExtractTest, SaveAsOverOneOfTheTitlesFilesIsRefusedAndAskedAgain) {
+  TempDir disc;
+  std::filesystem::create_directories(disc.path() / "VIDEO_TS");
+  const std::filesystem::path vob = disc.path() / "VIDEO_TS/VTS_01_1.VOB";
+  WriteFileBytes(vob, "input", 5);
+  DriveList[0] = DriveFromArgument(disc.path().string());
+  GuiWorkers.extract = RecordSelectionWorker;
+  std::vector<QString> answers = {QString::fromStdString((disc.path() / "VIDEO_TS/../VIDEO_TS/VTS_01_1.VOB").string()),
+                                  QStringLiteral("/tmp/out.MPG")};
+  SetSaveAsAnswerer([&](const SaveAsRequest&) -> std::optional<QString> {
+    QString next = answers.front();
+    answers.erase(answers.begin());
+    return next;
+  });
+  MainWindow->extractButton()->click();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "The output file is one of the title's VOB files: choose another file");
+  EXPECT_TRUE(answers.empty()) << "the dialog is shown again";
+  ASSERT_TRUE(Log.runs);
+  EXPECT_STREQ(Log.selection.outputPath, "/tmp/out.MPG");
+  EXPECT_EQ(ReadFileBytes(vob), "input");
 }
 
 TEST_F(ExtractTest, StopAnsweredNoGoesOn) {

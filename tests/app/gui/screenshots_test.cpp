@@ -28,7 +28,7 @@ bool MidwayShot = false;
 int MidwayWorker() {
   Ui().SetStatusText("Extracting Title #1 with AC3 stream #1...");
   Ui().SetProgress(42);
-  Ui().SetTimeText("00:12:34");
+  Ui().SetTimeText("00:12:34", 754);
   GuiUi().OnGuiThread([] { MidwayShot = Shoot(MainWindow->findChild<ExtractDialog*>(), "extract_dialog.png"); });
   Ui().WorkerDone();
   return 0;

@@ -1,4 +1,4 @@
-#include "app/run_flags.h"
+#include "report/run_flags.h"
 
 std::atomic<bool> AbortFlag{false};
 std::atomic<bool> VerboseErrors{false};

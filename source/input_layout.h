@@ -1,6 +1,9 @@
-// Values taken from the input program stream (DVD-Video MPEG-2 program
-// stream): pack SCR, system header rate_bound and P-STD entries, PES PTS.
-// Time values keep their low 32 bits; marker bits are ignored.
+// The layout of the input program stream (DVD-Video MPEG-2 program stream)
+// as both walks read it, the scanner's and the extraction's: the code bytes
+// they act on, the record sizes, the guarded reading of the record at the
+// reader's `current`, and the values taken from the records (pack SCR,
+// system header rate_bound and P-STD entries, PES PTS). Time values keep
+// their low 32 bits; marker bits are ignored.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +14,21 @@ constexpr uint8_t CODE_END = 0xB9;
 constexpr uint8_t CODE_PRIVATE_1 = 0xBD;
 constexpr uint8_t CODE_PRIVATE_2 = 0xBF;
 constexpr uint32_t INPUT_PACK_HEADER_BYTES = 14;  // pack_stuffing_length not read
+constexpr uint32_t RECORD_PREFIX_BYTES = 6;       // start code and 16-bit length field
+
+enum class RecordRead {
+  Read,         // the bytes were read
+  OutsideView,  // they lie past the mapped bytes (cut by the end of the part)
+  Faulted,      // the disc could not deliver them (a read fault)
+};
+
+// Copies count bytes at the reader's `current` + offset into out: only bytes
+// of the mapped view, and only through the read-fault guard.
+RecordRead PeekAtCurrent(uint32_t offset, uint32_t count, uint8_t* out);
+
+// The total length of the system header or PES packet at `current`: its
+// 16-bit length field (bytes 4..5) + RECORD_PREFIX_BYTES, read as above.
+RecordRead ReadRecordLength(uint32_t& length);
 
 inline uint32_t ReadBigEndian16(const uint8_t* p) { return (uint32_t{p[0]} << 8) | p[1]; }
 

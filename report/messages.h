@@ -6,6 +6,16 @@
 #include <cstdint>
 #include <string>
 
+// Where the VOB reader stands: the part open and the byte offset in it. The
+// reader registers the function that tells it, so that this layer needs no
+// knowledge of the reader; without one, part and offset show as 0.
+struct VobPosition {
+  uint32_t part = 0;
+  uint32_t offset = 0;
+};
+using VobPositionFunction = VobPosition (*)();
+void SetVobPositionFunction(VobPositionFunction function);
+
 // Shows the text of id in an error box.
 void ShowError(unsigned id);
 

@@ -1,3 +1,3 @@
-#include "app/title_selection.h"
+#include "extract/title_selection.h"
 
 TitleSelectionRecord TitleSelection;

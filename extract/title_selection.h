@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-constexpr int32_t STREAM_KIND_PCM = 1;
-constexpr int32_t STREAM_KIND_AC3 = 2;
+#include "source/stream_kind.h"
+
 constexpr int OUTPUT_PATH_SIZE = 256;
 
 struct TitleSelectionRecord {

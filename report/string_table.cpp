@@ -1,4 +1,4 @@
-#include "app/string_table.h"
+#include "report/string_table.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -69,7 +69,8 @@ constexpr Entry kStrings[] = {
     {172, "No AC3 stream found!"sv},
     {173, "MPEG: buffer overflow"sv},
     // 174 has no text in the table; its box is shown empty.
-    {175, "Unsupported video frame rate: only 25 and 29.97 pictures per second are handled"sv},
+    {175, "The output file is one of the title's VOB files: choose another file"sv},
+    {176, "Unsupported video frame rate: only 25 and 29.97 pictures per second are handled"sv},
 };
 
 }  // namespace

@@ -1,0 +1,21 @@
+cmake_minimum_required(VERSION 3.25)
+# Run as: cmake -DMODULE=<folder> -DALLOWED=<folders|...> -DSTAMP=<file> -DSOURCES=<files|...> -P check_includes.cmake
+# Fails when a source of MODULE includes a project header from a folder that
+# is not one of ALLOWED: the layers only ever include downwards.
+string(REPLACE "|" ";" ALLOWED "${ALLOWED}")
+string(REPLACE "|" ";" SOURCES "${SOURCES}")
+set(bad "")
+foreach(source IN LISTS SOURCES)
+  file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z0-9_]+/")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*$" "\\1" header "${line}")
+    get_filename_component(folder "${header}" DIRECTORY)
+    if(NOT folder IN_LIST ALLOWED)
+      string(APPEND bad "\n  ${source}: ${header}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "${MODULE} may include only from ${ALLOWED}; wrong-way includes:${bad}")
+endif()
+file(WRITE "${STAMP}" "")

@@ -1,0 +1,42 @@
+#include "report/messages.h"
+
+#include "report/run_flags.h"
+#include "report/string_table.h"
+#include "platform/ui_port.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<VobPositionFunction> PositionFunction{nullptr};
+
+VobPosition CurrentVobPosition() {
+  VobPositionFunction function = PositionFunction.load(std::memory_order_acquire);
+  return function ? function() : VobPosition{};
+}
+}  // namespace
+
+void SetVobPositionFunction(VobPositionFunction function) {
+  PositionFunction.store(function, std::memory_order_release);
+}
+
+void ShowError(unsigned id) { Ui().ShowBox(LoadString(id, 100), BoxKind::Error); }
+
+void ShowVobError(unsigned id) {
+  std::string format = LoadString(IDS_VOB_FILE, 20);
+  std::string text = LoadString(id, 100);
+  Ui().ShowBox(FormatString(120, format.c_str(), text.c_str(), CurrentVobPosition().part),
+               BoxKind::Error);
+}
+
+void ShowVobDetailError(unsigned id) {
+  if (!VerboseErrors.load(std::memory_order_relaxed)) return;
+  std::string format = LoadString(IDS_VOB_DETAIL, 40);
+  std::string text = LoadString(id, 100);
+  VobPosition position = CurrentVobPosition();
+  Ui().ShowBox(FormatString(140, format.c_str(), text.c_str(), position.offset, position.part),
+               BoxKind::Error);
+}
+
+std::string FormatHms(uint32_t seconds) {
+  return FormatString(32, "%02u:%02u:%02u", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+}
