@@ -216,6 +216,7 @@ bool VideoGopEnd() {
 void VideoGopSkipped() {
   ClosePicture();
   ClearGop();
+  T.anchorValid = false;  // nothing before the reference has a time stamp
 }
 
 bool VideoRestart() {
