@@ -115,7 +115,7 @@ enum class RecordFit { Whole, PastPartEnd, Refused };
 // read); longer than any view guarantees, it ends the walk here.
 RecordFit FitRecord(uint32_t n) {
   if (n <= VobBytesInView()) return RecordFit::Whole;
-  if (n <= VOB_VIEW_STEP) return RecordFit::PastPartEnd;
+  if (n <= VOB_RECORD_REACH) return RecordFit::PastPartEnd;
   AbortFlag = true;
   ShowVobDetailError(IDS_PES_CROSSING);
   return RecordFit::Refused;

@@ -79,6 +79,16 @@ void BuildFirstPack(uint8_t* pack, uint16_t videoBound) {
   std::memset(pack + 38, 0xFF, OUTPUT_PACK_BYTES - 38);
 }
 
+void WaitQueueRoom() {
+  for (;;) {
+    {
+      std::lock_guard lock(Mux.MuxMutex);
+      if (Mux.deferredCount < DEFERRED_VIDEO_PACKS || !EncoderBusy()) return;
+    }
+    EventWait(Handoff.EncoderDone);
+  }
+}
+
 // A completed video pack goes straight to the output.
 bool WriteVideoPackDirectly() {
   if (Mux.videoHasPicture) {
@@ -111,7 +121,7 @@ bool FlushHeldVideo() {
   return true;
 }
 
-bool EncoderIdle() { return !Handoff.EncBusy[0] && !Handoff.EncBusy[1]; }
+bool EncoderIdle() { return !EncoderBusy(); }
 
 // MuxMutex held: the pack being filled goes to the end of the held queue.
 void HoldVideoPack(uint32_t ticket) {
@@ -156,9 +166,10 @@ bool CompleteVideoPack() {
       ClearHeldTickets();
       continue;
     }
-    // The queue is full: wait for the encoder, never while holding the mutex.
+    // The queue is full: wait, never while holding the mutex, for room after
+    // the encoder's next frame or for the encoder to be idle.
     lock.unlock();
-    WaitEncoderIdle();
+    WaitQueueRoom();
   }
   return WriteVideoPackDirectly();
 }

@@ -23,6 +23,7 @@
 #include "app/gui/save_as.h"
 #include "app/gui/scan_dialog.h"
 #include "report/messages.h"
+#include "report/string_table.h"
 #include "app/stream_selection.h"
 #include "extract/extraction_request.h"
 #include "extract/title_selection.h"

@@ -31,8 +31,7 @@ class MultiplexerTest : public ExtractTest {
     Mux.MuxRate = MUX_RATE;
     Mux.AudioPts = FIRST_PTS;
     Mux.deferredCount = 0;
-    Handoff.EncBusy[0] = false;
-    Handoff.EncBusy[1] = false;
+    for (std::atomic<bool>& busy : Handoff.EncBusy) busy = false;
     ASSERT_TRUE(MuxWriteFirstPack(VIDEO_BOUND));
   }
   std::vector<Pack> Close() {
@@ -192,37 +191,49 @@ TEST_F(MultiplexerTest, LastAudioPackWithoutAFrameStartCarriesNoPts) {
   EXPECT_EQ(PackPayload(packs[2]).size(), 284u);
 }
 
-TEST_F(MultiplexerTest, VideoIsHeldBackWhileTheEncoderIsBusyAndTheSixtyFifthPackWaits) {
+TEST_F(MultiplexerTest, VideoIsHeldBackWhileTheEncoderIsBusyAndAPackBeyondAFullQueueWaitsForAFrame) {
+  constexpr uint32_t FULL = DEFERRED_VIDEO_PACKS;
   Handoff.EncBusy[0] = true;
+  Handoff.EncBusy[1] = true;
   EventReset(Handoff.EncoderDone);
-  std::vector<uint8_t> bytes = VideoBytes(2020 * 65, 3);
+  std::vector<uint8_t> bytes = VideoBytes(2020 * (FULL + 1), 3);
   MarkPicture(22500);
-  ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2020 * 64));
-  EXPECT_EQ(Mux.deferredCount, 64u);
+  ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2020 * FULL));
+  EXPECT_EQ(Mux.deferredCount, FULL);
   EXPECT_EQ(Writer.packCount, 1u);  // only pack 0 so far
 
-  std::atomic<bool> returned{false};
-  std::thread encoder([&returned] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_FALSE(returned);  // the worker waits for the encoder
+  // The encoder thread's part for pair i: its frame, the queue, the release.
+  auto packFrame = [](int pair) {
     ASSERT_TRUE(MuxAppendAudioFrame(std::vector<uint8_t>(1152, 0x55).data()));
     {
       std::lock_guard lock(Mux.MuxMutex);
       EXPECT_TRUE(MuxFlushDeferredVideo());
-      Handoff.EncBusy[0] = false;
+      Handoff.EncBusy[pair] = false;
     }
     EventSignal(Handoff.EncoderDone);
+  };
+  std::atomic<bool> returned{false};
+  std::thread encoder([&returned, &packFrame] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_FALSE(returned);  // the worker waits for the encoder
+    packFrame(0);
+    while (!returned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    packFrame(1);  // completes an audio pack
   });
-  EXPECT_TRUE(MuxAppendVideoBytes(bytes.data() + 2020 * 64, 2020));
+  EXPECT_TRUE(MuxAppendVideoBytes(bytes.data() + 2020 * FULL, 2020));
+  {
+    // Pair 1 is still busy: the pack waits behind its audio.
+    std::lock_guard lock(Mux.MuxMutex);
+    EXPECT_EQ(Mux.deferredCount, 1u);
+  }
   returned = true;
   encoder.join();
   EXPECT_EQ(Mux.deferredCount, 0u);
   std::vector<Pack> packs = Close();
-  ASSERT_EQ(packs.size(), 66u);
-  for (size_t i = 1; i < packs.size(); ++i) {
-    EXPECT_EQ(PackStreamId(packs[i]), 0xE0) << i;
-    EXPECT_EQ(PackScr(packs[i]), 147u * i) << i;
-  }
+  ASSERT_EQ(packs.size(), FULL + 3);
+  for (size_t i = 1; i <= FULL; ++i) EXPECT_EQ(PackStreamId(packs[i]), 0xE0) << i;
+  EXPECT_EQ(PackStreamId(packs[FULL + 1]), 0xC0);
+  EXPECT_EQ(PackStreamId(packs[FULL + 2]), 0xE0);
   EXPECT_EQ(PackPts(packs[1]), 22500u);
   EXPECT_EQ(StreamPayload(packs, 0xE0), bytes);
 }
