@@ -18,6 +18,8 @@ bool EncoderStart() {
   Handoff.EncoderOk = true;
   // The queue is emptied before the thread can flush it.
   Mux.deferredCount = 0;
+  Mux.deferredHead = 0;
+  Mux.deferredWaiting = 0;
   if (!StartWorkerThread(Handoff.thread, EncoderThread, "voltark-encoder")) {
     ShowError(IDS_ENCODER_SETUP);
     return false;

@@ -31,7 +31,7 @@ bool AllocateWorkBuffers() {
   ok = ok && Allocate(b.Ac3FrameBuffer, AC3_FRAME_BUFFER_BYTES) &&
             Allocate(b.EncodedFrame, ENC_FRAME_BYTES) && Allocate(b.AudioPack, OUTPUT_PACK_BYTES) &&
             Allocate(b.VideoPack, OUTPUT_PACK_BYTES) &&
-            Allocate(b.DeferredVideo, DEFERRED_VIDEO_PACKS * OUTPUT_PACK_BYTES) &&
+            Allocate(b.DeferredVideo, HELD_VIDEO_PACKS * OUTPUT_PACK_BYTES) &&
             Allocate(b.OutBuffer[0], OUT_BUFFER_BYTES) && Allocate(b.OutBuffer[1], OUT_BUFFER_BYTES);
   allocated = ok;
   return ok;

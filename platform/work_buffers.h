@@ -17,6 +17,10 @@ constexpr int ENC_PAIRS = 8;
 // Video packs held back while the encoder works on earlier audio: the video
 // of several frames at the highest DVD rate.
 constexpr uint32_t DEFERRED_VIDEO_PACKS = 256;
+// Held while a picture's time stamp waits for the pictures shown before it:
+// an anchor picture and the B-pictures after it, each at most the 224 KiB
+// video buffer of a DVD, with room to spare.
+constexpr uint32_t HELD_VIDEO_PACKS = 512;
 constexpr uint32_t OUT_BUFFER_BYTES = 0x200000;  // 1024 packs
 
 struct WorkBufferSet {
@@ -28,7 +32,7 @@ struct WorkBufferSet {
   uint8_t* EncodedFrame = nullptr;    // encoder thread
   uint8_t* AudioPack = nullptr;       // multiplexer
   uint8_t* VideoPack = nullptr;
-  uint8_t* DeferredVideo = nullptr;   // DEFERRED_VIDEO_PACKS packs
+  uint8_t* DeferredVideo = nullptr;   // HELD_VIDEO_PACKS packs
   uint8_t* OutBuffer[2] = {};         // output writer
 };
 

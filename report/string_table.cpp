@@ -70,6 +70,7 @@ constexpr Entry kStrings[] = {
     {173, "MPEG: buffer overflow"sv},
     // 174 has no text in the table; its box is shown empty.
     {175, "The output file is one of the title's VOB files: choose another file"sv},
+    {176, "Unsupported video frame rate: only 25 and 29.97 pictures per second are handled"sv},
 };
 
 }  // namespace

@@ -60,6 +60,7 @@ enum StringId : unsigned {
   IDS_MPEG_OVERFLOW = 173,
   IDS_ENCODER_SETUP = 174,
   IDS_OUTPUT_IS_INPUT = 175,
+  IDS_VIDEO_FRAME_RATE = 176,
 };
 
 // The text of an id, with embedded NUL characters where the entry has them
