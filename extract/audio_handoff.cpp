@@ -10,16 +10,25 @@
 
 AudioHandoffState Handoff;
 
-void WaitEncoderIdle() {
-  while (Handoff.EncBusy[0] || Handoff.EncBusy[1]) EventWait(Handoff.EncoderDone);
+bool EncoderBusy() {
+  for (const std::atomic<bool>& busy : Handoff.EncBusy) {
+    if (busy) return true;
+  }
+  return false;
 }
 
+void WaitEncoderIdle() {
+  while (EncoderBusy()) EventWait(Handoff.EncoderDone);
+}
+
+// The worker waits only when the encoder is ENC_PAIRS - 1 frames behind.
 bool EncoderSubmit() {
   int i = Handoff.EncCurrent;
+  int next = NextPair(i);
   Handoff.EncBusy[i] = true;
   EventSignal(Handoff.EncoderWake);
-  while (Handoff.EncBusy[1 - i]) EventWait(Handoff.EncoderDone);
-  Handoff.EncCurrent = 1 - i;
+  while (Handoff.EncBusy[next]) EventWait(Handoff.EncoderDone);
+  Handoff.EncCurrent = next;
   return Handoff.EncoderOk;
 }
 

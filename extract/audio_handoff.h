@@ -1,6 +1,6 @@
 // The worker's side of the audio hand-off: samples in blocks of any length
-// are collected into two alternating pairs of 1152-sample buffers and each
-// full pair is submitted to the encoder thread.
+// are collected into ENC_PAIRS pairs of 1152-sample buffers, filled and
+// submitted to the encoder thread in turn (0, 1, .. ENC_PAIRS - 1, 0, ..).
 //
 // The worker writes only into pair EncCurrent, and only while its EncBusy
 // flag is clear; the encoder thread reads only pairs whose flag is set.
@@ -12,12 +12,13 @@
 
 #include "common/q24.h"
 #include "platform/auto_reset_event.h"
+#include "platform/work_buffers.h"
 
 struct AudioHandoffState {
   int EncCurrent = 0;          // pair the worker fills
   uint32_t EncFill = 0;        // samples per channel already in it
   uint32_t SkipSamples = 0;    // incoming samples still to be discarded
-  std::atomic<bool> EncBusy[2] = {false, false};  // submitted, not yet packed
+  std::atomic<bool> EncBusy[ENC_PAIRS] = {};  // submitted, not yet packed
   std::atomic<bool> EncoderStopRequest{false};
   std::atomic<bool> EncoderOk{false};
   AutoResetEvent EncoderWake;  // a pair was submitted or a stop requested
@@ -41,8 +42,12 @@ bool PcmInsertSilence(uint32_t n);
 bool EncoderSubmit();
 // Waits until no pair is busy, then ends the encoder thread.
 void EncoderStop();
-// Waits until neither pair is busy. Never called while holding MuxMutex.
+// True while any pair is submitted and not yet packed.
+bool EncoderBusy();
+// Waits until no pair is busy. Never called while holding MuxMutex.
 void WaitEncoderIdle();
+// The pair submitted after pair i.
+inline int NextPair(int i) { return i + 1 < ENC_PAIRS ? i + 1 : 0; }
 
 // End of an extraction: the video bytes the start-code scanner holds are
 // appended, one frame of silence ends the audio, the encoder thread is

@@ -10,6 +10,7 @@
 #include "extract/title_selection.h"
 #include "common/time_values.h"
 #include "common/q24.h"
+#include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
 #include "extract/av_alignment.h"
 #include "source/input_layout.h"
@@ -27,8 +28,11 @@ constexpr uint16_t AC3_SYNC_WORD = 0x0B77;
 
 
 bool HandOn(uint32_t m) {
-  if (!Intake.VideoRefSet) ApplyPreRoll(m);
-  return PcmAppend(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
+  if (!Intake.VideoRefSet) {
+    HoldPreRoll(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
+    return true;
+  }
+  return AudioOut(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
 }
 
 bool PcmPacketIn(const uint8_t* packet, uint32_t length, uint32_t h) {

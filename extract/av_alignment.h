@@ -1,10 +1,36 @@
-// Audio before the video reference is kept to at most 0.1 s (pre-roll);
-// once both references are known the distance between them is dropped from
+// Audio before the video reference is held back, at most its newest 0.1 s
+// (pre-roll), and handed on once the video start is known, after the
+// samples that lie before it have been dropped;
+// video before the first audio waits for it up to the time the input has
+// passed without audio (at most AUDIO_WAIT_SAMPLES), then silence fills in.
+// Once both references are known the distance between them is dropped from
 // or filled into the audio (ApplyAvOffset, declared in packet_intake.h).
 #pragma once
 
 #include <cstdint>
 
+#include "common/q24.h"
+
+// How far the video may run ahead before silence stands in for audio that
+// has not started: 1 s.
+constexpr int32_t AUDIO_WAIT_SAMPLES = 48000;
+
 // m new audio samples arrive before the video reference is set: counts them
-// and drops what goes beyond 4800 samples in hand.
-void ApplyPreRoll(uint32_t m);
+// and holds them back; what goes beyond 4800 samples held is dropped.
+void HoldPreRoll(const Q24* left, const Q24* right, uint32_t m);
+// The video reference is set and AvOffset applied: the held samples follow
+// (a drop still pending takes them first). False as PcmAppend.
+bool ReleasePreRoll();
+// A restart: the held samples are dropped.
+void ClearPreRoll();
+
+// At a picture start while the video reference is set and the audio has
+// not started: silence for the video time before which the input can no
+// longer start its audio (its clock has passed it: an audio packet arrives
+// before its own time stamp), and for all video more than
+// AUDIO_WAIT_SAMPLES old. False when handing the silence on fails.
+bool FillSilenceUntilAudio();
+
+// The input time of the video reference moves by ticks (its estimate became
+// exact); audio already aligned to it follows. False as PcmInsertSilence.
+bool AlignMoveVideoReference(int32_t ticks);

@@ -13,12 +13,13 @@ FrameEncoderFunction FrameEncoder = EncodeFrame;
 bool EncoderStart() {
   EventReset(Handoff.EncoderWake);
   EventReset(Handoff.EncoderDone);
-  Handoff.EncBusy[0] = false;
-  Handoff.EncBusy[1] = false;
+  for (std::atomic<bool>& busy : Handoff.EncBusy) busy = false;
   Handoff.EncoderStopRequest = false;
   Handoff.EncoderOk = true;
   // The queue is emptied before the thread can flush it.
   Mux.deferredCount = 0;
+  Mux.deferredHead = 0;
+  Mux.deferredWaiting = 0;
   if (!StartWorkerThread(Handoff.thread, EncoderThread, "voltark-encoder")) {
     ShowError(IDS_ENCODER_SETUP);
     return false;
@@ -50,16 +51,18 @@ PairResult EncodePair(int i) {
   return PairResult::Packed;
 }
 
+void ReleaseAllPairs() {
+  for (std::atomic<bool>& busy : Handoff.EncBusy) busy = false;
+}
+
 // Every pair submitted after a failure is released without being encoded.
 void ReleasePairsUntilStop() {
-  Handoff.EncBusy[0] = false;
-  Handoff.EncBusy[1] = false;
+  ReleaseAllPairs();
   Handoff.EncoderOk = false;
   EventSignal(Handoff.EncoderDone);
   while (!Handoff.EncoderStopRequest) {
     EventWait(Handoff.EncoderWake);
-    Handoff.EncBusy[0] = false;
-    Handoff.EncBusy[1] = false;
+    ReleaseAllPairs();
     EventSignal(Handoff.EncoderDone);
   }
 }
@@ -68,9 +71,9 @@ void ReleasePairsUntilStop() {
 
 int EncoderThread() {
   RaiseCurrentThreadPriority(ThreadPriority::AboveNormal);
-  while (!Handoff.EncoderStopRequest) {
-    PairResult result = EncodePair(0);
-    if (result == PairResult::Packed) result = EncodePair(1);
+  // The pairs are taken in the order the worker submits them.
+  for (int pair = 0; !Handoff.EncoderStopRequest; pair = NextPair(pair)) {
+    PairResult result = EncodePair(pair);
     if (result == PairResult::Stopped) break;
     if (result == PairResult::Failed) {
       ReleasePairsUntilStop();

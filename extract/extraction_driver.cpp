@@ -9,13 +9,16 @@
 #include "report/string_table.h"
 #include "extract/title_selection.h"
 #include "common/time_values.h"
+#include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
+#include "extract/av_alignment.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_request.h"
 #include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
 #include "extract/packet_intake.h"
+#include "extract/video_timing.h"
 #include "extract/walk_state.h"
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"
@@ -52,10 +55,12 @@ void ResetExtractionState() {
   Mux.SystemHeaderSeen = false;
   Mux.OutputScr = 0;
   Mux.AudioPts = FIRST_PTS;
-  Intake.VideoBase = FIRST_PTS;
+  VideoTimingReset();  // VideoBase 22500
   Intake.GopFrames = 0;
   Intake.AvOffset = 0;
   Intake.PreRollSamples = 0;
+  ClearPreRoll();
+  AudioDelayReset();
   Intake.AudioStarted = false;
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
@@ -112,7 +117,7 @@ enum class RecordFit { Whole, PastPartEnd, Refused };
 // read); longer than any view guarantees, it ends the walk here.
 RecordFit FitRecord(uint32_t n) {
   if (n <= VobBytesInView()) return RecordFit::Whole;
-  if (n <= VOB_VIEW_STEP) return RecordFit::PastPartEnd;
+  if (n <= VOB_RECORD_REACH) return RecordFit::PastPartEnd;
   AbortFlag = true;
   ShowVobDetailError(IDS_PES_CROSSING);
   return RecordFit::Refused;
@@ -291,7 +296,7 @@ void FinishExtraction(Ending ending) {
     if (Walk.Encrypted) std::remove(TitleSelection.outputPath);
     return;
   }
-  const bool finished = MuxFinish();
+  const bool finished = VideoTimingFinish() && AudioFlush() && MuxFinish();
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
   if (ending == Ending::Normal && finished && outputClosed) {
@@ -340,20 +345,21 @@ void CheckScrContinuity(uint32_t scr) {
     return;
   }
   ShowVobDetailError(IDS_STREAMS_SYNC);
+  // The pictures of the GOP in progress are counted in; a refused pack
+  // shows again at the next packet.
+  VideoRestart();
   WaitEncoderIdle();
-  const uint32_t n = Intake.GopFrames;
-  Intake.GopFrames = 0;
   Intake.PreRollSamples = 0;
+  ClearPreRoll();
   Handoff.SkipSamples = 0;
   Intake.AudioStarted = false;
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
   VideoScanRelease();  // a failed append shows again at the next packet
   Intake.Ac3GatherState = 0;
-  Intake.VideoBase += n * PICTURE_TICKS;
   Walk.LastInputScr = scr;
   Intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.AudioPts - Intake.VideoBase)) +
-                    static_cast<int32_t>(Handoff.EncFill);
+                    static_cast<int32_t>(Handoff.EncFill + AudioDelayed());
 }
 
 bool ExtractionFailed() { return Walk.WalkFailed; }

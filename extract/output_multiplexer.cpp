@@ -37,10 +37,19 @@ void ResetAudioPack() {
 void ResetVideoPack() {
   uint8_t* pack = WorkBuffers.VideoPack;
   pack[21] = 0x00;
+  pack[22] = 5;
   std::memset(pack + 23, 0xFF, 5);
   Mux.videoHasPicture = false;
+  Mux.videoTicket = 0;
   Mux.videoPosition = PACK_PAYLOAD_START;
   Mux.videoFree = PACK_PAYLOAD_BYTES;
+}
+
+uint32_t HeldSlotIndex(uint32_t i) { return (Mux.deferredHead + i) % HELD_VIDEO_PACKS; }
+
+// The PTS bytes of a video pack, with the prefix its flags call for.
+void PatchPts(uint8_t* pack, uint32_t pts) {
+  WriteTimeStampField(pack + 23, pack[21] == 0xC0 ? 0x3 : 0x2, pts);
 }
 
 void WritePesHeader(uint8_t* pack, uint8_t streamId) {
@@ -70,6 +79,16 @@ void BuildFirstPack(uint8_t* pack, uint16_t videoBound) {
   std::memset(pack + 38, 0xFF, OUTPUT_PACK_BYTES - 38);
 }
 
+void WaitQueueRoom() {
+  for (;;) {
+    {
+      std::lock_guard lock(Mux.MuxMutex);
+      if (Mux.deferredCount < DEFERRED_VIDEO_PACKS || !EncoderBusy()) return;
+    }
+    EventWait(Handoff.EncoderDone);
+  }
+}
+
 // A completed video pack goes straight to the output.
 bool WriteVideoPackDirectly() {
   if (Mux.videoHasPicture) {
@@ -80,30 +99,94 @@ bool WriteVideoPackDirectly() {
   return WritePack(WorkBuffers.VideoPack);
 }
 
+// MuxMutex held, and written only by the encoder thread or by the worker
+// while the encoder is idle: the held packs up to the first that waits for
+// its time stamp.
+bool FlushHeldVideo() {
+  while (Mux.deferredCount > 0) {
+    const uint32_t k = Mux.deferredHead;
+    if (Mux.deferredTicket[k] != 0) return true;
+    if (Mux.deferredPrevPts[k] != 0) {
+      Mux.LastVideoPts = Mux.deferredPts[k];
+      ClampScr(std::min(Mux.deferredPrevPts[k], Mux.LastAudioPts));
+    }
+    if (!WritePack(DeferredSlot(k))) {
+      Mux.deferredCount = 0;
+      Mux.deferredWaiting = 0;
+      return false;
+    }
+    Mux.deferredHead = (k + 1) % HELD_VIDEO_PACKS;
+    --Mux.deferredCount;
+  }
+  return true;
+}
+
+bool EncoderIdle() { return !EncoderBusy(); }
+
+// MuxMutex held: the pack being filled goes to the end of the held queue.
+void HoldVideoPack(uint32_t ticket) {
+  const uint32_t k = HeldSlotIndex(Mux.deferredCount);
+  if (Mux.videoHasPicture) {
+    Mux.deferredPrevPts[k] = Mux.PrevVideoPts;
+    Mux.deferredPts[k] = Mux.PendingVideoPts;
+    Mux.PrevVideoPts = Mux.PendingVideoPts;
+  } else {
+    Mux.deferredPrevPts[k] = 0;
+  }
+  Mux.deferredTicket[k] = ticket;
+  if (ticket != 0) ++Mux.deferredWaiting;
+  std::memcpy(DeferredSlot(k), WorkBuffers.VideoPack, OUTPUT_PACK_BYTES);
+  ++Mux.deferredCount;
+}
+
+// MuxMutex held: every held pack keeps its estimated stamp.
+void ClearHeldTickets() {
+  for (uint32_t i = 0; i < Mux.deferredCount; ++i) Mux.deferredTicket[HeldSlotIndex(i)] = 0;
+  Mux.deferredWaiting = 0;
+}
+
 // A completed video pack: held back while the encoder works on audio that
-// came earlier in the input, written directly otherwise.
+// came earlier in the input, or while it or a pack before it waits for its
+// time stamp; written directly otherwise.
 bool CompleteVideoPack() {
+  const uint32_t ticket = Mux.videoTicket;
   for (;;) {
     std::unique_lock lock(Mux.MuxMutex);
-    if (!Handoff.EncBusy[0] && !Handoff.EncBusy[1]) break;
-    if (Mux.deferredCount < DEFERRED_VIDEO_PACKS) {
-      uint32_t k = Mux.deferredCount;
-      if (Mux.videoHasPicture) {
-        Mux.deferredPrevPts[k] = Mux.PrevVideoPts;
-        Mux.deferredPts[k] = Mux.PendingVideoPts;
-        Mux.PrevVideoPts = Mux.PendingVideoPts;
-      } else {
-        Mux.deferredPrevPts[k] = 0;
-      }
-      std::memcpy(DeferredSlot(k), WorkBuffers.VideoPack, OUTPUT_PACK_BYTES);
-      Mux.deferredCount = k + 1;
+    const bool idle = EncoderIdle();
+    if (idle && !FlushHeldVideo()) return false;
+    if (idle && Mux.deferredCount == 0 && ticket == 0) break;
+    const bool waiting = ticket != 0 || Mux.deferredWaiting > 0;
+    if (Mux.deferredCount < (waiting ? HELD_VIDEO_PACKS : DEFERRED_VIDEO_PACKS)) {
+      HoldVideoPack(ticket);
       return true;
     }
-    // The queue is full: wait for the encoder, never while holding the mutex.
+    if (idle) {
+      // Full of packs that wait for a time stamp: only a stream far outside
+      // the DVD buffer limits gets here. They keep their estimates.
+      ClearHeldTickets();
+      continue;
+    }
+    // The queue is full: wait, never while holding the mutex, for room after
+    // the encoder's next frame or for the encoder to be idle.
     lock.unlock();
-    WaitEncoderIdle();
+    WaitQueueRoom();
   }
   return WriteVideoPackDirectly();
+}
+
+// The pack being filled has fewer than 6 bytes free: the free bytes become
+// PES stuffing and the pack is completed without the picture.
+bool StuffAndCompleteVideoPack() {
+  uint8_t* pack = WorkBuffers.VideoPack;
+  const uint32_t f = Mux.videoFree;
+  std::memmove(pack + PACK_PAYLOAD_START + f, pack + PACK_PAYLOAD_START, Mux.videoPosition - PACK_PAYLOAD_START);
+  std::memset(pack + PACK_PAYLOAD_START, 0xFF, f);
+  pack[22] = static_cast<uint8_t>(pack[22] + f);
+  Mux.videoPosition += f;
+  Mux.videoFree = 0;
+  if (!CompleteVideoPack()) return false;
+  ResetVideoPack();
+  return true;
 }
 
 }  // namespace
@@ -115,6 +198,7 @@ void MuxResetOutputState() {
   Mux.LastVideoPts = 0;
   Mux.audioHasPts = false;
   Mux.videoHasPicture = false;
+  Mux.videoTicket = 0;
 }
 
 bool MuxWriteFirstPack(uint16_t videoBound) {
@@ -132,14 +216,61 @@ bool MuxWriteFirstPack(uint16_t videoBound) {
   return true;
 }
 
-void MuxMarkPictureStart(bool refSet, uint32_t pts) {
-  if (Mux.videoHasPicture) return;
+bool MuxMarkPictureStart(bool refSet, const PictureStamps& stamps, uint32_t* ticket) {
+  *ticket = 0;
+  if (Mux.videoHasPicture) return true;
+  uint8_t* pack = WorkBuffers.VideoPack;
+  if (refSet && stamps.hasDts) {
+    if (Mux.videoFree < 6 && !StuffAndCompleteVideoPack()) return false;
+    // The DTS field goes after the PTS: the payload in hand moves 5 bytes on.
+    std::memmove(pack + PACK_PAYLOAD_START + 5, pack + PACK_PAYLOAD_START, Mux.videoPosition - PACK_PAYLOAD_START);
+    Mux.videoPosition += 5;
+    Mux.videoFree -= 5;
+    pack[21] = 0xC0;
+    pack[22] = 10;
+    WriteTimeStampField(pack + 23, 0x3, stamps.pts);
+    WriteTimeStampField(pack + 28, 0x1, stamps.dts);
+  } else if (refSet) {
+    pack[21] = 0x80;
+    WritePtsField(pack + 23, stamps.pts);
+  }
   if (refSet) {
-    Mux.PendingVideoPts = pts;
-    WorkBuffers.VideoPack[21] = 0x80;
-    WritePtsField(WorkBuffers.VideoPack + 23, pts);
+    Mux.PendingVideoPts = stamps.pts;
+    if (!stamps.exact) {
+      if (++Mux.nextTicket == 0) Mux.nextTicket = 1;
+      Mux.videoTicket = *ticket = Mux.nextTicket;
+    }
   }
   Mux.videoHasPicture = true;
+  return true;
+}
+
+bool MuxResolvePictureTime(uint32_t ticket, uint32_t pts) {
+  std::lock_guard lock(Mux.MuxMutex);
+  if (ticket != 0 && ticket == Mux.videoTicket) {
+    PatchPts(WorkBuffers.VideoPack, pts);
+    Mux.PendingVideoPts = pts;
+    Mux.videoTicket = 0;
+    return true;
+  }
+  for (uint32_t i = 0; i < Mux.deferredCount && ticket != 0; ++i) {
+    const uint32_t k = HeldSlotIndex(i);
+    if (Mux.deferredTicket[k] != ticket) continue;
+    PatchPts(DeferredSlot(k), pts);
+    Mux.deferredPts[k] = pts;
+    Mux.deferredTicket[k] = 0;
+    --Mux.deferredWaiting;
+    break;
+  }
+  // While the encoder works, it writes them after its frame.
+  return !EncoderIdle() || FlushHeldVideo();
+}
+
+bool MuxReleaseHeldVideo() {
+  std::lock_guard lock(Mux.MuxMutex);
+  Mux.videoTicket = 0;
+  ClearHeldTickets();
+  return !EncoderIdle() || FlushHeldVideo();
 }
 
 bool MuxAppendVideoBytes(const uint8_t* src, uint32_t n) {
@@ -189,20 +320,7 @@ bool MuxAppendAudioFrame(const uint8_t* frame) {
   return true;
 }
 
-bool MuxFlushDeferredVideo() {
-  for (uint32_t k = 0; k < Mux.deferredCount; ++k) {
-    if (Mux.deferredPrevPts[k] != 0) {
-      Mux.LastVideoPts = Mux.deferredPts[k];
-      ClampScr(std::min(Mux.deferredPrevPts[k], Mux.LastAudioPts));
-    }
-    if (!WritePack(DeferredSlot(k))) {
-      Mux.deferredCount = 0;
-      return false;
-    }
-  }
-  Mux.deferredCount = 0;
-  return true;
-}
+bool MuxFlushDeferredVideo() { return FlushHeldVideo(); }
 
 bool MuxWriteLastAudioPack() {
   if (Mux.audioFree >= PACK_PAYLOAD_BYTES) return true;  // empty: not written
@@ -220,6 +338,7 @@ bool MuxWriteLastAudioPack() {
 }
 
 bool MuxWriteLastVideoPack() {
+  if (!MuxReleaseHeldVideo()) return false;
   if (Mux.videoFree >= PACK_PAYLOAD_BYTES) return true;
   ClosePartialPack(WorkBuffers.VideoPack, Mux.videoPosition, Mux.videoFree);
   return WriteVideoPackDirectly();

@@ -5,6 +5,11 @@
 // Two threads complete packs, never at once: the worker (pack 0, video packs,
 // the final packs) and the encoder thread (audio packs and the video packs
 // held back while it encoded audio that came earlier in the input).
+//
+// A video pack whose picture time stamp is not known yet (an anchor picture
+// shown after B-pictures whose duration the stream has not told yet) is held
+// back too, with every video pack after it, until the video intake resolves
+// its ticket; its stamp is then written into the held pack.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +35,14 @@ struct MuxState {
   uint32_t PrevVideoPts = 0;
   uint32_t LastVideoPts = 0;
   uint32_t LastAudioPts = 0;
+  uint32_t videoTicket = 0;      // the pack being filled waits for this ticket; 0 none
+  uint32_t nextTicket = 0;
+  uint32_t deferredHead = 0;     // ring of held video packs: oldest slot, count
   uint32_t deferredCount = 0;
-  uint32_t deferredPrevPts[DEFERRED_VIDEO_PACKS] = {};
-  uint32_t deferredPts[DEFERRED_VIDEO_PACKS] = {};
+  uint32_t deferredWaiting = 0;  // held packs whose ticket is not resolved yet
+  uint32_t deferredPrevPts[HELD_VIDEO_PACKS] = {};
+  uint32_t deferredPts[HELD_VIDEO_PACKS] = {};
+  uint32_t deferredTicket[HELD_VIDEO_PACKS] = {};
   bool SystemHeaderSeen = false;  // pack 0 is written
   std::mutex MuxMutex;            // the deferral decision vs. the encoder's flush
 };
@@ -46,9 +56,30 @@ void MuxResetOutputState();
 // audio and video packs. False when the output refuses the pack.
 bool MuxWriteFirstPack(uint16_t videoBound);
 
+// Time stamps of a picture. exact is false while the PTS is an estimate that
+// the video intake resolves later (MuxResolvePictureTime).
+struct PictureStamps {
+  uint32_t pts = 0;
+  uint32_t dts = 0;
+  bool hasDts = false;  // the picture is decoded before it is shown
+  bool exact = true;
+};
+
 // A picture starts in the video pack being filled: the first one gives the
-// pack its PTS (when refSet) and marks the pack as having a picture.
-void MuxMarkPictureStart(bool refSet, uint32_t pts);
+// pack its stamps (when refSet) and marks the pack as having a picture. A
+// DTS takes 5 more header bytes; a pack with fewer than 6 bytes free is
+// then completed with PES stuffing and the picture starts the next one.
+// *ticket is set to the pack's ticket when its PTS is an estimate, else 0.
+// False when the output refuses a pack.
+bool MuxMarkPictureStart(bool refSet, const PictureStamps& stamps, uint32_t* ticket);
+
+// Worker: the exact PTS of a ticket's pack; held packs that no longer wait
+// are written when the encoder is idle. False when the output refuses a pack.
+bool MuxResolvePictureTime(uint32_t ticket, uint32_t pts);
+
+// Worker: every held pack keeps the estimate it has and may be written.
+// False when the output refuses a pack.
+bool MuxReleaseHeldVideo();
 
 // Worker: n bytes of video elementary stream. False when the output refuses
 // a pack.
@@ -58,8 +89,9 @@ bool MuxAppendVideoBytes(const uint8_t* src, uint32_t n);
 // a pack.
 bool MuxAppendAudioFrame(const uint8_t* frame);
 
-// Encoder thread, MuxMutex held: writes the held-back video packs in order.
-// The queue is empty afterwards either way.
+// Encoder thread, MuxMutex held: writes the held-back video packs in order,
+// up to the first one that waits for its time stamp. After a refusal the
+// queue is empty.
 bool MuxFlushDeferredVideo();
 
 // End of an extraction (worker, encoder stopped): close and write the partly

@@ -23,8 +23,8 @@ void WritePackHeader(uint8_t* pack, uint32_t scr, uint32_t muxRate) {
   pack[13] = 0xF8;
 }
 
-void WritePtsField(uint8_t* field, uint32_t pts) {
-  field[0] = static_cast<uint8_t>(((pts >> 29) & 0x06) | 0x21);
+void WriteTimeStampField(uint8_t* field, uint8_t prefix, uint32_t pts) {
+  field[0] = static_cast<uint8_t>((prefix << 4) | ((pts >> 29) & 0x06) | 0x01);
   field[1] = static_cast<uint8_t>(pts >> 22);
   field[2] = static_cast<uint8_t>((pts >> 14) | 0x01);
   field[3] = static_cast<uint8_t>(pts >> 7);

@@ -14,8 +14,11 @@ constexpr uint32_t FULL_PES_PACKET_LENGTH = 2028;
 void WritePackHeader(uint8_t* pack, uint32_t scr, uint32_t muxRate);
 // Bytes 4..8 only.
 void WriteScr(uint8_t* pack, uint32_t scr);
+// The five bytes of a time stamp field with its 4-bit prefix: '0010' for a
+// PTS alone, '0011' for a PTS followed by a DTS, '0001' for that DTS.
+void WriteTimeStampField(uint8_t* field, uint8_t prefix, uint32_t value);
 // The five bytes of a '0010' PTS field.
-void WritePtsField(uint8_t* field, uint32_t pts);
+inline void WritePtsField(uint8_t* field, uint32_t pts) { WriteTimeStampField(field, 0x2, pts); }
 
 // Ends a pack with free bytes left at position: above 6 free bytes a
 // padding packet takes them and the PES packet is shortened; otherwise they

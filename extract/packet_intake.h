@@ -5,16 +5,15 @@
 // that carries a time stamp, after the start and after every
 // resynchronisation.
 //
-// Output time: pictures count at 3600 ticks each from VideoBase, the time of
-// the first picture of the current GOP; input time stamps serve only to align
-// audio and video where they (re)start.
+// Output time: pictures count by their real durations from VideoBase, the
+// time of the first picture of the current GOP (video_timing.h); input time
+// stamps serve only to align audio and video where they (re)start.
 #pragma once
 
 #include <cstdint>
 
 #include "common/q24.h"
 
-constexpr uint32_t PREROLL_PICTURE_SAMPLES = 1920;  // one picture at 25/s
 constexpr int32_t PREROLL_LIMIT_SAMPLES = 4800;     // 0.1 s
 
 struct TimeCandidate {
@@ -37,6 +36,9 @@ struct PacketIntakeState {
   uint8_t held[6] = {0x00, 0x00, 0x01, 0x00, 0x00, 0x00};  // 00 00 01 00 b0 b1
   TimeCandidate candidateA;       // packet of a candidate's first zero
   TimeCandidate candidateB;       // packet of its second zero
+  uint8_t headerCode = 0;         // sequence header (B3) or extension (B5) whose first
+  uint8_t headerBytes[4] = {};    // four bytes are taken as they pass
+  uint32_t headerHave = 4;        // 4: none is wanted
   int Ac3GatherState = 0;         // 0..5, kept across packets
   uint16_t ac3SyncWord = 0;       // never reset between extractions
   uint32_t ac3FrameBytes = 0;     // bytes after the fscod/frmsizecod byte
@@ -62,7 +64,8 @@ void VideoScanReset();
 // stream) and the scanner restarts.
 bool VideoScanRelease();
 
-// Drops AvOffset samples, or inserts -AvOffset samples of silence.
+// Drops AvOffset samples (the newest first), or inserts -AvOffset samples of
+// silence.
 bool ApplyAvOffset();
 
 // The AC-3 frame decoder the intake calls; Ac3DecodeFrame unless a test puts

@@ -1,14 +1,17 @@
 // The video side of the packet intake: payload bytes go unchanged into the
 // output; a start-code scanner, whose state carries over from packet to
 // packet, finds GOP and picture start codes even when they are split.
+#include <algorithm>
 #include <cstring>
 
 #include "common/time_values.h"
 #include "common/q24.h"
 #include "extract/audio_handoff.h"
+#include "extract/av_alignment.h"
 #include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
+#include "extract/video_timing.h"
 
 PacketIntakeState Intake;
 
@@ -16,40 +19,50 @@ namespace {
 
 constexpr uint8_t PICTURE_START = 0x00;
 constexpr uint8_t GROUP_START = 0xB8;
+constexpr uint8_t SEQUENCE_HEADER = 0xB3;
+constexpr uint8_t EXTENSION_START = 0xB5;
+constexpr uint32_t HEADER_BYTES = sizeof(Intake.headerBytes);
 
 bool AppendHeld(uint32_t count) { return MuxAppendVideoBytes(Intake.held, count); }
 
-void GopStart() {
+bool GopStart() {
   Intake.GopSeen = true;
-  if (Intake.VideoRefSet) {
-    Intake.VideoBase += Intake.GopFrames * PICTURE_TICKS;
-    Intake.GopFrames = 0;
-  }
+  if (Intake.VideoRefSet) return VideoGopEnd();
+  VideoGopSkipped();
+  return true;
+}
+
+// Takes, without consuming them, the header bytes that follow a sequence
+// header or extension start code (they may lie in later packets).
+bool TakeHeaderBytes(const uint8_t* from, const uint8_t* end) {
+  if (Intake.headerHave >= HEADER_BYTES) return true;
+  const auto n = std::min<size_t>(HEADER_BYTES - Intake.headerHave, static_cast<size_t>(end - from));
+  std::memcpy(Intake.headerBytes + Intake.headerHave, from, n);
+  Intake.headerHave += static_cast<uint32_t>(n);
+  if (Intake.headerHave < HEADER_BYTES) return true;
+  if (Intake.headerCode == SEQUENCE_HEADER) return VideoTakeSequenceHeader(Intake.headerBytes);
+  return VideoTakeExtension(Intake.headerBytes);
 }
 
 // A picture start code 00 00 01 00 b0 b1 is complete (not yet appended).
 bool Picture() {
   const uint32_t tr = (uint32_t{Intake.held[4]} << 2) | (Intake.held[5] >> 6);
+  const auto codingType = static_cast<uint8_t>((Intake.held[5] >> 3) & 0x07);
+  const PictureStamps stamps = VideoPictureStart(tr, codingType, Intake.GopSeen);
   const TimeCandidate& a = Intake.candidateA;
-  if (!Intake.VideoRefSet && Intake.GopSeen && a.hasPts) {
-    Intake.GopStartInputPts = a.pts - tr * PICTURE_TICKS;
+  if (!Intake.VideoRefSet && Intake.GopSeen && a.hasPts && VideoTiming.fieldHalfTicks != 0) {
+    Intake.GopStartInputPts = VideoSetReference(a.pts);
     if (Intake.AudioStarted) {
       Intake.AvOffset = SatAdd(
           Intake.AvOffset, TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts)));
-      if (!ApplyAvOffset()) return false;
+      if (!ApplyAvOffset() || !ReleasePreRoll()) return false;
     }
     Intake.VideoRefSet = true;
   }
-  if (!Intake.AudioStarted && Intake.VideoRefSet) {
-    // Until the audio starts it grows by one picture's worth of silence.
-    Intake.PreRollSamples += PREROLL_PICTURE_SAMPLES;
-    int32_t excess = SatSub(SatSub(Intake.PreRollSamples, Intake.AvOffset), PREROLL_PICTURE_SAMPLES);
-    if (excess > 0) {
-      if (!PcmInsertSilence(static_cast<uint32_t>(excess))) return false;
-      Intake.AvOffset = Intake.PreRollSamples - PREROLL_PICTURE_SAMPLES;
-    }
-  }
-  MuxMarkPictureStart(Intake.VideoRefSet, Intake.VideoBase + tr * PICTURE_TICKS);
+  if (!Intake.AudioStarted && Intake.VideoRefSet && !FillSilenceUntilAudio()) return false;
+  uint32_t ticket = 0;
+  if (!MuxMarkPictureStart(Intake.VideoRefSet, stamps, &ticket)) return false;
+  if (ticket != 0) VideoStampPending(ticket);
   if (Intake.GopSeen && tr >= Intake.GopFrames) Intake.GopFrames = tr + 1;
   return AppendHeld(6);
 }
@@ -58,6 +71,7 @@ bool Picture() {
 
 void VideoScanReset() {
   Intake.VideoScanState = 0;
+  Intake.headerHave = HEADER_BYTES;
   Intake.held[0] = 0x00;
   Intake.held[1] = 0x00;
   Intake.held[2] = 0x01;
@@ -82,6 +96,7 @@ bool VideoPacketIn(const uint8_t* packet, uint32_t length) {
 
   const uint8_t* p = packet + start;
   const uint8_t* const end = packet + length;
+  if (!TakeHeaderBytes(p, end)) return false;
   const uint8_t* run = p;  // input bytes passed on but not yet appended
   int& state = Intake.VideoScanState;
   while (p < end) {
@@ -128,10 +143,15 @@ bool VideoPacketIn(const uint8_t* packet, uint32_t length) {
         if (byte == PICTURE_START) {
           state = 4;
         } else {
-          if (byte == GROUP_START) GopStart();
+          if (byte == GROUP_START && !GopStart()) return false;
           if (!AppendHeld(3)) return false;
           run = p++;
           state = 0;
+          if (byte == SEQUENCE_HEADER || byte == EXTENSION_START) {
+            Intake.headerCode = byte;
+            Intake.headerHave = 0;
+            if (!TakeHeaderBytes(p, end)) return false;
+          }
           continue;
         }
         break;

@@ -1,7 +1,8 @@
 // The scanner's walk of a title whose VOB parts are made from the input.
 //
-// Control bytes: [0] number of padding packs put before the fuzzed bytes
-// (moves them past the view's slides at 0x10000 and 0x20000), [1] walk
+// Control bytes: [0] where the fuzzed bytes start: below 40, after that many
+// padding packs; from 40 on, 80 - [0] packs before the view's first slide
+// (so that they run across it), [1] walk
 // limit in MiB, [2..3] where the bytes are cut into a second part (in units
 // of 16 bytes; 0 = a single part). The rest is the stream.
 #include <cstddef>
@@ -21,7 +22,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzBytes input{data, size};
-  size_t paddingPacks = input.Byte() % 80;
+  size_t start = input.Byte() % 80;
+  size_t paddingPacks = start < 40 ? start : VOB_VIEW_STEP / PACK_SIZE - (80 - start);
   uint32_t limitMB = input.Byte() % 4;
   size_t cut = static_cast<size_t>(input.Word()) * 16;
 

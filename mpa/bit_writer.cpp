@@ -22,21 +22,25 @@ void StoreByte(uint8_t byte) {
 
 }  // namespace
 
-void PutBits(uint32_t value, int n) {
-  // Accumulate below the pending bits; at most two bytes complete per call.
-  uint32_t acc = (BitWriter.BitAcc << 16) | ((value & ((1u << n) - 1)) << (24 - BitWriter.BitCount - n));
-  int count = BitWriter.BitCount + n;
-  while (count >= 8) {
-    StoreByte(static_cast<uint8_t>(acc >> 16));
-    acc = (acc << 8) & 0xFFFFFF;
-    count -= 8;
+void BitWriterStoreWord() {
+  BitWriter.BitCount -= 32;
+  uint32_t word = static_cast<uint32_t>(BitWriter.BitAcc >> BitWriter.BitCount);
+  if (BitWriter.end - BitWriter.BitPtr >= 4) {
+    uint8_t* p = BitWriter.BitPtr;
+    p[0] = static_cast<uint8_t>(word >> 24);
+    p[1] = static_cast<uint8_t>(word >> 16);
+    p[2] = static_cast<uint8_t>(word >> 8);
+    p[3] = static_cast<uint8_t>(word);
+    BitWriter.BitPtr = p + 4;
+    return;
   }
-  BitWriter.BitAcc = acc >> 16;
-  BitWriter.BitCount = count;
+  for (int shift = 24; shift >= 0; shift -= 8) StoreByte(static_cast<uint8_t>(word >> shift));
 }
 
 void BitWriterFlush() {
-  if (BitWriter.BitCount != 0) StoreByte(static_cast<uint8_t>(BitWriter.BitAcc));
+  for (; BitWriter.BitCount >= 8; BitWriter.BitCount -= 8)
+    StoreByte(static_cast<uint8_t>(BitWriter.BitAcc >> (BitWriter.BitCount - 8)));
+  if (BitWriter.BitCount != 0) StoreByte(static_cast<uint8_t>(BitWriter.BitAcc << (8 - BitWriter.BitCount)));
   BitWriter.BitCount = 0;
   BitWriter.BitAcc = 0;
 }

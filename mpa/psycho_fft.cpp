@@ -21,6 +21,34 @@ struct StageTwiddles {
   }
 };
 
+// One radix-2 stage of butterflies half apart. Each stage is its own
+// instance with its sizes fixed, inlined into every processor's version of
+// the transform, so that the short stages vectorise as well as the long.
+template <int HALF>
+[[gnu::always_inline]] inline void Stage(int32_t* re, int32_t* im, const int32_t* c, const int32_t* s) {
+  for (int g = 0; g < PSYCHO_FFT_SIZE; g += 2 * HALF) {
+    int32_t* aRe = re + g;
+    int32_t* aIm = im + g;
+    int32_t* bRe = re + g + HALF;
+    int32_t* bIm = im + g + HALF;
+    for (int j = 0; j < HALF; j++) {
+      uint32_t tRe = static_cast<uint32_t>(MulQ24Lanes(bRe[j], c[j])) - static_cast<uint32_t>(MulQ24Lanes(bIm[j], s[j]));
+      uint32_t tIm = static_cast<uint32_t>(MulQ24Lanes(bRe[j], s[j])) + static_cast<uint32_t>(MulQ24Lanes(bIm[j], c[j]));
+      uint32_t ar = static_cast<uint32_t>(aRe[j]);
+      uint32_t ai = static_cast<uint32_t>(aIm[j]);
+      bRe[j] = static_cast<int32_t>(ar - tRe);
+      bIm[j] = static_cast<int32_t>(ai - tIm);
+      aRe[j] = static_cast<int32_t>(ar + tRe);
+      aIm[j] = static_cast<int32_t>(ai + tIm);
+    }
+  }
+}
+
+template <int... HALVES>
+[[gnu::always_inline]] inline void Stages(int32_t* re, int32_t* im, const StageTwiddles& t) {
+  (Stage<HALVES>(re, im, t.cos + HALVES, t.sin + HALVES), ...);
+}
+
 }  // namespace
 
 VECTOR_PATH_BODY void PsychoFftBody(const Q24* u, LogQ24* X) {
@@ -47,26 +75,7 @@ VECTOR_PATH_BODY void PsychoFftBody(const Q24* u, LogQ24* X) {
   }
   // Radix-2 decimation in time without scaling: the window's 1/1024 keeps
   // every value below 1.0. A twiddle of 1 (j = 0) multiplies exactly.
-  for (int half = 4; half < PSYCHO_FFT_SIZE; half <<= 1) {
-    const int32_t* c = twiddles.cos + half;
-    const int32_t* s = twiddles.sin + half;
-    for (int g = 0; g < PSYCHO_FFT_SIZE; g += 2 * half) {
-      int32_t* aRe = re + g;
-      int32_t* aIm = im + g;
-      int32_t* bRe = re + g + half;
-      int32_t* bIm = im + g + half;
-      for (int j = 0; j < half; j++) {
-        uint32_t tRe = static_cast<uint32_t>(MulQ24Lanes(bRe[j], c[j])) - static_cast<uint32_t>(MulQ24Lanes(bIm[j], s[j]));
-        uint32_t tIm = static_cast<uint32_t>(MulQ24Lanes(bRe[j], s[j])) + static_cast<uint32_t>(MulQ24Lanes(bIm[j], c[j]));
-        uint32_t ar = static_cast<uint32_t>(aRe[j]);
-        uint32_t ai = static_cast<uint32_t>(aIm[j]);
-        bRe[j] = static_cast<int32_t>(ar - tRe);
-        bIm[j] = static_cast<int32_t>(ai - tIm);
-        aRe[j] = static_cast<int32_t>(ar + tRe);
-        aIm[j] = static_cast<int32_t>(ai + tIm);
-      }
-    }
-  }
+  Stages<4, 8, 16, 32, 64, 128, 256, 512>(re, im, twiddles);
   LevelSpectrum(re, im, PSYCHO_LINES, X);
 }
 VECTOR_PATH_VARIANTS(void, PsychoFft, (const Q24* u, LogQ24* X), (u, X))

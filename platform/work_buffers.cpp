@@ -25,13 +25,13 @@ bool AllocateWorkBuffers() {
   WorkBufferSet& b = WorkBuffers;
   const size_t decoded = DECODED_SAMPLES * sizeof(int32_t);
   const size_t frame = ENC_FRAME_SAMPLES * sizeof(int32_t);
-  bool ok = Allocate(b.DecodedLeft, decoded) && Allocate(b.DecodedRight, decoded) &&
-            Allocate(b.EncLeft[0], frame) && Allocate(b.EncLeft[1], frame) &&
-            Allocate(b.EncRight[0], frame) && Allocate(b.EncRight[1], frame) &&
-            Allocate(b.Ac3FrameBuffer, AC3_FRAME_BUFFER_BYTES) &&
+  bool ok = Allocate(b.DecodedLeft, decoded) && Allocate(b.DecodedRight, decoded);
+  for (int pair = 0; ok && pair < ENC_PAIRS; ++pair)
+    ok = Allocate(b.EncLeft[pair], frame) && Allocate(b.EncRight[pair], frame);
+  ok = ok && Allocate(b.Ac3FrameBuffer, AC3_FRAME_BUFFER_BYTES) &&
             Allocate(b.EncodedFrame, ENC_FRAME_BYTES) && Allocate(b.AudioPack, OUTPUT_PACK_BYTES) &&
             Allocate(b.VideoPack, OUTPUT_PACK_BYTES) &&
-            Allocate(b.DeferredVideo, DEFERRED_VIDEO_PACKS * OUTPUT_PACK_BYTES) &&
+            Allocate(b.DeferredVideo, HELD_VIDEO_PACKS * OUTPUT_PACK_BYTES) &&
             Allocate(b.OutBuffer[0], OUT_BUFFER_BYTES) && Allocate(b.OutBuffer[1], OUT_BUFFER_BYTES);
   allocated = ok;
   return ok;

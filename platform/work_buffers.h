@@ -10,19 +10,29 @@ constexpr uint32_t ENC_FRAME_SAMPLES = 1152;     // one encoder input frame
 constexpr uint32_t AC3_FRAME_BUFFER_BYTES = 2555;  // 2 x 1280 words - 5
 constexpr uint32_t ENC_FRAME_BYTES = 1152;       // one Layer II frame
 constexpr uint32_t OUTPUT_PACK_BYTES = 2048;
-constexpr uint32_t DEFERRED_VIDEO_PACKS = 64;
+// Encoder input pairs: enough that the worker and the encoder thread each
+// run on while the other is held up for a few frames (an I picture's burst
+// of video, a time slice lost to another process).
+constexpr int ENC_PAIRS = 8;
+// Video packs held back while the encoder works on earlier audio: the video
+// of several frames at the highest DVD rate.
+constexpr uint32_t DEFERRED_VIDEO_PACKS = 256;
+// Held while a picture's time stamp waits for the pictures shown before it:
+// an anchor picture and the B-pictures after it, each at most the 224 KiB
+// video buffer of a DVD, with room to spare.
+constexpr uint32_t HELD_VIDEO_PACKS = 512;
 constexpr uint32_t OUT_BUFFER_BYTES = 0x200000;  // 1024 packs
 
 struct WorkBufferSet {
   int32_t* DecodedLeft = nullptr;   // packet intake
   int32_t* DecodedRight = nullptr;
-  int32_t* EncLeft[2] = {};         // audio hand-off and encoder thread
-  int32_t* EncRight[2] = {};
+  int32_t* EncLeft[ENC_PAIRS] = {};  // audio hand-off and encoder thread
+  int32_t* EncRight[ENC_PAIRS] = {};
   uint8_t* Ac3FrameBuffer = nullptr;  // packet intake
   uint8_t* EncodedFrame = nullptr;    // encoder thread
   uint8_t* AudioPack = nullptr;       // multiplexer
   uint8_t* VideoPack = nullptr;
-  uint8_t* DeferredVideo = nullptr;   // 64 packs
+  uint8_t* DeferredVideo = nullptr;   // HELD_VIDEO_PACKS packs
   uint8_t* OutBuffer[2] = {};         // output writer
 };
 

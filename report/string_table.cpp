@@ -70,10 +70,11 @@ constexpr Entry kStrings[] = {
     {173, "MPEG: buffer overflow"sv},
     // 174 has no text in the table; its box is shown empty.
     {175, "The output file is one of the title's VOB files: choose another file"sv},
-    {176, "This title is encrypted (CSS): it cannot be read without the disc's keys, and nothing was written"sv},
-    {177, "This title is encrypted (CSS) and cannot be extracted: Title #%u"sv},
-    {178, "These titles are encrypted (CSS) and cannot be extracted: Titles%s"sv},
-    {179, "The disc's information files (IFO) were refused: %s"sv},
+    {176, "Unsupported video frame rate: only 25 and 29.97 pictures per second are handled"sv},
+    {177, "This title is encrypted (CSS): it cannot be read without the disc's keys, and nothing was written"sv},
+    {178, "This title is encrypted (CSS) and cannot be extracted: Title #%u"sv},
+    {179, "These titles are encrypted (CSS) and cannot be extracted: Titles%s"sv},
+    {180, "The disc's information files (IFO) were refused: %s"sv},
 };
 
 }  // namespace

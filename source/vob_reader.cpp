@@ -55,8 +55,12 @@ bool IsMappable(int fd) {
   return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// The pages are mapped with the view (MAP_POPULATE), not one fault at a
+// time while walking. Pages that cannot be delivered are left out silently;
+// reading them later faults as before.
 bool MapView(uint32_t length) {
-  void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED, VobReader.fd, static_cast<off_t>(VobReader.viewOffset));
+  void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, VobReader.fd,
+                    static_cast<off_t>(VobReader.viewOffset));
   if (view == MAP_FAILED) return false;
   VobReader.viewBase = static_cast<const uint8_t*>(view);
   VobReader.viewLength = length;
@@ -146,6 +150,10 @@ bool VobAdvance(uint32_t n) {
   }
   if (VobReader.posInView < VOB_VIEW_STEP) {
     VobReader.current = VobReader.viewBase + VobReader.posInView;
+    // The packs are read in order, each first at its header: ask for the
+    // header two packs on while this one is worked on. A prefetch past
+    // the view is dropped, never a fault.
+    __builtin_prefetch(VobReader.viewBase + (VobReader.posInView & ~(PACK_SIZE - 1)) + 2 * PACK_SIZE);
     return true;
   }
   // One step per advance, however far past the step the position went. Only

@@ -2,9 +2,15 @@
 // continuous stream of records through a sliding read-only mapped view.
 //
 // At most VOB_VIEW_SIZE bytes are mapped; the view slides by VOB_VIEW_STEP.
-// While every advance is at most 0x10000 bytes, the 0x10000 bytes from
-// `current` on (or the rest of the part) lie inside the view. Data is never
-// copied: users read the records in place at `current`.
+// While every advance is at most VOB_RECORD_REACH bytes, the
+// VOB_RECORD_REACH bytes from `current` on (or the rest of the part) lie
+// inside the view. Data is never copied: users read the records in place at
+// `current`.
+//
+// The view is large and its pages are mapped in one go when it is mapped:
+// a fault per page and a remap every 64 KiB would cost the walk more than
+// its own work (each unmap flushes the TLB of every core the process runs
+// on, the encoder thread's among them).
 //
 // Calling order: set `title`, set `part` = 1, VobOpenPart; then read the
 // record at `current` (after VobCheckPackStart), VobAdvance by its size, stop
@@ -20,8 +26,9 @@
 #include <cstdint>
 #include <string>
 
-constexpr uint32_t VOB_VIEW_SIZE = 0x20000;
-constexpr uint32_t VOB_VIEW_STEP = 0x10000;
+constexpr uint32_t VOB_RECORD_REACH = 0x10000;  // longest record read whole at `current`
+constexpr uint32_t VOB_VIEW_STEP = 0x400000;
+constexpr uint32_t VOB_VIEW_SIZE = VOB_VIEW_STEP + VOB_RECORD_REACH;
 constexpr uint32_t PACK_SIZE = 2048;
 
 struct VobReaderState {

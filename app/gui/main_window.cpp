@@ -25,15 +25,15 @@
 #include "app/gui/readme_dialog.h"
 #include "app/gui/save_as.h"
 #include "app/gui/scan_dialog.h"
-#include "report/messages.h"
 #include "app/stream_selection.h"
 #include "extract/extraction_request.h"
 #include "extract/title_selection.h"
 #include "platform/drives.h"
 #include "platform/media_change.h"
 #include "platform/ui_port.h"
-#include "source/dvd_disc.h"
+#include "report/messages.h"
 #include "report/string_table.h"
+#include "source/dvd_disc.h"
 #include "source/title_scanner.h"
 
 VoltarkMainWindow* MainWindow = nullptr;

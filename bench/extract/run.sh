@@ -2,8 +2,9 @@
 # Extraction benchmark: a 20-minute PAL title with AC-3 5.1 448 kbit/s,
 # extracted by voltark-cli and, in the same run, by ffmpeg doing the same job
 # (video copied, audio to MP2 384 kbit/s stereo, MPEG-PS). Prints both wall
-# times, the ratio, peak memory, the CPU time of each of our threads, and
-# the audio alignment at the end of the title against its start.
+# times, the ratio, peak memory, the CPU time (user + system, and system
+# alone) of both jobs with the load average, the CPU time of each of our
+# threads, and the audio alignment at the end of the title against its start.
 #
 # Usage: bench/extract/run.sh [BUILD_DIR]   (SECONDS=1200 by default)
 set -euo pipefail
@@ -43,6 +44,10 @@ wall_seconds() {
     n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s }' "$1"
 }
 peak_kib() { awk -F': ' '/Maximum resident set size/ {print $2}' "$1"; }
+# CPU time: user + system, and system alone, in seconds.
+cpu_seconds() {
+  awk -F': ' '/User time/ {u = $2} /System time/ {s = $2} END {printf "CPU user+sys %.2f s, sys %.2f s", u + s, s}' "$1"
+}
 
 # CPU seconds of each thread of a running process, sampled until it ends.
 thread_times() {
@@ -83,6 +88,7 @@ printf 'voltark-cli: %6.2f s  (%5.0fx real time)  peak memory %6.1f MiB\n' "$our
 printf 'ffmpeg:      %6.2f s  (%5.0fx real time)  peak memory %6.1f MiB\n' "$their_time" \
   "$(echo "$seconds / $their_time" | bc -l)" "$(echo "$(peak_kib "$work/ffmpeg.time") / 1024" | bc -l)"
 printf 'ratio voltark/ffmpeg: %.2f\n' "$(echo "$our_time / $their_time" | bc -l)"
+echo "voltark-cli: $(cpu_seconds "$work/voltark.time");  ffmpeg: $(cpu_seconds "$work/ffmpeg.time");  load average $(cut -d' ' -f1-3 /proc/loadavg)"
 if [ -s "$work/voltark.threads" ]; then
   echo "CPU seconds by thread:"
   sed 's/^/  /' "$work/voltark.threads"

@@ -78,18 +78,24 @@ TEST_F(HandoffTest, SilenceAskedByACorruptTimeStampStopsAtOneMinute) {
   Handoff.SkipSamples = 0;
 }
 
-TEST_F(HandoffTest, PairsAreEncodedInTheOrderOfTheirSamples) {
-  for (uint32_t k = 0; k < 6; ++k) ASSERT_TRUE(AppendNumbered(k * 1152, 1152));
+TEST_F(HandoffTest, TheWorkerRunsAheadOfAHeldEncoderAndPairsAreEncodedInOrder) {
+  // With the encoder sitting on the first frame, every other pair can be
+  // filled and submitted without waiting (a wait here would never end).
+  FakeEncoderHold = true;
+  for (uint32_t k = 0; k + 1 < ENC_PAIRS; ++k) ASSERT_TRUE(AppendNumbered(k * 1152, 1152));
+  FakeEncoderHold = false;
+  const uint32_t frames = 2 * ENC_PAIRS + 3;  // the pairs come round more than twice
+  for (uint32_t k = ENC_PAIRS - 1; k < frames; ++k) ASSERT_TRUE(AppendNumbered(k * 1152, 1152));
   std::vector<Pack> packs = Finish();
   std::vector<uint8_t> audio = StreamPayload(packs, 0xC0);
-  ASSERT_EQ(audio.size(), 7u * 1152);  // six frames and the closing silence
-  for (uint32_t k = 0; k < 7; ++k) {
+  ASSERT_EQ(audio.size(), (frames + 1) * 1152);  // the frames and the closing silence
+  for (uint32_t k = 0; k <= frames; ++k) {
     EXPECT_EQ(audio[k * 1152 + 3], k);  // frame number
-    if (k < 6) {
+    if (k < frames) {
       EXPECT_EQ(audio[k * 1152 + 4], static_cast<uint8_t>(k * 1152));  // its first sample
     }
   }
-  EXPECT_EQ(audio[6 * 1152 + 4], 0);  // silence
+  EXPECT_EQ(audio[frames * 1152 + 4], 0);  // silence
 }
 
 TEST_F(HandoffTest, FinishPadsTheLastFrameAndAddsOneOfSilence) {

@@ -177,4 +177,104 @@ INSTANTIATE_TEST_SUITE_P(
                            STREAM_KIND_AC3, 0x81}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// Authored discs (mjpegtools, dvdauthor) with a white picture and a beep
+// every 48 pictures: every mark keeps the input's own audio-video offset,
+// shifted by the Layer II delay, and the picture times follow the stream
+// (NTSC, soft pulldown, a clock that restarts with the second programme
+// chain).
+struct SyncCase {
+  const char* name;
+  const char* kind;  // make-sync-disc.sh KIND SECONDS CHAINS
+  const char* seconds;
+  const char* chains;
+};
+
+class SyncMarksTest : public ExtractTest, public ::testing::WithParamInterface<SyncCase> {
+ protected:
+  void SetUp() override {
+    ExtractTest::SetUp();
+    FrameEncoder = EncodeFrame;  // the real codecs
+    Ac3FrameDecoder = Ac3DecodeFrame;
+  }
+  void TearDown() override {
+    DriveList.clear();
+    ExtractTest::TearDown();
+  }
+};
+
+// FLASH BEEP OFFSET_MS lines and the "video SPAN PICTURES" line.
+struct Marks {
+  std::vector<double> offsets;
+  double span = 0;
+  int pictures = 0;
+};
+
+Marks Measure(const fs::path& file) {
+  std::string out;
+  EXPECT_TRUE(Shell("python3 " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tests/extract/sync_marks.py") + " " +
+                    Quote(file), &out));
+  Marks marks;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    if (line.rfind("video", 0) == 0) {
+      std::string word;
+      words >> word >> marks.span >> marks.pictures;
+    } else {
+      double flash, beep, offset;
+      if (words >> flash >> beep >> offset) marks.offsets.push_back(offset);
+    }
+  }
+  return marks;
+}
+
+TEST_P(SyncMarksTest, EveryMarkKeepsItsOffsetAndTheVideoItsDuration) {
+  const SyncCase& c = GetParam();
+  fs::path folder = fs::path(VOLTARK_TESTDATA_DIR) / "sync-discs" / c.name;
+  if (!fs::exists(folder / "VIDEO_TS" / "VTS_01_1.VOB")) {
+    std::string log;
+    ASSERT_TRUE(Shell("bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-sync-disc.sh") + " " +
+                      Quote(folder) + " " + c.kind + " " + c.seconds + " " + c.chains + " 2>&1", &log)) << log;
+  }
+  DriveList = {DriveFromArgument(folder.string())};
+  SelectedDrive = 0;
+  TitleSelection.title = 1;
+  TitleSelection.sizeMB = 1;
+  TitleSelection.streamKind = STREAM_KIND_AC3;
+  TitleSelection.subStreamId = 0x80;
+  TitleSelection.dynamicCompression = false;
+  ExtractionWorker();
+  ASSERT_FALSE(ExtractionFailed());
+  const fs::path input = folder / "VIDEO_TS" / "VTS_01_1.VOB";
+  const fs::path output = OutputPath();
+
+  std::string warnings, inVideo, outVideo;
+  EXPECT_TRUE(Shell("ffmpeg -v warning -i " + Quote(output) + " -f null - 2>&1", &warnings));
+  EXPECT_EQ(warnings, "");
+  ASSERT_TRUE(Shell("ffmpeg -v error -i " + Quote(input) + " -map 0:v -c copy -f mpeg2video - | md5sum", &inVideo));
+  ASSERT_TRUE(Shell("ffmpeg -v error -i " + Quote(output) + " -map 0:v -c copy -f mpeg2video - | md5sum", &outVideo));
+  EXPECT_EQ(outVideo, inVideo);
+
+  const Marks in = Measure(input);
+  const Marks out = Measure(output);
+  ASSERT_GE(in.offsets.size(), 2u);
+  ASSERT_EQ(out.offsets.size(), in.offsets.size());
+  double low = 1e9, high = -1e9;
+  for (size_t k = 0; k < in.offsets.size(); ++k) {
+    const double shift = out.offsets[k] - in.offsets[0];
+    low = std::min(low, shift);
+    high = std::max(high, shift);
+  }
+  EXPECT_GE(low, 0.0);
+  EXPECT_LE(high, 20.0);
+  EXPECT_LE(high - low, 5.0);
+  EXPECT_EQ(out.pictures, in.pictures);
+  if (std::string(c.chains) == "1") EXPECT_NEAR(out.span, in.span, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Discs, SyncMarksTest,
+    ::testing::Values(SyncCase{"NtscFilm", "ntsc-film", "6", "1"}, SyncCase{"PalTwoChains", "pal", "5", "2"}),
+    [](const ::testing::TestParamInfo<SyncCase>& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -91,11 +91,18 @@ uint32_t PackPts(const Pack& p) {
          (uint32_t{p[26]} << 7) | (uint32_t{p[27]} >> 1);
 }
 
+bool PackHasDts(const Pack& pack) { return (pack[21] & 0x40) != 0; }
+
+uint32_t PackDts(const Pack& p) {
+  return ((uint32_t{p[28]} & 0x06) << 29) | (uint32_t{p[29]} << 22) | ((uint32_t{p[30]} & 0xFE) << 14) |
+         (uint32_t{p[31]} << 7) | (uint32_t{p[32]} >> 1);
+}
+
 uint32_t PesLength(const Pack& pack) { return (uint32_t{pack[18]} << 8) | pack[19]; }
 
 std::vector<uint8_t> PackPayload(const Pack& pack) {
   const uint32_t end = 20 + PesLength(pack);
-  return std::vector<uint8_t>(pack.begin() + 28, pack.begin() + end);
+  return std::vector<uint8_t>(pack.begin() + 23 + pack[22], pack.begin() + end);  // after the PES header
 }
 
 std::vector<uint8_t> StreamPayload(const std::vector<Pack>& packs, uint8_t streamId) {

@@ -48,6 +48,8 @@ uint32_t PackScr(const Pack& pack);       // bytes 4..8, bit 32 dropped
 uint8_t PackStreamId(const Pack& pack);   // byte 17
 bool PackHasPts(const Pack& pack);        // byte 21 bit 7
 uint32_t PackPts(const Pack& pack);       // bytes 23..27
+bool PackHasDts(const Pack& pack);        // byte 21 bit 6
+uint32_t PackDts(const Pack& pack);       // bytes 28..32
 uint32_t PesLength(const Pack& pack);     // bytes 18..19
 // Elementary stream bytes of an audio or video pack (after its PES header,
 // up to the end of its PES packet).

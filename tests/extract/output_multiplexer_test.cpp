@@ -13,6 +13,13 @@
 
 namespace {
 
+// A picture with an exact PTS and no DTS starts in the video pack.
+void MarkPicture(uint32_t pts) {
+  uint32_t ticket = 0;
+  ASSERT_TRUE(MuxMarkPictureStart(true, PictureStamps{pts}, &ticket));
+  EXPECT_EQ(ticket, 0u);
+}
+
 constexpr uint32_t MUX_RATE = 25200;        // 10.08 Mbit/s in units of 50 bytes/s
 constexpr uint16_t VIDEO_BOUND = 0x20E8;    // scale 1, 232 x 1024 bytes
 
@@ -24,8 +31,7 @@ class MultiplexerTest : public ExtractTest {
     Mux.MuxRate = MUX_RATE;
     Mux.AudioPts = FIRST_PTS;
     Mux.deferredCount = 0;
-    Handoff.EncBusy[0] = false;
-    Handoff.EncBusy[1] = false;
+    for (std::atomic<bool>& busy : Handoff.EncBusy) busy = false;
     ASSERT_TRUE(MuxWriteFirstPack(VIDEO_BOUND));
   }
   std::vector<Pack> Close() {
@@ -117,14 +123,14 @@ TEST_F(MultiplexerTest, ScrIsPulledForwardWhenItLagsTheTimeStamps) {
 
 TEST_F(MultiplexerTest, VideoPacksTakeThePtsOfTheirFirstPictureAndClampWithThePreviousOne) {
   std::vector<uint8_t> bytes = VideoBytes(2020 * 4, 1);
-  MuxMarkPictureStart(true, 22500);
-  MuxMarkPictureStart(true, 26100);  // a second picture in the same pack
+  MarkPicture(22500);
+  MarkPicture(26100);  // a second picture in the same pack
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2020));
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 2020, 2020));  // no picture
   Mux.LastAudioPts = 1000000;
-  MuxMarkPictureStart(true, 200000);
+  MarkPicture(200000);
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 4040, 2020));
-  MuxMarkPictureStart(true, 400000);
+  MarkPicture(400000);
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 6060, 2020));
   std::vector<Pack> packs = Close();
   ASSERT_EQ(packs.size(), 5u);
@@ -134,6 +140,23 @@ TEST_F(MultiplexerTest, VideoPacksTakeThePtsOfTheirFirstPictureAndClampWithThePr
   EXPECT_EQ(std::vector<uint8_t>(packs[2].begin() + 23, packs[2].begin() + 28), std::vector<uint8_t>(5, 0xFF));
   EXPECT_EQ(PackScr(packs[3]), 147u * 3);  // clamp with min(22500, LastAudioPts 1000000): none
   EXPECT_EQ(PackScr(packs[4]), 200000u - 22500);  // clamp with the previous picture's PTS
+  EXPECT_EQ(StreamPayload(packs, 0xE0), bytes);
+}
+
+TEST_F(MultiplexerTest, ADtsNeedsSixFreeBytesElseThePackEndsWithStuffing) {
+  std::vector<uint8_t> bytes = VideoBytes(2016 + 3000, 5);
+  ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2016));  // 4 bytes free
+  uint32_t ticket = 0;
+  ASSERT_TRUE(MuxMarkPictureStart(true, PictureStamps{30000, 26400, true, true}, &ticket));
+  ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 2016, 3000));
+  ASSERT_TRUE(MuxWriteLastVideoPack());
+  std::vector<Pack> packs = Close();
+  ASSERT_EQ(packs.size(), 4u);
+  EXPECT_FALSE(PackHasPts(packs[1]));
+  EXPECT_EQ(packs[1][22], 9);  // five bytes of PTS stuffing and four more
+  EXPECT_EQ(packs[2][22], 10);
+  EXPECT_EQ(PackPts(packs[2]), 30000u);
+  EXPECT_EQ(PackDts(packs[2]), 26400u);
   EXPECT_EQ(StreamPayload(packs, 0xE0), bytes);
 }
 
@@ -168,37 +191,49 @@ TEST_F(MultiplexerTest, LastAudioPackWithoutAFrameStartCarriesNoPts) {
   EXPECT_EQ(PackPayload(packs[2]).size(), 284u);
 }
 
-TEST_F(MultiplexerTest, VideoIsHeldBackWhileTheEncoderIsBusyAndTheSixtyFifthPackWaits) {
+TEST_F(MultiplexerTest, VideoIsHeldBackWhileTheEncoderIsBusyAndAPackBeyondAFullQueueWaitsForAFrame) {
+  constexpr uint32_t FULL = DEFERRED_VIDEO_PACKS;
   Handoff.EncBusy[0] = true;
+  Handoff.EncBusy[1] = true;
   EventReset(Handoff.EncoderDone);
-  std::vector<uint8_t> bytes = VideoBytes(2020 * 65, 3);
-  MuxMarkPictureStart(true, 22500);
-  ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2020 * 64));
-  EXPECT_EQ(Mux.deferredCount, 64u);
+  std::vector<uint8_t> bytes = VideoBytes(2020 * (FULL + 1), 3);
+  MarkPicture(22500);
+  ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2020 * FULL));
+  EXPECT_EQ(Mux.deferredCount, FULL);
   EXPECT_EQ(Writer.packCount, 1u);  // only pack 0 so far
 
-  std::atomic<bool> returned{false};
-  std::thread encoder([&returned] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_FALSE(returned);  // the worker waits for the encoder
+  // The encoder thread's part for pair i: its frame, the queue, the release.
+  auto packFrame = [](int pair) {
     ASSERT_TRUE(MuxAppendAudioFrame(std::vector<uint8_t>(1152, 0x55).data()));
     {
       std::lock_guard lock(Mux.MuxMutex);
       EXPECT_TRUE(MuxFlushDeferredVideo());
-      Handoff.EncBusy[0] = false;
+      Handoff.EncBusy[pair] = false;
     }
     EventSignal(Handoff.EncoderDone);
+  };
+  std::atomic<bool> returned{false};
+  std::thread encoder([&returned, &packFrame] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_FALSE(returned);  // the worker waits for the encoder
+    packFrame(0);
+    while (!returned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    packFrame(1);  // completes an audio pack
   });
-  EXPECT_TRUE(MuxAppendVideoBytes(bytes.data() + 2020 * 64, 2020));
+  EXPECT_TRUE(MuxAppendVideoBytes(bytes.data() + 2020 * FULL, 2020));
+  {
+    // Pair 1 is still busy: the pack waits behind its audio.
+    std::lock_guard lock(Mux.MuxMutex);
+    EXPECT_EQ(Mux.deferredCount, 1u);
+  }
   returned = true;
   encoder.join();
   EXPECT_EQ(Mux.deferredCount, 0u);
   std::vector<Pack> packs = Close();
-  ASSERT_EQ(packs.size(), 66u);
-  for (size_t i = 1; i < packs.size(); ++i) {
-    EXPECT_EQ(PackStreamId(packs[i]), 0xE0) << i;
-    EXPECT_EQ(PackScr(packs[i]), 147u * i) << i;
-  }
+  ASSERT_EQ(packs.size(), FULL + 3);
+  for (size_t i = 1; i <= FULL; ++i) EXPECT_EQ(PackStreamId(packs[i]), 0xE0) << i;
+  EXPECT_EQ(PackStreamId(packs[FULL + 1]), 0xC0);
+  EXPECT_EQ(PackStreamId(packs[FULL + 2]), 0xE0);
   EXPECT_EQ(PackPts(packs[1]), 22500u);
   EXPECT_EQ(StreamPayload(packs, 0xE0), bytes);
 }

@@ -5,16 +5,20 @@
 
 #include "report/run_flags.h"
 #include "extract/title_selection.h"
+#include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
+#include "extract/av_alignment.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_driver.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
 #include "extract/packet_intake.h"
 #include "extract/pack_format.h"
+#include "extract/video_timing.h"
 #include "extract/walk_state.h"
 #include "platform/work_buffers.h"
 #include "tests/extract/extract_test_support.h"
+#include "tests/support/program_stream.h"
 
 namespace {
 
@@ -44,7 +48,8 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-const Bytes GOP = {0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x40};
+// A PAL sequence header (720x576, frame_rate_code 3) and a group of pictures.
+const Bytes GOP = {0x00, 0x00, 0x01, 0xB3, 0x2D, 0x02, 0x40, 0x33, 0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x40};
 // Picture start code with temporal_reference tr, then coding type bits.
 Bytes Picture(uint32_t tr) {
   return {0x00, 0x00, 0x01, 0x00, static_cast<uint8_t>(tr >> 2), static_cast<uint8_t>(((tr & 3) << 6) | 0x0F),
@@ -66,6 +71,10 @@ class IntakeTest : public ExtractTest {
     Mux.SystemHeaderSeen = true;
     Intake = PacketIntakeState{};
     VideoScanReset();
+    VideoTimingReset();
+    ClearPreRoll();
+    AudioDelayReset();
+    Walk.scr = 0;
     TitleSelection.streamKind = STREAM_KIND_AC3;
   }
   void TearDown() override {
@@ -86,12 +95,13 @@ class IntakeTest : public ExtractTest {
   }
   // Video bytes appended so far that are still in the pack being filled.
   static Bytes VideoInHand() {
-    return Bytes(WorkBuffers.VideoPack + PACK_PAYLOAD_START, WorkBuffers.VideoPack + Mux.videoPosition);
+    const uint8_t* pack = WorkBuffers.VideoPack;
+    return Bytes(pack + 23 + pack[22], pack + Mux.videoPosition);
   }
   // Samples handed to the encoder so far (submitted or in hand).
   static uint32_t SamplesHandedOn() {
     WaitEncoderIdle();
-    return static_cast<uint32_t>(FakeEncodedFrames) * 1152 + Handoff.EncFill;
+    return static_cast<uint32_t>(FakeEncodedFrames) * 1152 + Handoff.EncFill + AudioDelayed();
   }
 };
 
@@ -103,6 +113,7 @@ TEST_F(IntakeTest, StartCodesSplitAnywhereAreFoundAndTheBytesPassUnchanged) {
       WaitEncoderIdle();  // the silence of the last round is packed
       Intake = PacketIntakeState{};
       VideoScanReset();
+      VideoTimingReset();
       ASSERT_TRUE(MuxWriteFirstPack(0x20E8));  // a fresh video pack
       ASSERT_TRUE(Video(Bytes(stream.begin(), stream.begin() + static_cast<long>(a)), 90000));
       ASSERT_TRUE(Video(Bytes(stream.begin() + static_cast<long>(a), stream.begin() + static_cast<long>(b)), 95000));
@@ -127,14 +138,14 @@ TEST_F(IntakeTest, PictureCodeOverFourPacketsGivesItsPtsToThePackOfItsFirstByte)
   ASSERT_TRUE(Video(Cat({GOP, filler, Bytes{0x00}}), 180000));
   ASSERT_TRUE(Video({0x00, 0x01, 0x00}, 185000));
   ASSERT_TRUE(Video({0x00}));
-  ASSERT_TRUE(Video({0x0F, 0x99}));
+  ASSERT_TRUE(Video({0x1F, 0x99}));  // a B-picture shown first: its PTS is known, no DTS
   EXPECT_EQ(Intake.GopStartInputPts, 180000u);
   // The pack that got the first zero was completed and written; it has the PTS.
   const uint8_t* written = WorkBuffers.OutBuffer[0] + 2048;
   EXPECT_EQ(written[17], 0xE0);
   EXPECT_EQ(written[21], 0x80);
   EXPECT_EQ(written[2047], 0x00);
-  EXPECT_EQ(VideoInHand(), (Bytes{0x00, 0x01, 0x00, 0x00, 0x0F, 0x99}));
+  EXPECT_EQ(VideoInHand(), (Bytes{0x00, 0x01, 0x00, 0x00, 0x1F, 0x99}));
   EXPECT_EQ(Writer.packCount, 2u);
 }
 
@@ -185,13 +196,28 @@ TEST_F(IntakeTest, AudioStartingHalfASecondEarlyIsDroppedOnce) {
   EXPECT_EQ(SamplesHandedOn(), 0u);
 }
 
-TEST_F(IntakeTest, AudioStartingAfterTheVideoIsPrecededBySilence) {
+TEST_F(IntakeTest, AudioThatStartsWithTheVideoButComesLaterKeepsEverySample) {
   TitleSelection.streamKind = STREAM_KIND_PCM;
   TitleSelection.subStreamId = 0xA0;
   ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 90000));
   for (uint32_t tr = 1; tr <= 4; ++tr) ASSERT_TRUE(Video(Picture(tr)));
-  EXPECT_EQ(SamplesHandedOn(), 4u * 1920);
-  ASSERT_TRUE(Audio(Bytes(400, 0x01), 90000 + 5 * 3600));  // with picture 5
+  EXPECT_EQ(SamplesHandedOn(), 0u);
+  ASSERT_TRUE(Audio(Bytes(400, 0x01), 90000));
+  EXPECT_EQ(SamplesHandedOn(), 100u);
+}
+
+TEST_F(IntakeTest, AudioStartingAfterTheVideoGetsSilenceOnlyWhereTheInputHasNone) {
+  TitleSelection.streamKind = STREAM_KIND_PCM;
+  TitleSelection.subStreamId = 0xA0;
+  // Silence as far as the input clock shows no audio; the rest once the
+  // audio's time stamp is known.
+  ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 90000));
+  for (uint32_t tr = 1; tr <= 4; ++tr) {
+    Walk.scr = 90000 + tr * 3600 - 3600;
+    ASSERT_TRUE(Video(Picture(tr)));
+  }
+  EXPECT_EQ(SamplesHandedOn(), 3u * 1920);
+  ASSERT_TRUE(Audio(Bytes(400, 0x01), 90000 + 5 * 3600));
   EXPECT_EQ(SamplesHandedOn(), 5u * 1920 + 100);
   EXPECT_TRUE(Intake.PcmFound);
 }
@@ -201,11 +227,13 @@ TEST_F(IntakeTest, AudioBeforeTheVideoKeepsAtMostATenthOfASecond) {
   TitleSelection.subStreamId = 0xA0;
   for (int k = 0; k < 6; ++k) ASSERT_TRUE(Audio(Bytes(6144, 0x01), 45000 + k * 2880));
   EXPECT_EQ(Intake.PreRollSamples, 6 * 1536);
-  EXPECT_EQ(SamplesHandedOn(), 4800u);
+  EXPECT_EQ(SamplesHandedOn(), 0u);  // held back
   // The video starts 1536 x 6 samples (17280 ticks) after the audio: the
-  // 4800 samples in hand are taken back from the audio that follows.
+  // 4800 samples held lie before it and are dropped.
   ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 45000 + 17280));
   EXPECT_EQ(Intake.AvOffset, 4800);
+  EXPECT_EQ(SamplesHandedOn(), 0u);
+  EXPECT_EQ(Handoff.SkipSamples, 0u);
 }
 
 TEST_F(IntakeTest, PcmPacketSizes) {
@@ -301,6 +329,66 @@ TEST_F(IntakeTest, HeaderLengthsBeyondThePacketAreNotFollowed) {
   Bytes audio = PesPacket(0xBD, {0x80, 0x01}, 1000);
   EXPECT_TRUE(AudioPacketIn(audio.data(), static_cast<uint32_t>(audio.size())));
   EXPECT_TRUE(FakeAc3Frames.empty());
+}
+
+// A coded picture long enough that no two start in one pack.
+Bytes CodedPicture(uint32_t tr, uint8_t type, uint8_t structure, bool topFieldFirst = false,
+                   bool repeatFirstField = false) {
+  return Cat({testps::PictureHeader(tr, type), testps::PictureCodingExtension(structure, topFieldFirst, repeatFirstField),
+              Bytes(2100, 0x47)});
+}
+
+// (PTS, DTS or 0) of the video packs written so far that carry a PTS.
+std::vector<std::pair<uint32_t, uint32_t>> WrittenStamps() {
+  WaitEncoderIdle();
+  std::vector<std::pair<uint32_t, uint32_t>> stamps;
+  for (uint32_t k = 0; k < Writer.packCount; ++k) {
+    const uint8_t* p = WorkBuffers.OutBuffer[0] + k * 2048;
+    const Pack pack(p, p + 2048);
+    if (PackStreamId(pack) == 0xE0 && PackHasPts(pack)) {
+      stamps.emplace_back(PackPts(pack), PackHasDts(pack) ? PackDts(pack) : 0);
+    }
+  }
+  return stamps;
+}
+
+TEST_F(IntakeTest, SoftPulldownGivesEveryPackItsExactStampsOnceTheBPicturesAreParsed) {
+  // Shown 3, 2, 3, 2, 3, 2 fields of 1501.5 ticks; sent I2 B0 B1 P5 B3 B4.
+  const bool repeat[6] = {true, false, true, false, true, false};
+  const bool top[6] = {true, false, false, true, true, false};
+  auto picture = [&](uint32_t tr, uint8_t type) { return CodedPicture(tr, type, 3, top[tr], repeat[tr]); };
+  ASSERT_TRUE(Video(Cat({testps::SequenceHeader(4), testps::GroupOfPictures(), picture(2, 1)}), 90000));
+  for (auto [tr, type] : std::vector<std::pair<uint32_t, uint8_t>>{{0, 3}, {1, 3}, {5, 2}, {3, 3}, {4, 3}}) {
+    ASSERT_TRUE(Video(picture(tr, type)));
+  }
+  ASSERT_TRUE(Video(Cat({testps::GroupOfPictures(), picture(2, 1)})));
+  EXPECT_EQ(Intake.VideoBase, 22500u + 22522);  // 15 fields, 22522.5 ticks
+  ASSERT_TRUE(VideoTimingFinish());
+  const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+      {30007, 19497}, {22500, 0}, {27004, 0}, {42019, 30007}, {34512, 0}, {37515, 0}};
+  std::vector<std::pair<uint32_t, uint32_t>> stamps = WrittenStamps();
+  ASSERT_EQ(stamps.size(), 7u);
+  EXPECT_EQ(std::vector(stamps.begin(), stamps.begin() + 6), expected);
+  EXPECT_EQ(stamps[6].second, 42019u);  // decoded when the last P-picture is shown
+
+  // A frame rate a DVD does not allow: a damaged header once the rate is
+  // known, refused with a message before.
+  EXPECT_TRUE(Video(testps::SequenceHeader(1)));
+  VideoTimingReset();
+  EXPECT_FALSE(Video(testps::SequenceHeader(1)));
+  EXPECT_EQ(ui_->boxTexts().back().rfind("Unsupported video frame rate", 0), 0u);
+}
+
+TEST_F(IntakeTest, FieldPicturesLastOneFieldEachAndShareTheirFramesTemporalReference) {
+  ASSERT_TRUE(Video(Cat({testps::SequenceHeader(4), testps::GroupOfPictures(), CodedPicture(0, 1, 1)}), 90000));
+  ASSERT_TRUE(Video(CodedPicture(0, 2, 2)));
+  ASSERT_TRUE(Video(CodedPicture(1, 2, 1)));
+  ASSERT_TRUE(Video(CodedPicture(1, 2, 2)));
+  ASSERT_TRUE(Video(testps::GroupOfPictures()));
+  EXPECT_EQ(Intake.VideoBase, 22500u + 6006);
+  const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+      {22500, 19497}, {24001, 20998}, {25503, 22500}, {27004, 24001}};
+  EXPECT_EQ(WrittenStamps(), expected);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "extract/title_selection.h"
 #include "tests/source/source_fixture.h"
 
@@ -212,18 +214,21 @@ TEST_F(ScannerTest, ALengthRunningPastThePartEndIsTheReadersFailure) {
 }
 
 TEST_F(ScannerTest, ALengthRunningPastTheViewInsideThePartIsNotFollowed) {
-  // A record starting 4 bytes before 0x10000 whose length field claims
-  // 0xFFFF bytes would end beyond the 0x20000 bytes mapped.
-  ProgramStream stream = VideoOnlyStream(0xF800 / PACK_BYTES);
+  // A record starting 4 bytes before the view's first step whose length
+  // field claims 0xFFFF bytes would end beyond the bytes mapped.
+  ProgramStream stream = VideoOnlyStream((VOB_VIEW_STEP - PACK_BYTES) / PACK_BYTES);
   stream.PackHeader(0);
-  stream.Padding(0x10000 - 4 - stream.size());
+  stream.Padding(VOB_VIEW_STEP - 4 - stream.size());
   stream.Raw({0x00, 0x00, 0x01, 0xE0, 0xFF, 0xFF});
-  stream.bytes().resize(0x40000, 0xFF);
+  stream.bytes().resize(2 * VOB_VIEW_STEP, 0xFF);
   WriteTitle(dir_.path(), 1, stream.bytes());
   ResizeFile(VobPath(dir_.path(), 1, 1), 100 * 0x100000);
   VerboseErrors = true;
   Scan();
-  EXPECT_EQ(ui_->boxTexts(), Lines{"PES packet crossing record boundary (offset 0000FFFC in VOB file #1)"});
+  char expected[80];
+  std::snprintf(expected, sizeof expected, "PES packet crossing record boundary (offset %08X in VOB file #1)",
+                VOB_VIEW_STEP - 4);
+  EXPECT_EQ(ui_->boxTexts(), Lines{expected});
   EXPECT_TRUE(ScanFailed());
 }
 

@@ -24,7 +24,7 @@ std::vector<View> ViewsWalkingPacks(const std::vector<uint8_t>& part) {
     if (views.empty() || views.back() != view) views.push_back(view);
     uint32_t offset = VobCurrentOffset();
     EXPECT_EQ(std::memcmp(VobReader.current, part.data() + offset, PACK_BYTES), 0) << offset;
-    EXPECT_LT(VobReader.posInView, 0x10000u);
+    EXPECT_LT(VobReader.posInView, VOB_VIEW_STEP);
     if (!VobAdvance(PACK_BYTES)) break;
   }
   return views;
@@ -34,22 +34,25 @@ std::vector<View> ViewsWalkingPacks(const std::vector<uint8_t>& part) {
 
 using VobReaderTest = SourceTest;
 
-TEST_F(VobReaderTest, ViewsOfAThreePartPartSlideByOneStep) {
-  ProgramStream stream = VideoOnlyStream(0x30000 / PACK_BYTES);
+constexpr uint32_t STEP = VOB_VIEW_STEP;
+constexpr uint32_t REACH = VOB_RECORD_REACH;
+
+TEST_F(VobReaderTest, ViewsOfAThreeStepPartSlideByOneStep) {
+  ProgramStream stream = VideoOnlyStream(3 * STEP / PACK_BYTES);
   WriteTitle(dir_.path(), 1, stream.bytes());
   ASSERT_TRUE(Open(1));
   EXPECT_EQ(ViewsWalkingPacks(stream.bytes()),
-            (std::vector<View>{{0, 0x20000}, {0x10000, 0x20000}, {0x20000, 0x10000}}));
+            (std::vector<View>{{0, STEP + REACH}, {STEP, STEP + REACH}, {2 * STEP, STEP}}));
   EXPECT_TRUE(VobReader.closed);
   EXPECT_EQ(VobReader.part, 2);
   EXPECT_TRUE(ui_->boxes().empty());
 }
 
 TEST_F(VobReaderTest, PartOfOneWholeViewAndSmallPartsMapAsExpected) {
-  ProgramStream whole = VideoOnlyStream(0x20000 / PACK_BYTES);
+  ProgramStream whole = VideoOnlyStream(VOB_VIEW_SIZE / PACK_BYTES);
   WriteTitle(dir_.path(), 1, whole.bytes());
   ASSERT_TRUE(Open(1));
-  EXPECT_EQ(ViewsWalkingPacks(whole.bytes()), (std::vector<View>{{0, 0x20000}, {0x10000, 0x10000}}));
+  EXPECT_EQ(ViewsWalkingPacks(whole.bytes()), (std::vector<View>{{0, VOB_VIEW_SIZE}, {STEP, REACH}}));
 
   ProgramStream small = VideoOnlyStream(0x8000 / PACK_BYTES);
   WriteTitle(dir_.path(), 2, small.bytes());
@@ -141,14 +144,15 @@ TEST_F(VobReaderTest, AdvancePastThePartEndFailsAndLeavesThePartOpen) {
 }
 
 TEST_F(VobReaderTest, AnAdvanceBeyondAWholeViewKeepsCurrentInsideTheView) {
-  ProgramStream stream = VideoOnlyStream(0x60000 / PACK_BYTES);
+  ProgramStream stream = VideoOnlyStream(3 * STEP / PACK_BYTES);
   WriteTitle(dir_.path(), 1, stream.bytes());
   ASSERT_TRUE(Open(1));
-  ASSERT_TRUE(VobAdvance(0x48800));
-  EXPECT_EQ(VobCurrentOffset(), 0x48800u);
+  const uint32_t far = 2 * STEP + REACH + 0x8800;  // more than one step past a whole view
+  ASSERT_TRUE(VobAdvance(far));
+  EXPECT_EQ(VobCurrentOffset(), far);
   EXPECT_LT(VobReader.posInView, VobReader.viewLength);
-  EXPECT_EQ(VobReader.viewOffset % 0x10000, 0u);
-  EXPECT_EQ(std::memcmp(VobReader.current, stream.bytes().data() + 0x48800, PACK_BYTES), 0);
+  EXPECT_EQ(VobReader.viewOffset % STEP, 0u);
+  EXPECT_EQ(std::memcmp(VobReader.current, stream.bytes().data() + far, PACK_BYTES), 0);
 }
 
 TEST_F(VobReaderTest, MissingStartCodeNamesItsOffsetAndPartOnlyWhenVerbose) {

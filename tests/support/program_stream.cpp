@@ -203,6 +203,23 @@ ProgramStream& ProgramStream::PadPack() {
   return *this;
 }
 
+std::vector<uint8_t> SequenceHeader(uint8_t frameRateCode) {
+  return {0x00, 0x00, 0x01, 0xB3, 0x2D, 0x01, 0xE0, static_cast<uint8_t>(0x20 | frameRateCode),
+          0xFF, 0xFF, 0xE0, 0x18};
+}
+
+std::vector<uint8_t> GroupOfPictures() { return {0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x40}; }
+
+std::vector<uint8_t> PictureHeader(uint32_t tr, uint8_t codingType) {
+  return {0x00, 0x00, 0x01, 0x00, static_cast<uint8_t>(tr >> 2),
+          static_cast<uint8_t>(((tr & 3) << 6) | (codingType << 3) | 0x07), 0xFF, 0xF8};
+}
+
+std::vector<uint8_t> PictureCodingExtension(uint8_t structure, bool topFieldFirst, bool repeatFirstField) {
+  return {0x00, 0x00, 0x01, 0xB5, 0x81, 0x11, static_cast<uint8_t>(0x10 | structure),
+          static_cast<uint8_t>((topFieldFirst ? 0x80 : 0) | (repeatFirstField ? 0x02 : 0) | 0x01), 0x80};
+}
+
 std::filesystem::path VobPath(const std::filesystem::path& root, int title, int part) {
   char name[32];
   if (title == 0)

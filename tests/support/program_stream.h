@@ -137,6 +137,19 @@ class ProgramStream {
 // The 5-byte PTS/DTS field with the given 4-bit prefix.
 void PutTimeStamp(std::vector<uint8_t>& out, uint8_t prefix, uint64_t value);
 
+// --- MPEG-2 video elementary stream headers ---
+
+// Sequence header, 720x480, with the given frame_rate_code (3 = 25,
+// 4 = 30000/1001).
+std::vector<uint8_t> SequenceHeader(uint8_t frameRateCode);
+// Group of pictures header.
+std::vector<uint8_t> GroupOfPictures();
+// Picture header: temporal_reference, picture_coding_type (1 I, 2 P, 3 B).
+std::vector<uint8_t> PictureHeader(uint32_t tr, uint8_t codingType);
+// Picture coding extension: picture_structure (1 top field, 2 bottom field,
+// 3 frame), top_field_first, repeat_first_field.
+std::vector<uint8_t> PictureCodingExtension(uint8_t structure, bool topFieldFirst, bool repeatFirstField);
+
 // --- VOB files in a VIDEO_TS folder under root ---
 
 // root/VIDEO_TS/VIDEO_TS.VOB for title 0, root/VIDEO_TS/VTS_tt_n.VOB else.
