@@ -22,7 +22,7 @@ using SmallDialogs = GuiTest;
 TEST_F(SmallDialogs, ReadmeShowsTheWholeTextUnselected) {
   QByteArray stored = ReadmeResourceText();
   ASSERT_TRUE(stored.startsWith("\"Read Me\" for VOLTARK\r\n=====================\r\n"));
-  ASSERT_TRUE(stored.endsWith("- Only PAL DVDs (25fps) are supported in this version."));
+  ASSERT_TRUE(stored.endsWith("- PAL DVDs (25fps) and NTSC DVDs (29.97fps, films with 3:2 pulldown included) are supported."));
   EXPECT_EQ(stored.count("\r\n"), 15);
 
   ReadmeDialog dialog(nullptr);
