@@ -69,7 +69,8 @@ struct Case {
   uint8_t subStreamId;
 };
 
-class EndToEndTest : public ExtractTest, public ::testing::WithParamInterface<Case> {
+// Extractions through the real codecs, on discs reached through the drive list.
+class RealCodecsTest : public ExtractTest {
  protected:
   void SetUp() override {
     ExtractTest::SetUp();
@@ -80,6 +81,10 @@ class EndToEndTest : public ExtractTest, public ::testing::WithParamInterface<Ca
     DriveList.clear();
     ExtractTest::TearDown();
   }
+};
+
+class EndToEndTest : public RealCodecsTest, public ::testing::WithParamInterface<Case> {
+ protected:
 
   std::string Probe(const fs::path& file, const std::string& select, const std::string& entries) {
     std::string out;
@@ -189,18 +194,7 @@ struct SyncCase {
   const char* chains;
 };
 
-class SyncMarksTest : public ExtractTest, public ::testing::WithParamInterface<SyncCase> {
- protected:
-  void SetUp() override {
-    ExtractTest::SetUp();
-    FrameEncoder = EncodeFrame;  // the real codecs
-    Ac3FrameDecoder = Ac3DecodeFrame;
-  }
-  void TearDown() override {
-    DriveList.clear();
-    ExtractTest::TearDown();
-  }
-};
+class SyncMarksTest : public RealCodecsTest, public ::testing::WithParamInterface<SyncCase> {};
 
 // FLASH BEEP OFFSET_MS lines and the "video SPAN PICTURES" line.
 struct Marks {
