@@ -25,6 +25,24 @@ constexpr uint32_t HEADER_BYTES = sizeof(Intake.headerBytes);
 
 bool AppendHeld(uint32_t count) { return MuxAppendVideoBytes(Intake.held, count); }
 
+// The first 00 00 01 that lies whole in [p, end), or null. A byte above 1
+// at p[2] rules out a prefix starting at p, p + 1 or p + 2; a byte other
+// than 0 at p[1], one starting at p or p + 1.
+const uint8_t* FindStartCodePrefix(const uint8_t* p, const uint8_t* end) {
+  while (end - p >= 3) {
+    if (p[2] > 0x01) {
+      p += 3;
+    } else if (p[1] != 0x00) {
+      p += 2;
+    } else if (p[0] != 0x00 || p[2] != 0x01) {
+      p += 1;
+    } else {
+      return p;
+    }
+  }
+  return nullptr;
+}
+
 bool GopStart() {
   Intake.GopSeen = true;
   if (Intake.VideoRefSet) return VideoGopEnd();
@@ -103,16 +121,23 @@ bool VideoPacketIn(const uint8_t* packet, uint32_t length) {
     const uint8_t byte = *p;
     switch (state) {
       case 0: {
-        const void* zero = std::memchr(p, 0x00, static_cast<size_t>(end - p));
-        if (zero == nullptr) {
-          p = end;
+        // Zero bytes are common inside coded pictures: only a whole
+        // 00 00 01 in this packet, or zeros that end it, wake the byte-wise
+        // states. The zeros before a code (and its 01) are held, not appended.
+        const uint8_t* code = FindStartCodePrefix(p, end);
+        if (code != nullptr) {
+          if (!MuxAppendVideoBytes(run, static_cast<uint32_t>(code - run))) return false;
+          Intake.candidateA = Intake.candidateB = packetTime;
+          state = 3;
+          p = run = code + 3;
           continue;
         }
-        p = static_cast<const uint8_t*>(zero);
-        if (!MuxAppendVideoBytes(run, static_cast<uint32_t>(p - run))) return false;
-        Intake.candidateA = packetTime;
-        state = 1;
-        break;
+        const int zeros = end - p >= 2 && end[-1] == 0x00 && end[-2] == 0x00 ? 2 : end[-1] == 0x00 ? 1 : 0;
+        if (!MuxAppendVideoBytes(run, static_cast<uint32_t>(end - zeros - run))) return false;
+        if (zeros >= 1) Intake.candidateA = packetTime;
+        if (zeros == 2) Intake.candidateB = packetTime;
+        state = zeros;
+        return true;
       }
       case 1:
         if (byte == 0x00) {
