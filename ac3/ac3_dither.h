@@ -12,8 +12,8 @@
 // asks, below the largest level a coded mantissa can have.
 constexpr int32_t AC3_DITHER_SCALE = 11863283;
 
-// After j steps (1..8) a register r holds (r >> j) ^ Ac3DitherSteps[j - 1][r & 0xFF].
-extern const uint16_t Ac3DitherSteps[8][256];
+// After j steps (1..8) a register r holds (r >> j) ^ Ac3DitherSteps[r & 0xFF][j - 1].
+extern const uint16_t Ac3DitherSteps[256][8];
 
 // One step of the register: shift right, XOR 0xA55A when a 1 fell out.
 inline uint32_t Ac3DitherStep(uint32_t r) {
@@ -39,7 +39,7 @@ inline uint32_t Ac3DitherLevels(uint32_t reg, int n, Q24* levels) {
     const uint32_t low = reg & 0xFF;
     uint16_t ahead[8];
     for (int j = 0; j < 8; ++j) {
-      ahead[j] = static_cast<uint16_t>((reg >> (j + 1)) ^ Ac3DitherSteps[j][low]);
+      ahead[j] = static_cast<uint16_t>((reg >> (j + 1)) ^ Ac3DitherSteps[low][j]);
       levels[k + j] = Ac3DitherLevel(ahead[j]);
     }
     reg = ahead[n - k < 8 ? n - k - 1 : 7];
@@ -70,7 +70,7 @@ struct Ac3DitherRun {
   void WorkOutAhead() {
     const uint32_t low = reg & 0xFF;
     for (int j = 0; j < 8; ++j) {
-      ahead[j] = static_cast<uint16_t>((reg >> (j + 1)) ^ Ac3DitherSteps[j][low]);
+      ahead[j] = static_cast<uint16_t>((reg >> (j + 1)) ^ Ac3DitherSteps[low][j]);
       levels[j] = Ac3DitherLevel(ahead[j]);
     }
     next = 0;
