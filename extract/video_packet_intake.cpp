@@ -11,6 +11,7 @@
 #include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
+#include "extract/start_code_search.h"
 #include "extract/video_timing.h"
 
 PacketIntakeState Intake;
@@ -24,24 +25,6 @@ constexpr uint8_t EXTENSION_START = 0xB5;
 constexpr uint32_t HEADER_BYTES = sizeof(Intake.headerBytes);
 
 bool AppendHeld(uint32_t count) { return MuxAppendVideoBytes(Intake.held, count); }
-
-// The first 00 00 01 that lies whole in [p, end), or null. A byte above 1
-// at p[2] rules out a prefix starting at p, p + 1 or p + 2; a byte other
-// than 0 at p[1], one starting at p or p + 1.
-const uint8_t* FindStartCodePrefix(const uint8_t* p, const uint8_t* end) {
-  while (end - p >= 3) {
-    if (p[2] > 0x01) {
-      p += 3;
-    } else if (p[1] != 0x00) {
-      p += 2;
-    } else if (p[0] != 0x00 || p[2] != 0x01) {
-      p += 1;
-    } else {
-      return p;
-    }
-  }
-  return nullptr;
-}
 
 bool GopStart() {
   Intake.GopSeen = true;
