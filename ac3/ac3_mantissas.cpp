@@ -42,9 +42,11 @@ X86_64_V4 int CodedBins(const int32_t* bap, int end, int32_t* coded) {
   return count;
 }
 
-// Ac3DitherLevels eight lanes at a time: the eight register values after
-// reg from one row of the step table, their levels as MulQ24(s * 512, scale)
-// = (s * scale + 2^14) >> 15 with 64-bit products.
+// The next n dither levels (n <= 256) of the register reg into levels,
+// eight lanes at a time: the eight register values after reg from one row
+// of the step table, their levels as MulQ24(s * 512, scale) =
+// (s * scale + 2^14) >> 15 with 64-bit products. Returns the register after
+// them.
 X86_64_V4 uint32_t DitherLevels(uint32_t reg, int n, Q24* levels) {
   const __m256i shifts = _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 8);
   const __m256i scale = _mm256_set1_epi32(AC3_DITHER_SCALE);
