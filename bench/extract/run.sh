@@ -3,8 +3,9 @@
 # extracted by voltark-cli and, in the same run, by ffmpeg doing the same job
 # (video copied, audio to MP2 384 kbit/s stereo, MPEG-PS). Prints both wall
 # times, the ratio, peak memory, the CPU time (user + system, and system
-# alone) of both jobs with the load average, the CPU time of each of our
-# threads, and the audio alignment at the end of the title against its start.
+# alone) of both jobs with the load average, the CPU time and the waits of
+# each of our threads, and the audio alignment at the end of the title
+# against its start.
 #
 # Usage: bench/extract/run.sh [BUILD_DIR]   (SECONDS=1200 by default)
 set -euo pipefail
@@ -49,7 +50,8 @@ cpu_seconds() {
   awk -F': ' '/User time/ {u = $2} /System time/ {s = $2} END {printf "CPU user+sys %.2f s, sys %.2f s", u + s, s}' "$1"
 }
 
-# CPU seconds of each thread of a running process, sampled until it ends.
+# CPU seconds and waits (voluntary context switches) of each thread of a
+# running process, sampled until it ends.
 thread_times() {
   local pid=$1 out=$2
   : > "$out.raw"
@@ -59,11 +61,15 @@ thread_times() {
       # comm may hold blanks: fields after the closing parenthesis.
       awk -v tid="${task##*/}" '{ line = $0; sub(/^.*\) /, "", line); split(line, f, " ");
            name = $0; sub(/^[0-9]+ \(/, "", name); sub(/\) .*$/, "", name);
-           print tid, name, f[12] + f[13] }' "$task/stat" 2> /dev/null >> "$out.raw" || true
+           print tid, name, f[12] + f[13] }' "$task/stat" 2> /dev/null > "$out.line" || continue
+      # Waits: the times the thread gave up the processor of its own accord.
+      waits=$(awk '/^voluntary_ctxt_switches/ {print $2}' "$task/status" 2> /dev/null) || continue
+      [ -s "$out.line" ] && echo "$(cat "$out.line") ${waits:-0}" >> "$out.raw"
     done
     sleep 0.2
   done
-  awk '{ last[$1] = $3; name[$1] = $2 } END { for (t in last) printf "%s %.2f\n", name[t], last[t] / 100 }' \
+  awk '{ last[$1] = $3; name[$1] = $2; waits[$1] = $4 }
+       END { for (t in last) printf "%-16s %.2f s CPU, %d waits\n", name[t], last[t] / 100, waits[t] }' \
     "$out.raw" | sort > "$out"
 }
 
@@ -90,7 +96,7 @@ printf 'ffmpeg:      %6.2f s  (%5.0fx real time)  peak memory %6.1f MiB\n' "$the
 printf 'ratio voltark/ffmpeg: %.2f\n' "$(echo "$our_time / $their_time" | bc -l)"
 echo "voltark-cli: $(cpu_seconds "$work/voltark.time");  ffmpeg: $(cpu_seconds "$work/ffmpeg.time");  load average $(cut -d' ' -f1-3 /proc/loadavg)"
 if [ -s "$work/voltark.threads" ]; then
-  echo "CPU seconds by thread:"
+  echo "CPU and waits by thread (sampled every 0.2 s, so the last 0.2 s may be missing):"
   sed 's/^/  /' "$work/voltark.threads"
 fi
 
