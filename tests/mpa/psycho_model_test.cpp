@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
+#include "common/vector_paths.h"
 #include "mpa/psycho_model.h"
 #include "mpa/psycho_tables.h"
 
@@ -34,6 +36,44 @@ std::vector<int> List(const PsychoSpectrum& s, int head) {
   std::vector<int> lines;
   for (int c = head; c != LIST_END && lines.size() < 500; c = s.link[c]) lines.push_back(c);
   return lines;
+}
+
+// Maskers on random lines at random levels (a few far beyond full scale,
+// where the level arithmetic saturates): a tonal list and one noise masker
+// per band on a line of its own.
+PsychoSpectrum RandomMaskers(unsigned seed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int32_t> usual(-20 * UNIT, 4 * UNIT);
+  auto level = [&](std::mt19937& r) { return r() % 16 == 0 ? static_cast<int32_t>(r()) : usual(r); };
+  PsychoSpectrum s = FlatSpectrum(LEVEL_FLOOR);
+  int tail = LIST_END;
+  for (int k = 1; k <= PSYCHO_MAX_LINE; k += 1 + static_cast<int>(random() % 12)) {
+    s.mark[k] = TONAL;
+    s.X[k] = level(random);
+    s.link[k] = LIST_END;
+    if (tail == LIST_END) {
+      s.tonalHead = k;
+    } else {
+      s.link[tail] = static_cast<int16_t>(k);
+    }
+    tail = k;
+  }
+  tail = LIST_END;
+  for (int b = 0; b < CRIT_BANDS; b++) {
+    int k = CritBandBounds[b];
+    while (k < CritBandBounds[b + 1] - 1 && s.mark[k] == TONAL) k++;
+    if (s.mark[k] == TONAL) continue;
+    s.mark[k] = NOISE;
+    s.X[k] = level(random);
+    s.link[k] = LIST_END;
+    if (tail == LIST_END) {
+      s.noiseHead = k;
+    } else {
+      s.link[tail] = static_cast<int16_t>(k);
+    }
+    tail = k;
+  }
+  return s;
 }
 
 }  // namespace
@@ -231,4 +271,34 @@ TEST(PsychoModel, SubbandMinimumTakesTheEntriesOfItsLines) {
   LogQ24 ltMin[SBLIMIT];
   SubbandMinimumThreshold(T, ltMin);
   for (int sb = 0; sb < SBLIMIT; sb++) EXPECT_EQ(ltMin[sb], -sb) << sb;
+}
+
+// Each entry's threshold adds the individual thresholds of the maskers in
+// reach, tonal then noise in list order, on every vector path.
+TEST(MaskingThreshold, EveryPathAddsTheMaskersInReachInListOrder) {
+  constexpr int32_t QUIET_OFFSET = static_cast<int32_t>(0xFC0380F2);  // -12 dB
+  const VectorPath best = BestVectorPath();
+  for (unsigned seed = 1; seed <= 3; seed++) {
+    const PsychoSpectrum s = RandomMaskers(seed);
+    LogQ24 expected[THR_ENTRIES + 1];
+    for (int g = 1; g <= THR_ENTRIES; g++) {
+      LogQ24 t = LEVEL_FLOOR;
+      for (int head : {s.tonalHead, s.noiseHead}) {
+        for (int c = head; c != LIST_END; c = s.link[c]) {
+          LogQ24 lt;
+          if (IndividualThreshold(s.X[c], ThrBark[LineToThr[c]], ThrBark[g], head == s.tonalHead, &lt))
+            t = LogAddSquareRoots(t, lt);
+        }
+      }
+      expected[g] = LogAddCubeRoots(t, SatAdd(ThrQuiet[g], QUIET_OFFSET));
+    }
+    for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
+      if (path > best) continue;
+      VectorPathInUse = path;
+      LogQ24 T[THR_ENTRIES + 1];
+      GlobalMaskingThreshold(s, T);
+      for (int g = 1; g <= THR_ENTRIES; g++) ASSERT_EQ(T[g], expected[g]) << "entry " << g << " path " << int(path);
+    }
+  }
+  VectorPathInUse = best;
 }
