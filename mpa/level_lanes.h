@@ -15,6 +15,8 @@ typedef uint32_t Uint32x8 __attribute__((vector_size(32)));
 typedef int64_t Int64x8 __attribute__((vector_size(64)));
 typedef double Doublex8 __attribute__((vector_size(64)));
 
+constexpr int LANES_PER_VECTOR = 8;
+
 #define LANES_INLINE [[gnu::always_inline]] inline
 
 LANES_INLINE Int32x8 Broadcast(int32_t v) { return Int32x8{v, v, v, v, v, v, v, v}; }

@@ -1,3 +1,5 @@
+#include "common/vector_paths.h"
+#include "mpa/level_lanes.h"
 #include "mpa/psycho_model.h"
 #include "mpa/psycho_tables.h"
 
@@ -110,37 +112,84 @@ void FindTonalMaskers(PsychoSpectrum& s) {
 
 namespace {
 
-// Sums of the non-tonal lines of each band, plain and weighted by their
-// position. Each band's sums run through its lines in order; five bands at
-// a time advance side by side, so their divisions overlap.
-void SumBands(const PsychoSpectrum& s, LogQ24* sum, LogQ24* weighted) {
-  constexpr int LANES = 5;
-  static_assert(CRIT_BANDS % LANES == 0);
-  for (int b0 = 0; b0 < CRIT_BANDS; b0 += LANES) {
-    int longest = 0;
-    LogQ24 plain[LANES];
-    LogQ24 weight[LANES];
-    for (int l = 0; l < LANES; l++) {
-      int length = CritBandBounds[b0 + l + 1] - CritBandBounds[b0 + l];
-      longest = length > longest ? length : longest;
-      plain[l] = weight[l] = LEVEL_FLOOR;
-    }
-    for (int step = 0; step < longest; step++) {
-      for (int l = 0; l < LANES; l++) {
-        int m = CritBandBounds[b0 + l] + step;
-        if (m >= CritBandBounds[b0 + l + 1] || s.mark[m] == TONAL || s.X[m] <= LEVEL_FLOOR) continue;
-        plain[l] = LogAdd(plain[l], s.X[m]);
-        weight[l] = LogAdd(weight[l], SatAdd(s.X[m], NoiseWeight[m]));
+// A band's two sums side by side in a vector, plain in the even lane and
+// weighted in the odd one, four bands to a vector from the top down:
+// 21..24, 17..20, ..., 1..4, 0.
+constexpr int BANDS_PER_VECTOR = LANES_PER_VECTOR / 2;
+constexpr int BAND_GROUPS = (CRIT_BANDS + BANDS_PER_VECTOR - 1) / BANDS_PER_VECTOR;
+// Past the last line: LEVEL_FLOOR, which the shorter bands of a group read
+// once their lines are done.
+constexpr int NO_LINE = PSYCHO_MAX_LINE + 1;
+
+struct BandLanes {
+  int steps[BAND_GROUPS];  // the group's longest band
+  int band[BAND_GROUPS][BANDS_PER_VECTOR];  // -1: no band
+  // The lane's entry of the line's two sums (line * 2 + 0 or 1).
+  int16_t entry[BAND_GROUPS][PSYCHO_MAX_LINE][LANES_PER_VECTOR];
+  BandLanes() {
+    for (int g = 0; g < BAND_GROUPS; g++) {
+      steps[g] = 0;
+      for (int k = 0; k < BANDS_PER_VECTOR; k++) {
+        int b = CRIT_BANDS - BANDS_PER_VECTOR * (g + 1) + k;
+        band[g][k] = b >= 0 ? b : -1;
+        int length = b >= 0 ? CritBandBounds[b + 1] - CritBandBounds[b] : 0;
+        steps[g] = length > steps[g] ? length : steps[g];
+        for (int step = 0; step < PSYCHO_MAX_LINE; step++) {
+          int line = step < length ? CritBandBounds[b] + step : NO_LINE;
+          entry[g][step][2 * k] = static_cast<int16_t>(2 * line);
+          entry[g][step][2 * k + 1] = static_cast<int16_t>(2 * line + 1);
+        }
       }
     }
-    for (int l = 0; l < LANES; l++) {
-      sum[b0 + l] = plain[l];
-      weighted[b0 + l] = weight[l];
-    }
   }
+};
+
+// Lane l: v[index[l] & mask].
+LANES_INLINE Int32x8 GatherLanes(const LogQ24* v, const int16_t* index, int mask) {
+  return Int32x8{v[index[0] & mask], v[index[1] & mask], v[index[2] & mask], v[index[3] & mask],
+                 v[index[4] & mask], v[index[5] & mask], v[index[6] & mask], v[index[7] & mask]};
 }
 
 }  // namespace
+
+// Sums of the non-tonal lines of each band, plain and weighted by their
+// position. Each band's sums run through its lines in order, a chain of
+// divisions; the bands advance side by side, so that the chains of the
+// shorter ones overlap with the longest.
+VECTOR_PATH_BODY void SumBandsBody(const PsychoSpectrum& s, LogQ24* sum, LogQ24* weighted) {
+  static const BandLanes lanes;
+  // Each line's two terms; a line that does not count (tonal, or at
+  // LEVEL_FLOOR) has LEVEL_FLOOR as its plain term.
+  LogQ24 terms[2 * (NO_LINE + 1)];
+  for (int m = 0; m <= PSYCHO_MAX_LINE; m++) {
+    bool counts = s.mark[m] != TONAL && s.X[m] > LEVEL_FLOOR;
+    terms[2 * m] = counts ? s.X[m] : LEVEL_FLOOR;
+    terms[2 * m + 1] = SatAdd(s.X[m], NoiseWeight[m]);
+  }
+  terms[2 * NO_LINE] = terms[2 * NO_LINE + 1] = LEVEL_FLOOR;
+  Int32x8 sums[BAND_GROUPS];
+  for (int g = 0; g < BAND_GROUPS; g++) sums[g] = Broadcast(LEVEL_FLOOR);
+  for (int step = 0; step < lanes.steps[0]; step++) {
+    for (int g = 0; g < BAND_GROUPS; g++) {
+      if (step >= lanes.steps[g]) continue;
+      const int16_t* entry = lanes.entry[g][step];
+      // Both lanes of a band take its line's plain term for the test.
+      Int32x8 counts = GatherLanes(terms, entry, ~1) > LEVEL_FLOOR;
+      Int32x8 term = GatherLanes(terms, entry, -1);
+      sums[g] = counts ? LogAddLanes(sums[g], term) : sums[g];
+    }
+  }
+  for (int g = 0; g < BAND_GROUPS; g++) {
+    for (int k = 0; k < BANDS_PER_VECTOR; k++) {
+      int b = lanes.band[g][k];
+      if (b < 0) continue;
+      sum[b] = sums[g][2 * k];
+      weighted[b] = sums[g][2 * k + 1];
+    }
+  }
+}
+VECTOR_PATH_VARIANTS(void, SumBands, (const PsychoSpectrum& s, LogQ24* sum, LogQ24* weighted), (s, sum, weighted))
+
 
 void FindNoiseMaskers(PsychoSpectrum& s) {
   LogQ24 sums[CRIT_BANDS];

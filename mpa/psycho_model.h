@@ -38,6 +38,9 @@ void PsychoModel(const Q24* u, const uint8_t* scfMin, LogQ24* smr);
 // The stages of PsychoModel, in order.
 void FindTonalMaskers(PsychoSpectrum& s);
 void FindNoiseMaskers(PsychoSpectrum& s);
+// FindNoiseMaskers' power sums of each band's lines that are not tonal:
+// plain and weighted by their position in the band.
+void SumBands(const PsychoSpectrum& s, LogQ24* sum, LogQ24* weighted);
 void DropInaudibleMaskers(PsychoSpectrum& s);
 void DropCloseTonalMaskers(PsychoSpectrum& s);
 // The masking threshold of a masker of level x at Bark zc on Bark z; false

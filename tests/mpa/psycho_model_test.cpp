@@ -302,3 +302,35 @@ TEST(MaskingThreshold, EveryPathAddsTheMaskersInReachInListOrder) {
   }
   VectorPathInUse = best;
 }
+
+// Each band's sums add its lines that count in order, on every vector path.
+TEST(NoiseMaskers, EveryPathSumsEachBandsLinesInOrder) {
+  const VectorPath best = BestVectorPath();
+  for (unsigned seed = 1; seed <= 3; seed++) {
+    PsychoSpectrum s = RandomMaskers(seed);
+    std::mt19937 random(seed);
+    for (int k = 0; k <= PSYCHO_MAX_LINE; k++) {
+      if (s.mark[k] == 0) s.X[k] = random() % 8 == 0 ? LEVEL_FLOOR : -20 * UNIT + static_cast<int32_t>(random() % (24u * UNIT));
+    }
+    LogQ24 expected[2][CRIT_BANDS];
+    for (int b = 0; b < CRIT_BANDS; b++) {
+      expected[0][b] = expected[1][b] = LEVEL_FLOOR;
+      for (int k = CritBandBounds[b]; k < CritBandBounds[b + 1]; k++) {
+        if (s.mark[k] == TONAL || s.X[k] <= LEVEL_FLOOR) continue;
+        expected[0][b] = LogAdd(expected[0][b], s.X[k]);
+        expected[1][b] = LogAdd(expected[1][b], SatAdd(s.X[k], NoiseWeight[k]));
+      }
+    }
+    for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
+      if (path > best) continue;
+      VectorPathInUse = path;
+      LogQ24 sums[2][CRIT_BANDS];
+      SumBands(s, sums[0], sums[1]);
+      for (int b = 0; b < CRIT_BANDS; b++) {
+        ASSERT_EQ(sums[0][b], expected[0][b]) << "band " << b << " path " << int(path);
+        ASSERT_EQ(sums[1][b], expected[1][b]) << "band " << b << " path " << int(path);
+      }
+    }
+  }
+  VectorPathInUse = best;
+}
