@@ -34,8 +34,7 @@ void EncodeFrame(const Q24* left, const Q24* right, uint8_t* out) {
 
   Q24 fftInput[2][PSYCHO_FFT_SIZE];
   PsychoPrepareInput(input[0], input[1], fftInput);
-  PsychoModel(fftInput[0], frame.scfMin[0], frame.SMR[0]);
-  PsychoModel(fftInput[1], frame.scfMin[1], frame.SMR[1]);
+  PsychoModel(fftInput, frame.scfMin, frame.SMR);
 
   SelectScaleFactors(frame);
   AllocateBits(frame, FRAME_BITS_AVAILABLE);

@@ -154,47 +154,59 @@ LANES_INLINE Int32x8 GatherLanes(const LogQ24* v, const int16_t* index, int mask
 
 // Sums of the non-tonal lines of each band, plain and weighted by their
 // position. Each band's sums run through its lines in order, a chain of
-// divisions; the bands advance side by side, so that the chains of the
-// shorter ones overlap with the longest.
-VECTOR_PATH_BODY void SumBandsBody(const PsychoSpectrum& s, LogQ24* sum, LogQ24* weighted) {
+// divisions; the bands of both channels advance side by side, so that the
+// chains of the shorter ones and of the other channel overlap with the
+// longest.
+VECTOR_PATH_BODY void SumBandsBody(const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS],
+                                   LogQ24 (*weighted)[CRIT_BANDS]) {
   static const BandLanes lanes;
   // Each line's two terms; a line that does not count (tonal, or at
   // LEVEL_FLOOR) has LEVEL_FLOOR as its plain term.
-  LogQ24 terms[2 * (NO_LINE + 1)];
-  for (int m = 0; m <= PSYCHO_MAX_LINE; m++) {
-    bool counts = s.mark[m] != TONAL && s.X[m] > LEVEL_FLOOR;
-    terms[2 * m] = counts ? s.X[m] : LEVEL_FLOOR;
-    terms[2 * m + 1] = SatAdd(s.X[m], NoiseWeight[m]);
+  LogQ24 terms[PSYCHO_CHANNELS][2 * (NO_LINE + 1)];
+  Int32x8 sums[PSYCHO_CHANNELS][BAND_GROUPS];
+  for (int c = 0; c < count; c++) {
+    const PsychoSpectrum& s = spectra[c];
+    for (int m = 0; m <= PSYCHO_MAX_LINE; m++) {
+      bool counts = s.mark[m] != TONAL && s.X[m] > LEVEL_FLOOR;
+      terms[c][2 * m] = counts ? s.X[m] : LEVEL_FLOOR;
+      terms[c][2 * m + 1] = SatAdd(s.X[m], NoiseWeight[m]);
+    }
+    terms[c][2 * NO_LINE] = terms[c][2 * NO_LINE + 1] = LEVEL_FLOOR;
+    for (int g = 0; g < BAND_GROUPS; g++) sums[c][g] = Broadcast(LEVEL_FLOOR);
   }
-  terms[2 * NO_LINE] = terms[2 * NO_LINE + 1] = LEVEL_FLOOR;
-  Int32x8 sums[BAND_GROUPS];
-  for (int g = 0; g < BAND_GROUPS; g++) sums[g] = Broadcast(LEVEL_FLOOR);
   for (int step = 0; step < lanes.steps[0]; step++) {
-    for (int g = 0; g < BAND_GROUPS; g++) {
-      if (step >= lanes.steps[g]) continue;
+    // The groups come longest first.
+    for (int g = 0; g < BAND_GROUPS && step < lanes.steps[g]; g++) {
       const int16_t* entry = lanes.entry[g][step];
-      // Both lanes of a band take its line's plain term for the test.
-      Int32x8 counts = GatherLanes(terms, entry, ~1) > LEVEL_FLOOR;
-      Int32x8 term = GatherLanes(terms, entry, -1);
-      sums[g] = counts ? LogAddLanes(sums[g], term) : sums[g];
+      for (int c = 0; c < count; c++) {
+        // Both lanes of a band take its line's plain term for the test.
+        Int32x8 counts = GatherLanes(terms[c], entry, ~1) > LEVEL_FLOOR;
+        Int32x8 term = GatherLanes(terms[c], entry, -1);
+        sums[c][g] = counts ? LogAddLanes(sums[c][g], term) : sums[c][g];
+      }
     }
   }
-  for (int g = 0; g < BAND_GROUPS; g++) {
-    for (int k = 0; k < BANDS_PER_VECTOR; k++) {
-      int b = lanes.band[g][k];
-      if (b < 0) continue;
-      sum[b] = sums[g][2 * k];
-      weighted[b] = sums[g][2 * k + 1];
+  for (int c = 0; c < count; c++) {
+    for (int g = 0; g < BAND_GROUPS; g++) {
+      for (int k = 0; k < BANDS_PER_VECTOR; k++) {
+        int b = lanes.band[g][k];
+        if (b < 0) continue;
+        sum[c][b] = sums[c][g][2 * k];
+        weighted[c][b] = sums[c][g][2 * k + 1];
+      }
     }
   }
 }
-VECTOR_PATH_VARIANTS(void, SumBands, (const PsychoSpectrum& s, LogQ24* sum, LogQ24* weighted), (s, sum, weighted))
+VECTOR_PATH_VARIANTS(void, SumBands,
+                     (const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS],
+                      LogQ24 (*weighted)[CRIT_BANDS]),
+                     (spectra, count, sum, weighted))
 
+namespace {
 
-void FindNoiseMaskers(PsychoSpectrum& s) {
-  LogQ24 sums[CRIT_BANDS];
-  LogQ24 weightedSums[CRIT_BANDS];
-  SumBands(s, sums, weightedSums);
+// Each band's masker, from the band's sums, on the band's weighted mean
+// line.
+void PlaceNoiseMaskers(PsychoSpectrum& s, const LogQ24* sums, const LogQ24* weightedSums) {
   s.noiseHead = LIST_END;
   int tail = LIST_END;
   for (int b = 0; b < CRIT_BANDS; b++) {
@@ -225,6 +237,15 @@ void FindNoiseMaskers(PsychoSpectrum& s) {
     s.X[pos] = sum;
     s.mark[pos] = NOISE;
   }
+}
+
+}  // namespace
+
+void FindNoiseMaskers(PsychoSpectrum* spectra, int count) {
+  LogQ24 sums[PSYCHO_CHANNELS][CRIT_BANDS];
+  LogQ24 weightedSums[PSYCHO_CHANNELS][CRIT_BANDS];
+  SumBands(spectra, count, sums, weightedSums);
+  for (int c = 0; c < count; c++) PlaceNoiseMaskers(spectra[c], sums[c], weightedSums[c]);
 }
 
 void DropInaudibleMaskers(PsychoSpectrum& s) {

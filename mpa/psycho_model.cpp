@@ -24,26 +24,30 @@ void SubbandMinimumThreshold(const LogQ24* T, LogQ24* ltMin) {
   }
 }
 
-void PsychoModel(const Q24* u, const uint8_t* scfMin, LogQ24* smr) {
-  PsychoSpectrum s;
-  PsychoFft(u, s.X);
-  LogQ24 xMax[SBLIMIT];
-  for (int sb = 0; sb < SBLIMIT; sb++) {
-    xMax[sb] = LEVEL_FLOOR;
-    for (int k = 16 * sb; k < 16 * sb + 16; k++) {
-      if (s.X[k] > xMax[sb]) xMax[sb] = s.X[k];
+void PsychoModel(const Q24 (*u)[PSYCHO_FFT_SIZE], const uint8_t (*scfMin)[SBLIMIT], LogQ24 (*smr)[SBLIMIT]) {
+  PsychoSpectrum s[PSYCHO_CHANNELS];
+  LogQ24 xMax[PSYCHO_CHANNELS][SBLIMIT];
+  for (int ch = 0; ch < PSYCHO_CHANNELS; ch++) {
+    PsychoFft(u[ch], s[ch].X);
+    for (int sb = 0; sb < SBLIMIT; sb++) {
+      xMax[ch][sb] = LEVEL_FLOOR;
+      for (int k = 16 * sb; k < 16 * sb + 16; k++) {
+        if (s[ch].X[k] > xMax[ch][sb]) xMax[ch][sb] = s[ch].X[k];
+      }
     }
+    FindTonalMaskers(s[ch]);
   }
-  FindTonalMaskers(s);
-  FindNoiseMaskers(s);
-  DropInaudibleMaskers(s);
-  DropCloseTonalMaskers(s);
-  LogQ24 T[THR_ENTRIES + 1];
-  GlobalMaskingThreshold(s, T);
-  LogQ24 ltMin[SBLIMIT];
-  SubbandMinimumThreshold(T, ltMin);
-  for (int sb = 0; sb < SBLIMIT; sb++) {
-    LogQ24 level = xMax[sb] > ScfLevel[scfMin[sb]] ? xMax[sb] : ScfLevel[scfMin[sb]];
-    smr[sb] = SatSub(level, ltMin[sb]);
+  FindNoiseMaskers(s, PSYCHO_CHANNELS);
+  for (int ch = 0; ch < PSYCHO_CHANNELS; ch++) {
+    DropInaudibleMaskers(s[ch]);
+    DropCloseTonalMaskers(s[ch]);
+    LogQ24 T[THR_ENTRIES + 1];
+    GlobalMaskingThreshold(s[ch], T);
+    LogQ24 ltMin[SBLIMIT];
+    SubbandMinimumThreshold(T, ltMin);
+    for (int sb = 0; sb < SBLIMIT; sb++) {
+      LogQ24 level = xMax[ch][sb] > ScfLevel[scfMin[ch][sb]] ? xMax[ch][sb] : ScfLevel[scfMin[ch][sb]];
+      smr[ch][sb] = SatSub(level, ltMin[sb]);
+    }
   }
 }

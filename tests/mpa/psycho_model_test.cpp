@@ -254,11 +254,16 @@ TEST(PsychoModel, SilenceLeavesTheThresholdInQuiet) {
   }
   LogQ24 ltMin[SBLIMIT];
   SubbandMinimumThreshold(expected, ltMin);
-  uint8_t scfMin[SBLIMIT];
-  for (auto& i : scfMin) i = 62;
-  LogQ24 smr[SBLIMIT];
-  PsychoModel(u, scfMin, smr);
-  for (int sb = 0; sb < SBLIMIT; sb++) EXPECT_EQ(smr[sb], ScfLevel[62] - ltMin[sb]) << sb;
+  Q24 both[2][PSYCHO_FFT_SIZE] = {};
+  uint8_t scfMin[2][SBLIMIT];
+  for (auto& i : scfMin[0]) i = 62;
+  for (auto& i : scfMin[1]) i = 62;
+  LogQ24 smr[2][SBLIMIT];
+  PsychoModel(both, scfMin, smr);
+  for (int sb = 0; sb < SBLIMIT; sb++) {
+    EXPECT_EQ(smr[0][sb], ScfLevel[62] - ltMin[sb]) << sb;
+    EXPECT_EQ(smr[1][sb], ScfLevel[62] - ltMin[sb]) << sb;
+  }
 }
 
 TEST(PsychoModel, SubbandMinimumTakesTheEntriesOfItsLines) {
@@ -303,32 +308,39 @@ TEST(MaskingThreshold, EveryPathAddsTheMaskersInReachInListOrder) {
   VectorPathInUse = best;
 }
 
-// Each band's sums add its lines that count in order, on every vector path.
+// Each band's sums add its lines that count in order, on every vector path,
+// for two channels at once.
 TEST(NoiseMaskers, EveryPathSumsEachBandsLinesInOrder) {
   const VectorPath best = BestVectorPath();
   for (unsigned seed = 1; seed <= 3; seed++) {
-    PsychoSpectrum s = RandomMaskers(seed);
+    PsychoSpectrum s[2] = {RandomMaskers(seed), RandomMaskers(seed + 10)};
+    LogQ24 expected[2][2][CRIT_BANDS];
     std::mt19937 random(seed);
-    for (int k = 0; k <= PSYCHO_MAX_LINE; k++) {
-      if (s.mark[k] == 0) s.X[k] = random() % 8 == 0 ? LEVEL_FLOOR : -20 * UNIT + static_cast<int32_t>(random() % (24u * UNIT));
-    }
-    LogQ24 expected[2][CRIT_BANDS];
-    for (int b = 0; b < CRIT_BANDS; b++) {
-      expected[0][b] = expected[1][b] = LEVEL_FLOOR;
-      for (int k = CritBandBounds[b]; k < CritBandBounds[b + 1]; k++) {
-        if (s.mark[k] == TONAL || s.X[k] <= LEVEL_FLOOR) continue;
-        expected[0][b] = LogAdd(expected[0][b], s.X[k]);
-        expected[1][b] = LogAdd(expected[1][b], SatAdd(s.X[k], NoiseWeight[k]));
+    for (int c = 0; c < 2; c++) {
+      for (int k = 0; k <= PSYCHO_MAX_LINE; k++) {
+        if (s[c].mark[k] == 0)
+          s[c].X[k] = random() % 8 == 0 ? LEVEL_FLOOR : -20 * UNIT + static_cast<int32_t>(random() % (24u * UNIT));
+      }
+      for (int b = 0; b < CRIT_BANDS; b++) {
+        expected[c][0][b] = expected[c][1][b] = LEVEL_FLOOR;
+        for (int k = CritBandBounds[b]; k < CritBandBounds[b + 1]; k++) {
+          if (s[c].mark[k] == TONAL || s[c].X[k] <= LEVEL_FLOOR) continue;
+          expected[c][0][b] = LogAdd(expected[c][0][b], s[c].X[k]);
+          expected[c][1][b] = LogAdd(expected[c][1][b], SatAdd(s[c].X[k], NoiseWeight[k]));
+        }
       }
     }
     for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
       if (path > best) continue;
       VectorPathInUse = path;
       LogQ24 sums[2][CRIT_BANDS];
-      SumBands(s, sums[0], sums[1]);
-      for (int b = 0; b < CRIT_BANDS; b++) {
-        ASSERT_EQ(sums[0][b], expected[0][b]) << "band " << b << " path " << int(path);
-        ASSERT_EQ(sums[1][b], expected[1][b]) << "band " << b << " path " << int(path);
+      LogQ24 weighted[2][CRIT_BANDS];
+      SumBands(s, 2, sums, weighted);
+      for (int c = 0; c < 2; c++) {
+        for (int b = 0; b < CRIT_BANDS; b++) {
+          ASSERT_EQ(sums[c][b], expected[c][0][b]) << "band " << b << " channel " << c << " path " << int(path);
+          ASSERT_EQ(weighted[c][b], expected[c][1][b]) << "band " << b << " channel " << c << " path " << int(path);
+        }
       }
     }
   }
