@@ -56,11 +56,19 @@ void FindTonalMaskers(PsychoSpectrum& s) {
     s.link[k] = LIST_STOP;
     s.mark[k] = 0;
   }
-  // Candidates: strict local maxima, linked in ascending order.
+  // Candidates: strict local maxima, linked in ascending order. They are
+  // found as bits first: a branch per line mispredicts on noise, where
+  // every third line is one at random.
+  uint64_t peaks[PSYCHO_MAX_LINE / 64 + 1] = {};
+  for (int k = 2; k <= PSYCHO_MAX_LINE; k++) {
+    uint64_t peak = (s.X[k] > s.X[k - 1]) & (s.X[k] > s.X[k + 1]);
+    peaks[k / 64] |= peak << (k % 64);
+  }
   int first = LIST_END;
   int tail = LIST_END;
-  for (int k = 2; k <= PSYCHO_MAX_LINE; k++) {
-    if (s.X[k] > s.X[k - 1] && s.X[k] > s.X[k + 1]) {
+  for (int w = 0; w <= PSYCHO_MAX_LINE / 64; w++) {
+    for (uint64_t bits = peaks[w]; bits != 0; bits &= bits - 1) {
+      int k = 64 * w + __builtin_ctzll(bits);
       s.mark[k] = TONAL;
       s.link[k] = LIST_END;
       if (tail == LIST_END) {
