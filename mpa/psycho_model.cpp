@@ -1,17 +1,21 @@
 #include "mpa/psycho_model.h"
 
+#include "common/vector_paths.h"
 #include "mpa/encoder_state.h"
 #include "mpa/psycho_tables.h"
+#include "mpa/vector_clones.h"
 
-void PsychoPrepareInput(const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]) {
+VECTOR_PATH_BODY void PsychoPrepareInputBody(const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]) {
   const Q24* input[2] = {left, right};
   for (int ch = 0; ch < 2; ch++) {
     Q24* history = MpaEncoder.PsychoHistory[ch];
-    for (int i = 0; i < 192; i++) u[ch][i] = MulQ24(HannWindow[i], history[i]);
-    for (int i = 0; i < 832; i++) u[ch][192 + i] = MulQ24(HannWindow[192 + i], input[ch][i]);
+    for (int i = 0; i < 192; i++) u[ch][i] = MulQ24Lanes(HannWindow[i], history[i]);
+    for (int i = 0; i < 832; i++) u[ch][192 + i] = MulQ24Lanes(HannWindow[192 + i], input[ch][i]);
     for (int i = 0; i < 192; i++) history[i] = input[ch][960 + i];
   }
 }
+VECTOR_PATH_VARIANTS(void, PsychoPrepareInput, (const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]),
+                     (left, right, u))
 
 void SubbandMinimumThreshold(const LogQ24* T, LogQ24* ltMin) {
   int j = 1;

@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
 #include "common/vector_paths.h"
+#include "mpa/encoder_state.h"
+#include "mpa/layer2_encoder.h"
 #include "mpa/psycho_model.h"
 #include "mpa/psycho_tables.h"
 
@@ -344,5 +347,32 @@ TEST(NoiseMaskers, EveryPathSumsEachBandsLinesInOrder) {
       }
     }
   }
+  VectorPathInUse = best;
+}
+
+// The windowed FFT input and the kept history are the same on every path,
+// for samples up to full scale either way.
+TEST(PsychoModel, EveryPathWindowsTheSameInput) {
+  const VectorPath best = BestVectorPath();
+  std::mt19937 random(8);
+  std::vector<Q24> left(MPA_FRAME_SAMPLES);
+  std::vector<Q24> right(MPA_FRAME_SAMPLES);
+  for (Q24& x : left) x = static_cast<int32_t>(random() % (2u * UNIT + 1)) - UNIT;
+  for (Q24& x : right) x = random() % 2 ? UNIT : -UNIT;
+  const MpaEncoderState start = MpaEncoder;
+  static Q24 expected[2][PSYCHO_FFT_SIZE];
+  static Q24 u[2][PSYCHO_FFT_SIZE];
+  for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
+    if (path > best) continue;
+    VectorPathInUse = path;
+    MpaEncoder = start;
+    Q24 (*out)[PSYCHO_FFT_SIZE] = path == VectorPath::Plain ? expected : u;
+    PsychoPrepareInput(left.data(), right.data(), out);
+    PsychoPrepareInput(right.data(), left.data(), out);  // over the first call's history
+    if (path != VectorPath::Plain) {
+      EXPECT_EQ(std::memcmp(u, expected, sizeof u), 0) << int(path);
+    }
+  }
+  MpaEncoder = start;
   VectorPathInUse = best;
 }
