@@ -17,6 +17,15 @@ VECTOR_PATH_BODY void PsychoPrepareInputBody(const Q24* left, const Q24* right, 
 VECTOR_PATH_VARIANTS(void, PsychoPrepareInput, (const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]),
                      (left, right, u))
 
+VECTOR_PATH_BODY void SubbandPeakLevelsBody(const LogQ24* X, LogQ24* xMax) {
+  for (int sb = 0; sb < SBLIMIT; sb++) {
+    LogQ24 peak = LEVEL_FLOOR;
+    for (int k = 16 * sb; k < 16 * sb + 16; k++) peak = X[k] > peak ? X[k] : peak;
+    xMax[sb] = peak;
+  }
+}
+VECTOR_PATH_VARIANTS(void, SubbandPeakLevels, (const LogQ24* X, LogQ24* xMax), (X, xMax))
+
 void SubbandMinimumThreshold(const LogQ24* T, LogQ24* ltMin) {
   int j = 1;
   for (int sb = 0; sb < SBLIMIT; sb++) {
@@ -33,12 +42,7 @@ void PsychoModel(const Q24 (*u)[PSYCHO_FFT_SIZE], const uint8_t (*scfMin)[SBLIMI
   LogQ24 xMax[PSYCHO_CHANNELS][SBLIMIT];
   for (int ch = 0; ch < PSYCHO_CHANNELS; ch++) {
     PsychoFft(u[ch], s[ch].X);
-    for (int sb = 0; sb < SBLIMIT; sb++) {
-      xMax[ch][sb] = LEVEL_FLOOR;
-      for (int k = 16 * sb; k < 16 * sb + 16; k++) {
-        if (s[ch].X[k] > xMax[ch][sb]) xMax[ch][sb] = s[ch].X[k];
-      }
-    }
+    SubbandPeakLevels(s[ch].X, xMax[ch]);
     FindTonalMaskers(s[ch]);
   }
   FindNoiseMaskers(s, PSYCHO_CHANNELS);

@@ -41,6 +41,8 @@ constexpr int PSYCHO_CHANNELS = 2;
 void PsychoModel(const Q24 (*u)[PSYCHO_FFT_SIZE], const uint8_t (*scfMin)[SBLIMIT], LogQ24 (*smr)[SBLIMIT]);
 
 // The stages of PsychoModel, in order.
+// The largest level of each subband's 16 lines (at least LEVEL_FLOOR).
+void SubbandPeakLevels(const LogQ24* X, LogQ24* xMax);
 void FindTonalMaskers(PsychoSpectrum& s);
 // Of count (1 or 2) spectra at once.
 void FindNoiseMaskers(PsychoSpectrum* spectra, int count);
