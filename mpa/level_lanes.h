@@ -50,26 +50,28 @@ LANES_INLINE Int32x8 MulQ24Lanes8(Int32x8 a, Int32x8 b) {
   return __builtin_convertvector((product + 0x800000) >> 24, Int32x8);
 }
 
-// DivQ24Small, for the same operands.
-LANES_INLINE Int32x8 DivQ24SmallLanes(Int32x8 a, Int32x8 b) {
-  Doublex8 quotient = __builtin_convertvector(a, Doublex8) * 16777216.0 / __builtin_convertvector(b, Doublex8);
-  return __builtin_convertvector(quotient, Int32x8);
-}
-
 // LogAddRatio. The quotient is at most 2^24, so a shift by 25 to 31 leaves
-// 0 as LogAddRatio's early return does.
+// 0 as LogAddRatio's early return does. DivQ24Small's operands are formed
+// in doubles, exactly (whole numbers below 2^53): one conversion less.
 LANES_INLINE Int32x8 LogAddRatioLanes(Int32x8 d) {
   Uint32x8 i = (Uint32x8)d >> 24;
-  Int32x8 f = d & 0xFFFFFF;
-  Int32x8 q = DivQ24SmallLanes(0x3000000 - f, 0x3000000 + f);
-  return q >> (Int32x8)(i < 31 ? i : 31);
+  Doublex8 f = __builtin_convertvector(d & 0xFFFFFF, Doublex8);
+  Doublex8 q = (0x3000000 * 16777216.0 - f * 16777216.0) / (0x3000000 + f);
+  return __builtin_convertvector(q, Int32x8) >> (Int32x8)(i < 31 ? i : 31);
+}
+
+// DivQ24Small(r, r + 0x2000000) for 0 <= r <= 2^24, the divisor formed in
+// doubles.
+LANES_INLINE Int32x8 LogAddFractionLanes(Int32x8 r) {
+  Doublex8 rd = __builtin_convertvector(r, Doublex8);
+  return __builtin_convertvector(rd * 16777216.0 / (rd + 0x2000000), Int32x8);
 }
 
 LANES_INLINE Int32x8 LogAddLanes(Int32x8 a, Int32x8 b) {
   Int32x8 hi = a < b ? b : a;
   Int32x8 lo = a < b ? a : b;
   Int32x8 r = LogAddRatioLanes(WrapSubLanes(hi, lo));
-  Int32x8 sum = WrapAddLanes(hi, WrapMulLanes(DivQ24SmallLanes(r, r + 0x2000000), 3));
+  Int32x8 sum = WrapAddLanes(hi, WrapMulLanes(LogAddFractionLanes(r), 3));
   return (lo <= LEVEL_FLOOR) | (r == 0) ? hi : sum;
 }
 
@@ -80,6 +82,6 @@ LANES_INLINE Int32x8 LogAddRootsLanes(Int32x8 a, Int32x8 b) {
   Int32x8 lo = a < b ? a : b;
   Int32x8 h = hi / ROOT;
   Int32x8 r = LogAddRatioLanes(WrapSubLanes(h, lo / ROOT));
-  Int32x8 sum = WrapMulLanes(WrapAddLanes(h, WrapMulLanes(DivQ24SmallLanes(r, r + 0x2000000), 3)), ROOT);
+  Int32x8 sum = WrapMulLanes(WrapAddLanes(h, WrapMulLanes(LogAddFractionLanes(r), 3)), ROOT);
   return (lo <= LEVEL_FLOOR) | (r == 0) ? hi : sum;
 }
