@@ -1,5 +1,6 @@
 #include "mpa/layer2_encoder.h"
 
+#include "common/vector_paths.h"
 #include "mpa/bit_allocation.h"
 #include "mpa/frame_writer.h"
 #include "mpa/layer2_frame.h"
@@ -14,12 +15,14 @@ namespace {
 // within full scale every subband sample stays below 2.0 and every FFT bin
 // below 1.0, which the scale factors, the codes and the level arithmetic
 // rely on.
-void ClampToFullScale(const Q24* in, Q24* out) {
+// Built per vector path: SSE2 has no signed 32-bit minimum and maximum.
+VECTOR_PATH_BODY void ClampToFullScaleBody(const Q24* in, Q24* out) {
   for (int i = 0; i < MPA_FRAME_SAMPLES; i++) {
     Q24 x = in[i];
     out[i] = x > Q24_ONE ? Q24_ONE : (x < -Q24_ONE ? -Q24_ONE : x);
   }
 }
+VECTOR_PATH_VARIANTS(void, ClampToFullScale, (const Q24* in, Q24* out), (in, out))
 
 }  // namespace
 
