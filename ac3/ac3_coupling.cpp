@@ -21,9 +21,10 @@ Q24 CouplingCoordinate(const Ac3FrameState& f, int ch, int bnd) {
 
 void Ac3Decouple(Ac3FrameState& f) {
   if (!f.cplinu) return;
+  Ac3DitherRun dither = Ac3DitherRun::FromDecoder();
   for (int ch = 0; ch < f.nfchans; ++ch) {
     if (!f.chincpl[ch]) continue;
-    const bool dither = f.dithflag[ch] != 0;
+    const bool dithered = f.dithflag[ch] != 0;
     int32_t* out = f.coefficients[ch];
     int bnd = 0;
     Q24 cplco = 0;
@@ -33,11 +34,12 @@ void Ac3Decouple(Ac3FrameState& f) {
         ++bnd;
       }
       for (int k = 0; k < 12; ++k, ++bin) {
-        const int32_t v = (f.cplBap[bin] == 0 && dither) ? Ac3Dither() : f.cplMantissas[bin];
+        const int32_t v = (f.cplBap[bin] == 0 && dithered) ? dither.Take() : f.cplMantissas[bin];
         const uint32_t scaled = static_cast<uint32_t>(MulQ24(v, cplco)) << 3;
         out[bin] = static_cast<int32_t>(scaled) >> (f.cplExps[bin] & 31);
       }
     }
     std::memset(out + f.cplendmant, 0, sizeof(int32_t) * static_cast<size_t>(256 - f.cplendmant));
   }
+  dither.ToDecoder();
 }

@@ -12,14 +12,67 @@
 // asks, below the largest level a coded mantissa can have.
 constexpr int32_t AC3_DITHER_SCALE = 11863283;
 
-// Advances the register (shift right, XOR 0xA55A when a 1 fell out) and
-// returns the new value as a dither level.
-inline Q24 Ac3Dither() {
-  uint32_t r = Ac3Decoder.ditherRegister;
-  uint32_t fell = r & 1;
+// After j steps (1..8) a register r holds (r >> j) ^ Ac3DitherSteps[r & 0xFF][j - 1].
+extern const uint16_t Ac3DitherSteps[256][8];
+
+// One step of the register: shift right, XOR 0xA55A when a 1 fell out.
+inline uint32_t Ac3DitherStep(uint32_t r) {
+  const uint32_t fell = r & 1;
   r >>= 1;
-  if (fell) r ^= 0xA55A;
-  Ac3Decoder.ditherRegister = static_cast<uint16_t>(r);
-  int32_t s = static_cast<int16_t>(r);
-  return MulQ24(s * 512, AC3_DITHER_SCALE);
+  return fell ? r ^ 0xA55A : r;
 }
+
+// The register's value as a dither level.
+inline Q24 Ac3DitherLevel(uint32_t r) { return MulQ24(static_cast<int16_t>(r) * 512, AC3_DITHER_SCALE); }
+
+// Advances the register and returns the new value as a dither level.
+inline Q24 Ac3Dither() {
+  const uint32_t r = Ac3DitherStep(Ac3Decoder.ditherRegister);
+  Ac3Decoder.ditherRegister = static_cast<uint16_t>(r);
+  return Ac3DitherLevel(r);
+}
+
+// The next n levels (n <= 256) of the register reg into levels[0 .. n-1],
+// eight register values at a time; returns the register after them.
+inline uint32_t Ac3DitherLevels(uint32_t reg, int n, Q24* levels) {
+  for (int k = 0; k < n; k += 8) {
+    const uint32_t low = reg & 0xFF;
+    uint16_t ahead[8];
+    for (int j = 0; j < 8; ++j) {
+      ahead[j] = static_cast<uint16_t>((reg >> (j + 1)) ^ Ac3DitherSteps[low][j]);
+      levels[k + j] = Ac3DitherLevel(ahead[j]);
+    }
+    reg = ahead[n - k < 8 ? n - k - 1 : 7];
+  }
+  return reg;
+}
+
+// The same levels as Ac3Dither, for a loop that takes many: the next eight
+// register values are worked out together from the present one, so a run of
+// zero-bit mantissas does not wait on one shift after another. Taken from
+// and given back to the decoder's register.
+struct Ac3DitherRun {
+  uint32_t reg;  // after the levels handed out so far
+  int next = 8;  // levels[next] is the next one; 8: none worked out
+  uint16_t ahead[8];
+  Q24 levels[8];
+
+  static Ac3DitherRun FromDecoder() { return Ac3DitherRun{Ac3Decoder.ditherRegister}; }
+  void ToDecoder() const { Ac3Decoder.ditherRegister = static_cast<uint16_t>(reg); }
+
+  Q24 Take() {
+    if (next == 8) WorkOutAhead();
+    reg = ahead[next];
+    return levels[next++];
+  }
+
+ private:
+  void WorkOutAhead() {
+    const uint32_t low = reg & 0xFF;
+    for (int j = 0; j < 8; ++j) {
+      ahead[j] = static_cast<uint16_t>((reg >> (j + 1)) ^ Ac3DitherSteps[low][j]);
+      levels[j] = Ac3DitherLevel(ahead[j]);
+    }
+    next = 0;
+  }
+};

@@ -7,13 +7,14 @@ namespace {
 
 inline int32_t q(int32_t a, int32_t b) { return MulQ24(a, b); }
 
-// One loop per arrangement, so that the choice is made once a block.
+// One loop per arrangement, so that the choice is made once a block. Both
+// are inlined into every path's variant, which vectorises the loops for it.
 template <typename Mix>
-void MixBlock(const int32_t (*c)[256], Q24* lo, Q24* ro, Mix mix) {
+VECTOR_PATH_BODY void MixBlock(const int32_t (*c)[256], Q24* lo, Q24* ro, Mix mix) {
   for (int j = 0; j < 256; ++j) mix(c, j, lo[j], ro[j]);
 }
 
-void MixChannels(const Ac3FrameState& f, Q24* lo, Q24* ro) {
+VECTOR_PATH_BODY void MixChannels(const Ac3FrameState& f, Q24* lo, Q24* ro) {
   const int32_t(*c)[256] = f.coefficients;
   switch (f.acmod) {
     case 0:

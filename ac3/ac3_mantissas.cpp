@@ -2,10 +2,15 @@
 // and the block's reading order (channels, coupling channel, LFE).
 #include <cstring>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
+
 #include "ac3/ac3_bit_reader.h"
 #include "ac3/ac3_dither.h"
 #include "ac3/ac3_stages.h"
 #include "ac3/ac3_tables.h"
+#include "common/vector_paths.h"
 #include "report/messages.h"
 #include "report/string_table.h"
 
@@ -13,6 +18,83 @@ namespace {
 
 // Mantissa width in bits by bap (qntztab); grouped quantisers are 0 here.
 constexpr uint8_t MANTISSA_BITS[16] = {0, 0, 0, 3, 0, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 16};
+
+#if VECTOR_PATHS_BUILT
+#define MANTISSA_PASSES_BUILT 1
+#define X86_64_V4 __attribute__((target("avx512f,avx512bw,avx512cd,avx512dq,avx512vl,avx2,fma,bmi2,popcnt")))
+
+// The first n bins (n <= 16) of a row as a lane mask.
+X86_64_V4 inline __mmask16 FirstBins(int n) { return static_cast<__mmask16>(n >= 16 ? 0xFFFF : (1u << n) - 1); }
+
+// The bins below end whose bap is not 0, in order; returns their count.
+X86_64_V4 int CodedBins(const int32_t* bap, int end, int32_t* coded) {
+  int count = 0;
+  const __m512i step = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  for (int bin = 0; bin < end; bin += 16) {
+    const __mmask16 inside = FirstBins(end - bin);
+    const __mmask16 nonzero = _mm512_mask_test_epi32_mask(inside, _mm512_maskz_loadu_epi32(inside, bap + bin),
+                                                          _mm512_set1_epi32(-1));
+    // Compressed in a register and stored whole (coded has room for 16 past
+    // the last bin): a compressing store to memory is slow on some cores.
+    _mm512_storeu_si512(coded + count, _mm512_maskz_compress_epi32(nonzero, _mm512_add_epi32(_mm512_set1_epi32(bin), step)));
+    count += __builtin_popcount(nonzero);
+  }
+  return count;
+}
+
+// Ac3DitherLevels eight lanes at a time: the eight register values after
+// reg from one row of the step table, their levels as MulQ24(s * 512, scale)
+// = (s * scale + 2^14) >> 15 with 64-bit products.
+X86_64_V4 uint32_t DitherLevels(uint32_t reg, int n, Q24* levels) {
+  const __m256i shifts = _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 8);
+  const __m256i scale = _mm256_set1_epi32(AC3_DITHER_SCALE);
+  const __m256i round = _mm256_set1_epi64x(1 << 14);
+  for (int k = 0; k < n; k += 8) {
+    const __m128i steps = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Ac3DitherSteps[reg & 0xFF]));
+    const __m256i ahead = _mm256_xor_si256(_mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(reg)), shifts),
+                                           _mm256_cvtepu16_epi32(steps));
+    alignas(32) uint32_t values[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(values), ahead);
+    reg = values[n - k < 8 ? n - k - 1 : 7];
+    const __m256i s = _mm256_srai_epi32(_mm256_slli_epi32(ahead, 16), 16);  // as signed 16-bit
+    const __m256i even = _mm256_srai_epi64(_mm256_add_epi64(_mm256_mul_epi32(s, scale), round), 15);
+    const __m256i odd = _mm256_srai_epi64(
+        _mm256_add_epi64(_mm256_mul_epi32(_mm256_srli_epi64(s, 32), scale), round), 15);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(levels + k),
+                        _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA));
+  }
+  return reg;
+}
+
+// Fills the zero-bit bins below end: dither levels shifted by their
+// exponents, in bin order, or 0 when the channel is not dithered. Returns
+// the dither register after them.
+X86_64_V4 uint32_t ZeroBitBins(const int32_t* bap, const int32_t* exps, int end, bool dithered, uint32_t dither,
+                               int32_t* coefficients) {
+  Q24 levels[256 + 16];  // a whole vector is read from the last level on
+  if (dithered) {
+    int zeros = 0;
+    for (int bin = 0; bin < end; ++bin) zeros += bap[bin] == 0;
+    dither = DitherLevels(dither, zeros, levels);
+  }
+  int taken = 0;
+  for (int bin = 0; bin < end; bin += 16) {
+    const __mmask16 inside = FirstBins(end - bin);
+    const __mmask16 zero = _mm512_mask_testn_epi32_mask(inside, _mm512_maskz_loadu_epi32(inside, bap + bin),
+                                                        _mm512_set1_epi32(-1));
+    __m512i v = _mm512_setzero_si512();
+    if (dithered) {
+      const __m512i shift = _mm512_and_si512(_mm512_maskz_loadu_epi32(zero, exps + bin), _mm512_set1_epi32(31));
+      v = _mm512_srav_epi32(_mm512_maskz_expand_epi32(zero, _mm512_loadu_si512(levels + taken)), shift);
+      taken += __builtin_popcount(zero);
+    }
+    _mm512_mask_storeu_epi32(coefficients + bin, zero, v);
+  }
+  return dither;
+}
+#else
+#define MANTISSA_PASSES_BUILT 0
+#endif
 
 // A working copy of the decoder's bit reader, grouped-mantissa state and
 // dither register, kept in registers while a block's mantissas are read
@@ -39,15 +121,6 @@ struct MantissaReader {
   }
 
   uint32_t Bits(int n) { return Ac3ReadBits(data, byteLength, position, n); }
-
-  Q24 Dither() {
-    uint32_t r = dither;
-    const uint32_t fell = r & 1;
-    r >>= 1;
-    if (fell) r ^= 0xA55A;
-    dither = r;
-    return MulQ24(static_cast<int16_t>(r) * 512, AC3_DITHER_SCALE);
-  }
 
   // One value of a code that carries three (3 or 5 levels).
   bool ThreeInOne(Ac3GroupState& g, int bits, int32_t levels, const int32_t* table, int32_t* out) {
@@ -115,7 +188,12 @@ struct MantissaReader {
       return true;
     }
     if (bap == 0) {
-      *out = dithered ? Dither() : 0;
+      if (!dithered) {
+        *out = 0;
+        return true;
+      }
+      dither = Ac3DitherStep(dither);
+      *out = Ac3DitherLevel(dither);
       return true;
     }
     return SmallQuantiser(bap, out);
@@ -128,6 +206,36 @@ struct MantissaReader {
       coefficients[bin] = v >> (exps[bin] & 31);  // shift counts of a corrupt stream taken modulo 32
     }
     return true;
+  }
+
+#if MANTISSA_PASSES_BUILT
+  // Channel in three passes: the coded bins are listed, their mantissas
+  // read, then the zero-bit bins filled in bin order. The bit reads and the
+  // dither register then run apart rather than wait on each other, and
+  // neither branches on every bin. The register advances for the same bins
+  // in the same order as Channel; after a bad code, for the bins before it.
+  bool ChannelInPasses(const int32_t* bap, const int32_t* exps, int end, bool dithered, int32_t* coefficients) {
+    int32_t coded[256 + 16];
+    const int count = CodedBins(bap, end, coded);
+    for (int i = 0; i < count; ++i) {
+      const int bin = coded[i];
+      int32_t v;
+      if (!Mantissa(bap[bin], false, &v)) {
+        dither = ZeroBitBins(bap, exps, bin, dithered, dither, coefficients);
+        return false;
+      }
+      coefficients[bin] = v >> (exps[bin] & 31);
+    }
+    dither = ZeroBitBins(bap, exps, end, dithered, dither, coefficients);
+    return true;
+  }
+#endif
+
+  bool FullBandChannel(const int32_t* bap, const int32_t* exps, int end, bool dithered, int32_t* coefficients) {
+#if MANTISSA_PASSES_BUILT
+    if (CurrentVectorPath() == VectorPath::Avx512) return ChannelInPasses(bap, exps, end, dithered, coefficients);
+#endif
+    return Channel(bap, exps, end, dithered, coefficients);
   }
 };
 
@@ -152,7 +260,7 @@ bool Ac3ReadBlockMantissas(Ac3FrameState& f) {
 
   bool couplingRead = false;
   for (int ch = 0; ch < f.nfchans; ++ch) {
-    if (!r.Channel(f.bap[ch], f.exps[ch], f.endmant[ch], f.dithflag[ch] != 0, f.coefficients[ch]))
+    if (!r.FullBandChannel(f.bap[ch], f.exps[ch], f.endmant[ch], f.dithflag[ch] != 0, f.coefficients[ch]))
       return BadCode(r);
     if (f.cplinu && f.chincpl[ch]) {
       if (!couplingRead) {

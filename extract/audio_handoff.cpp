@@ -18,16 +18,23 @@ bool EncoderBusy() {
 }
 
 void WaitEncoderIdle() {
-  while (EncoderBusy()) EventWait(Handoff.EncoderDone);
+  AwaitEncoder(ANY_PAIR, [] { return !EncoderBusy(); });
 }
 
-// The worker waits only when the encoder is ENC_PAIRS - 1 frames behind.
+// The worker waits only when every pair is submitted. It then waits until
+// the encoder has released half of them, not one: the two threads would
+// otherwise take turns at every frame, each turn a wake-up and a sleep.
 bool EncoderSubmit() {
   int i = Handoff.EncCurrent;
   int next = NextPair(i);
   Handoff.EncBusy[i] = true;
   EventSignal(Handoff.EncoderWake);
-  while (Handoff.EncBusy[next]) EventWait(Handoff.EncoderDone);
+  if (Handoff.EncBusy[next]) {
+    // The encoder releases the pairs in order: once this one is free, so
+    // are the ones before it, next among them.
+    const int half = (next + ENC_PAIRS / 2 - 1) % ENC_PAIRS;
+    AwaitEncoder(half, [half] { return !Handoff.EncBusy[half]; });
+  }
   Handoff.EncCurrent = next;
   return Handoff.EncoderOk;
 }
@@ -37,7 +44,7 @@ void EncoderStop() {
   WaitEncoderIdle();
   Handoff.EncoderStopRequest = true;
   EventSignal(Handoff.EncoderWake);
-  while (Handoff.EncoderStopRequest) EventWait(Handoff.EncoderDone);
+  AwaitEncoder(ANY_PAIR, [] { return !Handoff.EncoderStopRequest; });
   JoinWorkerThread(Handoff.thread);
 }
 

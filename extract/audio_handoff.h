@@ -22,7 +22,11 @@ struct AudioHandoffState {
   std::atomic<bool> EncoderStopRequest{false};
   std::atomic<bool> EncoderOk{false};
   AutoResetEvent EncoderWake;  // a pair was submitted or a stop requested
-  AutoResetEvent EncoderDone;  // a pair was released, or a state change
+  AutoResetEvent EncoderDone;  // a pair the worker waits for was released, or a state change
+  // The release the worker waits for: a pair, ANY_PAIR (every release) or
+  // NO_PAIR. The encoder signals EncoderDone only for that one, so that a
+  // worker waiting for a batch of pairs is not woken for each.
+  std::atomic<int> WorkerWaitsFor{-1};
   std::thread thread;
 };
 
@@ -46,6 +50,17 @@ void EncoderStop();
 bool EncoderBusy();
 // Waits until no pair is busy. Never called while holding MuxMutex.
 void WaitEncoderIdle();
+constexpr int NO_PAIR = -1;
+constexpr int ANY_PAIR = ENC_PAIRS;
+// Returns once done() holds, woken by the release of pair wakeAt (or by
+// every release: ANY_PAIR) and by state changes. done() must read what the
+// encoder thread writes before a release (EncBusy, or under MuxMutex).
+template <typename Done>
+void AwaitEncoder(int wakeAt, Done done) {
+  Handoff.WorkerWaitsFor = wakeAt;
+  while (!done()) EventWait(Handoff.EncoderDone);
+  Handoff.WorkerWaitsFor = NO_PAIR;
+}
 // The pair submitted after pair i.
 inline int NextPair(int i) { return i + 1 < ENC_PAIRS ? i + 1 : 0; }
 

@@ -14,6 +14,7 @@ bool EncoderStart() {
   EventReset(Handoff.EncoderWake);
   EventReset(Handoff.EncoderDone);
   for (std::atomic<bool>& busy : Handoff.EncBusy) busy = false;
+  Handoff.WorkerWaitsFor = NO_PAIR;
   Handoff.EncoderStopRequest = false;
   Handoff.EncoderOk = true;
   // The queue is emptied before the thread can flush it.
@@ -47,7 +48,8 @@ PairResult EncodePair(int i) {
     if (!MuxFlushDeferredVideo()) return PairResult::Failed;
     Handoff.EncBusy[i] = false;
   }
-  EventSignal(Handoff.EncoderDone);
+  const int waitsFor = Handoff.WorkerWaitsFor;
+  if (waitsFor == i || waitsFor == ANY_PAIR) EventSignal(Handoff.EncoderDone);
   return PairResult::Packed;
 }
 

@@ -80,13 +80,10 @@ void BuildFirstPack(uint8_t* pack, uint16_t videoBound) {
 }
 
 void WaitQueueRoom() {
-  for (;;) {
-    {
-      std::lock_guard lock(Mux.MuxMutex);
-      if (Mux.deferredCount < DEFERRED_VIDEO_PACKS || !EncoderBusy()) return;
-    }
-    EventWait(Handoff.EncoderDone);
-  }
+  AwaitEncoder(ANY_PAIR, [] {
+    std::lock_guard lock(Mux.MuxMutex);
+    return Mux.deferredCount < DEFERRED_VIDEO_PACKS || !EncoderBusy();
+  });
 }
 
 // A completed video pack goes straight to the output.

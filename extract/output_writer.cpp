@@ -83,12 +83,14 @@ int OutputWriterThread() {
     while (!Writer.bufferFull[buffer] && !Writer.writerStop) EventWait(Writer.WriterWake);
     if (!Writer.bufferFull[buffer]) break;  // stop requested, nothing handed over
     if (!OutputFileWrite(Writer.file, WorkBuffers.OutBuffer[buffer], OUT_BUFFER_BYTES)) {
+      // Reported before the producer learns of it: a producer refused a
+      // pack finds the abort and the message already there.
+      AbortFlag = true;
+      ShowError(IDS_WRITE_ERROR);
       Writer.WriterFailed = true;
       Writer.bufferFull[0] = false;
       Writer.bufferFull[1] = false;
       EventSignal(Writer.WriterDone);
-      AbortFlag = true;
-      ShowError(IDS_WRITE_ERROR);
       ReleaseBuffersUntilStop();
       break;
     }

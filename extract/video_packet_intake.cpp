@@ -11,6 +11,7 @@
 #include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
+#include "extract/start_code_search.h"
 #include "extract/video_timing.h"
 
 PacketIntakeState Intake;
@@ -103,16 +104,23 @@ bool VideoPacketIn(const uint8_t* packet, uint32_t length) {
     const uint8_t byte = *p;
     switch (state) {
       case 0: {
-        const void* zero = std::memchr(p, 0x00, static_cast<size_t>(end - p));
-        if (zero == nullptr) {
-          p = end;
+        // Zero bytes are common inside coded pictures: only a whole
+        // 00 00 01 in this packet, or zeros that end it, wake the byte-wise
+        // states. The zeros before a code (and its 01) are held, not appended.
+        const uint8_t* code = FindStartCodePrefix(p, end);
+        if (code != nullptr) {
+          if (!MuxAppendVideoBytes(run, static_cast<uint32_t>(code - run))) return false;
+          Intake.candidateA = Intake.candidateB = packetTime;
+          state = 3;
+          p = run = code + 3;
           continue;
         }
-        p = static_cast<const uint8_t*>(zero);
-        if (!MuxAppendVideoBytes(run, static_cast<uint32_t>(p - run))) return false;
-        Intake.candidateA = packetTime;
-        state = 1;
-        break;
+        const int zeros = end - p >= 2 && end[-1] == 0x00 && end[-2] == 0x00 ? 2 : end[-1] == 0x00 ? 1 : 0;
+        if (!MuxAppendVideoBytes(run, static_cast<uint32_t>(end - zeros - run))) return false;
+        if (zeros >= 1) Intake.candidateA = packetTime;
+        if (zeros == 2) Intake.candidateB = packetTime;
+        state = zeros;
+        return true;
       }
       case 1:
         if (byte == 0x00) {

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <memory>
 
 #include "report/messages.h"
 #include "report/run_flags.h"
@@ -16,6 +18,7 @@
 #include "source/dvd_block_reader.h"
 
 VobReaderState VobReader;
+std::atomic<bool> VobMapViews{false};
 
 namespace {
 
@@ -55,20 +58,52 @@ bool IsMappable(int fd) {
   return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// Where a view is read rather than mapped: allocated on first use and kept.
+uint8_t* ViewBuffer() {
+  static const std::unique_ptr<uint8_t[]> buffer(new uint8_t[VOB_VIEW_SIZE]);
+  return buffer.get();
+}
+
+// A view is read into the reader's buffer: the walk then finds its bytes in
+// the cache and its pages in the TLB, where a fresh mapping costs a page walk
+// and a cache miss for every 4 KiB it reads (about three times the time of
+// the copy). A view that cannot be read whole (a sector the disc cannot
+// deliver, a file cut short meanwhile) is mapped instead.
+bool ReadView(uint32_t length) {
+  uint8_t* buffer = ViewBuffer();
+  uint32_t done = 0;
+  while (done < length) {
+    const ssize_t got = pread(VobReader.fd, buffer + done, length - done, static_cast<off_t>(VobReader.viewOffset) + done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<uint32_t>(got);
+  }
+  VobReader.viewBase = buffer;
+  VobReader.viewLength = length;
+  VobReader.viewMapped = false;
+  return true;
+}
+
 // The pages are mapped with the view (MAP_POPULATE), not one fault at a
 // time while walking. Pages that cannot be delivered are left out silently;
-// reading them later faults as before.
+// reading them faults, and the read-fault guard reports it.
 bool MapView(uint32_t length) {
   void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, VobReader.fd,
                     static_cast<off_t>(VobReader.viewOffset));
   if (view == MAP_FAILED) return false;
   VobReader.viewBase = static_cast<const uint8_t*>(view);
   VobReader.viewLength = length;
+  VobReader.viewMapped = true;
   return true;
 }
 
+bool LoadView(uint32_t length) {
+  return (!VobMapViews.load(std::memory_order_relaxed) && ReadView(length)) || MapView(length);
+}
+
 void UnmapView() {
-  if (VobReader.viewBase != nullptr) munmap(const_cast<uint8_t*>(VobReader.viewBase), VobReader.viewLength);
+  if (VobReader.viewMapped) munmap(const_cast<uint8_t*>(VobReader.viewBase), VobReader.viewLength);
+  VobReader.viewMapped = false;
   VobReader.viewBase = nullptr;
   VobReader.viewLength = 0;
 }
@@ -125,7 +160,7 @@ bool VobOpenPart() {
   if (VobReader.fileSize == 0) return FailOpen(IDS_EMPTY);
   VobReader.viewOffset = 0;
   uint32_t length = VobReader.fileSize < VOB_VIEW_SIZE ? VobReader.fileSize : VOB_VIEW_SIZE;
-  if (!MapView(length)) return FailOpen(IDS_NO_VIEW);
+  if (!LoadView(length)) return FailOpen(IDS_NO_VIEW);
   VobReader.posInView = 0;
   VobReader.current = VobReader.viewBase;
   VobReader.closed = false;
@@ -163,7 +198,7 @@ bool VobAdvance(uint32_t n) {
   UnmapView();
   VobReader.viewOffset += steps * VOB_VIEW_STEP;
   uint32_t rest = VobReader.fileSize - VobReader.viewOffset;
-  if (!MapView(rest < VOB_VIEW_SIZE ? rest : VOB_VIEW_SIZE)) {
+  if (!LoadView(rest < VOB_VIEW_SIZE ? rest : VOB_VIEW_SIZE)) {
     AbortFlag = true;
     ShowVobError(IDS_NO_VIEW);
     ReleasePart();

@@ -1,27 +1,27 @@
 // The VOB file set reader: the VOB files of one title presented as one
-// continuous stream of records through a sliding read-only mapped view.
+// continuous stream of records through a sliding read-only view.
 //
-// At most VOB_VIEW_SIZE bytes are mapped; the view slides by VOB_VIEW_STEP.
+// A view holds at most VOB_VIEW_SIZE bytes and slides by VOB_VIEW_STEP.
 // While every advance is at most VOB_RECORD_REACH bytes, the
 // VOB_RECORD_REACH bytes from `current` on (or the rest of the part) lie
-// inside the view. Data is never copied: users read the records in place at
-// `current`.
+// inside the view. Users read the records in place at `current`.
 //
-// The view is large and its pages are mapped in one go when it is mapped:
-// a fault per page and a remap every 64 KiB would cost the walk more than
-// its own work (each unmap flushes the TLB of every core the process runs
-// on, the encoder thread's among them).
+// A view is read into the reader's buffer, one large read a view; one that
+// cannot be read whole is mapped instead, its pages in one go (a fault per
+// page and a remap every 64 KiB would cost the walk more than its own work:
+// each unmap flushes the TLB of every core the process runs on).
 //
 // Calling order: set `title`, set `part` = 1, VobOpenPart; then read the
 // record at `current` (after VobCheckPackStart), VobAdvance by its size, stop
 // on a false result or once `closed` is set; finally VobClose.
 //
-// Reads of the mapped bytes can fault where the disc cannot be read; users
+// Reads of a mapped view can fault where the disc cannot be read; users
 // read the first bytes of each record through VobGuardedRead. Images and
 // unmounted drives are read through libdvdread into a buffer of the reader
 // instead (dvd_block_reader.h), with the same contract.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,7 +38,8 @@ struct VobReaderState {
   int fd = -1;                    // open part
   uint32_t fileSize = 0;          // size of the part open or last probed
   const uint8_t* viewBase = nullptr;
-  uint32_t viewLength = 0;        // bytes mapped at viewBase
+  uint32_t viewLength = 0;        // bytes of the view at viewBase
+  bool viewMapped = false;        // the view is a mapping (else the reader's buffer)
   uint32_t viewOffset = 0;        // multiple of VOB_VIEW_STEP
   uint32_t posInView = 0;
   const uint8_t* current = nullptr;
@@ -46,6 +47,10 @@ struct VobReaderState {
 };
 
 extern VobReaderState VobReader;
+
+// Every view mapped, none read: how tests make the disc fail under a view
+// (by cutting the file short), as a damaged disc does once a read has failed.
+extern std::atomic<bool> VobMapViews;
 
 // The path of the file of (title, part) under the root of the selected
 // drive, names matched ignoring case. False when the title has no such part

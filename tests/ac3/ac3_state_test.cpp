@@ -1,4 +1,6 @@
 // Bit reader, dither generator, reset and frame counting.
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "ac3/ac3_bit_reader.h"
@@ -66,6 +68,24 @@ TEST(Ac3State, DitherSequenceAfterReset) {
     const int32_t v = Ac3Dither();
     ASSERT_LE(v, AC3_DITHER_SCALE);
     ASSERT_GE(v, -AC3_DITHER_SCALE);
+  }
+}
+
+// The eight-at-a-time generator gives the single steps' levels and leaves
+// the register where they would, whatever the run's length.
+TEST(Ac3State, DitherRunMatchesSingleSteps) {
+  for (uint32_t start : {0xFFFFu, 0x0001u, 0x8000u, 0x1234u}) {
+    for (int length : {1, 7, 8, 9, 70001}) {
+      Ac3Decoder.ditherRegister = static_cast<uint16_t>(start);
+      std::vector<int32_t> single;
+      for (int i = 0; i < length; ++i) single.push_back(Ac3Dither());
+      const uint16_t singleEnd = Ac3Decoder.ditherRegister;
+      Ac3Decoder.ditherRegister = static_cast<uint16_t>(start);
+      Ac3DitherRun run = Ac3DitherRun::FromDecoder();
+      for (int i = 0; i < length; ++i) ASSERT_EQ(run.Take(), single[i]) << start << " " << i;
+      run.ToDecoder();
+      EXPECT_EQ(Ac3Decoder.ditherRegister, singleEnd);
+    }
   }
 }
 

@@ -314,6 +314,31 @@ TEST(Ac3Streams, EveryVectorPathDecodesToThePlainPathsBits) {
       EXPECT_EQ(DecodeStream(s, &failures), plain) << name << " " << static_cast<int>(path);
     }
   }
+  // A damaged stream: bad mantissa codes end blocks part-way, and the dither
+  // register must stand where the plain path leaves it for the frames after.
+  std::vector<uint8_t> damaged = ReadFile(FIXTURES + "surround51_448k.ac3");
+  // Every other frame gets bytes changed in its second half, where the
+  // mantissas are.
+  uint32_t noise = 12345;
+  for (size_t frame = 0; frame + 1792 <= damaged.size(); frame += 2 * 1792) {
+    for (size_t k = 900; k < 1700; k += 20) {
+      noise = noise * 1103515245 + 12345;
+      damaged[frame + k] ^= static_cast<uint8_t>(noise >> 16);
+    }
+  }
+  ScopedRecordingUi ui;
+  int plainFailures = 0;
+  VectorPathInUse = VectorPath::Plain;
+  const std::vector<double> plain = DecodeStream(damaged, &plainFailures);
+  EXPECT_GT(plainFailures, 0);
+  EXPECT_LT(plainFailures, static_cast<int>(damaged.size() / 1792));
+  for (VectorPath path : {VectorPath::Avx2, VectorPath::Avx512}) {
+    if (path > best) continue;
+    VectorPathInUse = path;
+    int failures = 0;
+    EXPECT_EQ(DecodeStream(damaged, &failures), plain) << static_cast<int>(path);
+    EXPECT_EQ(failures, plainFailures);
+  }
   VectorPathInUse = best;
 }
 

@@ -61,6 +61,7 @@ class DriverTest : public ExtractTest {
   }
   void TearDown() override {
     DriveList.clear();
+    VobMapViews = false;
     ExtractTest::TearDown();
   }
   void Write(const ProgramStream& stream, size_t partSize = 0x40000000) {
@@ -287,6 +288,7 @@ class TruncatingUi : public RecordingUi {
 };
 
 TEST_F(DriverTest, ReadFaultUnderTheMappingEndsTheWalkWithTheAccessError) {
+  VobMapViews = true;
   VerboseErrors = true;
   ProgramStream s = testps::VideoOnlyStream(4 * 512);
   Write(s);
@@ -313,6 +315,7 @@ TEST_F(DriverTest, ReadFaultAtALengthFieldEndsTheWalkWithTheAccessError) {
   Write(s);
   static std::filesystem::path file;
   file = testps::VobPath(root_.path(), 1, 1);
+  VobMapViews = true;
   GuardedReadWatch = [](const uint8_t* p) {
     if (p == VobReader.viewBase + AT) std::filesystem::resize_file(file, AT + 4);
   };

@@ -221,6 +221,7 @@ class FaultInjectionTest : public ::testing::Test {
   }
   void TearDown() override {
     GuardedReadWatch = nullptr;
+    VobMapViews = false;
     FrameEncoder = EncodeFrame;
     encoderDelayMs = 0;
     OutputFileFaultsClear();
@@ -314,6 +315,7 @@ TEST_F(FaultInjectionTest, ReadFaultAtARandomPackOfARandomPartEndsWithTheAccessE
   for (int trial = 0; trial < TRIALS; ++trial) {
     trigger = Trigger{};
     trigger.action = Action::TruncateUnderMapping;
+    VobMapViews = true;
     trigger.part = 1 + static_cast<int>(random() % 2);
     trigger.offset = static_cast<uint32_t>(random() % 759) * PACK;
     trigger.file = testps::VobPath(source_.path(), 1, trigger.part);
