@@ -155,7 +155,13 @@ bool IndividualThreshold(LogQ24 x, int32_t zc, int32_t z, bool tonal, LogQ24* lt
   return true;
 }
 
-VECTOR_PATH_BODY void GlobalMaskingThresholdBody(const PsychoSpectrum& s, LogQ24* T) {
+namespace {
+
+// LANE_BY_LANE: each lane's sum in scalar arithmetic, with the masker as
+// IndividualThreshold takes it; for the plain path, as SSE2 has neither
+// the 64-bit products nor the conversions that the vector form needs.
+template <bool LANE_BY_LANE>
+LANES_INLINE void Threshold(const PsychoSpectrum& s, LogQ24* T) {
   static const EntryLanes entries;
   Masker tonal[PSYCHO_LINES];
   Masker noise[CRIT_BANDS];
@@ -196,15 +202,38 @@ VECTOR_PATH_BODY void GlobalMaskingThresholdBody(const PsychoSpectrum& s, LogQ24
         const BlockMaskers& block = blocks[b0 + k];
         if (step >= block.steps) continue;
         int i = step < block.tonalSteps ? block.tonalFirst + step : block.noiseFirst + step - block.tonalSteps;
-        t[k] = AddMasker(t[k], maskers[i], z[k]);
+        if constexpr (LANE_BY_LANE) {
+          const Masker& m = i < tonalReach.count ? tonal[i] : noise[i - tonalReach.count];
+          for (int l = 0; l < LANES; l++) {
+            int32_t dz = SatSub(z[k][l], m.zc);
+            if (Reaches(dz)) t[k][l] = LogAddSquareRoots(t[k][l], SatAdd(m.base, Spread(m, dz)));
+          }
+        } else {
+          t[k] = AddMasker(t[k], maskers[i], z[k]);
+        }
       }
     }
     for (int k = 0; k < BLOCKS_AT_ONCE; k++) {
       // The threshold in quiet added through cube roots.
       int e = (b0 + k) * LANES;
-      StoreLanes(sums + e, LogAddRootsLanes<3>(t[k], LoadLanes(entries.quiet + e)));
+      if constexpr (LANE_BY_LANE) {
+        for (int l = 0; l < LANES; l++) sums[e + l] = LogAddCubeRoots(t[k][l], entries.quiet[e + l]);
+      } else {
+        StoreLanes(sums + e, LogAddRootsLanes<3>(t[k], LoadLanes(entries.quiet + e)));
+      }
     }
   }
   for (int g = 1; g <= THR_ENTRIES; g++) T[g] = sums[g - 1];
 }
-VECTOR_PATH_VARIANTS(void, GlobalMaskingThreshold, (const PsychoSpectrum& s, LogQ24* T), (s, T))
+VECTOR_PATH_BODY void ThresholdOnVectorsBody(const PsychoSpectrum& s, LogQ24* T) { Threshold<false>(s, T); }
+VECTOR_PATH_VARIANTS(void, ThresholdOnVectors, (const PsychoSpectrum& s, LogQ24* T), (s, T))
+
+}  // namespace
+
+void GlobalMaskingThreshold(const PsychoSpectrum& s, LogQ24* T) {
+  if (CurrentVectorPath() == VectorPath::Plain) {
+    Threshold<true>(s, T);
+  } else {
+    ThresholdOnVectors(s, T);
+  }
+}

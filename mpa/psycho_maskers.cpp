@@ -172,15 +172,16 @@ LANES_INLINE Int32x8 GatherLanes(const LogQ24* v, const int16_t* index, int mask
                  v[index[4] & mask], v[index[5] & mask], v[index[6] & mask], v[index[7] & mask]};
 }
 
-}  // namespace
-
 // Sums of the non-tonal lines of each band, plain and weighted by their
 // position. Each band's sums run through its lines in order, a chain of
 // divisions; the bands of both channels advance side by side, so that the
 // chains of the shorter ones and of the other channel overlap with the
 // longest.
-VECTOR_PATH_BODY void SumBandsBody(const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS],
-                                   LogQ24 (*weighted)[CRIT_BANDS]) {
+// LANE_BY_LANE: each lane in scalar arithmetic, for the plain path (SSE2
+// has no conversions of eight lanes to doubles and back).
+template <bool LANE_BY_LANE>
+LANES_INLINE void SumBandsOf(const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS],
+                             LogQ24 (*weighted)[CRIT_BANDS]) {
   static const BandLanes lanes;
   // Each line's two terms; a line that does not count (tonal, or at
   // LEVEL_FLOOR) has LEVEL_FLOOR as its plain term.
@@ -202,9 +203,15 @@ VECTOR_PATH_BODY void SumBandsBody(const PsychoSpectrum* spectra, int count, Log
       const int16_t* entry = lanes.entry[g][step];
       for (int c = 0; c < count; c++) {
         // Both lanes of a band take its line's plain term for the test.
-        Int32x8 counts = GatherLanes(terms[c], entry, ~1) > LEVEL_FLOOR;
-        Int32x8 term = GatherLanes(terms[c], entry, -1);
-        sums[c][g] = counts ? LogAddLanes(sums[c][g], term) : sums[c][g];
+        if constexpr (LANE_BY_LANE) {
+          for (int l = 0; l < LANES_PER_VECTOR; l++) {
+            if (terms[c][entry[l] & ~1] > LEVEL_FLOOR) sums[c][g][l] = LogAdd(sums[c][g][l], terms[c][entry[l]]);
+          }
+        } else {
+          Int32x8 counts = GatherLanes(terms[c], entry, ~1) > LEVEL_FLOOR;
+          Int32x8 term = GatherLanes(terms[c], entry, -1);
+          sums[c][g] = counts ? LogAddLanes(sums[c][g], term) : sums[c][g];
+        }
       }
     }
   }
@@ -219,12 +226,14 @@ VECTOR_PATH_BODY void SumBandsBody(const PsychoSpectrum* spectra, int count, Log
     }
   }
 }
-VECTOR_PATH_VARIANTS(void, SumBands,
+VECTOR_PATH_BODY void SumBandsOnVectorsBody(const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS],
+                                            LogQ24 (*weighted)[CRIT_BANDS]) {
+  SumBandsOf<false>(spectra, count, sum, weighted);
+}
+VECTOR_PATH_VARIANTS(void, SumBandsOnVectors,
                      (const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS],
                       LogQ24 (*weighted)[CRIT_BANDS]),
                      (spectra, count, sum, weighted))
-
-namespace {
 
 // Each band's masker, from the band's sums, on the band's weighted mean
 // line.
@@ -262,6 +271,14 @@ void PlaceNoiseMaskers(PsychoSpectrum& s, const LogQ24* sums, const LogQ24* weig
 }
 
 }  // namespace
+
+void SumBands(const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS], LogQ24 (*weighted)[CRIT_BANDS]) {
+  if (CurrentVectorPath() == VectorPath::Plain) {
+    SumBandsOf<true>(spectra, count, sum, weighted);
+  } else {
+    SumBandsOnVectors(spectra, count, sum, weighted);
+  }
+}
 
 void FindNoiseMaskers(PsychoSpectrum* spectra, int count) {
   LogQ24 sums[PSYCHO_CHANNELS][CRIT_BANDS];
