@@ -28,7 +28,8 @@ bool EncoderSubmit() {
   int i = Handoff.EncCurrent;
   int next = NextPair(i);
   Handoff.EncBusy[i] = true;
-  EventSignal(Handoff.EncoderWake);
+  const int encoderWaitsFor = Handoff.EncoderWaitsFor;
+  if (encoderWaitsFor == i || encoderWaitsFor == ANY_PAIR) EventSignal(Handoff.EncoderWake);
   if (Handoff.EncBusy[next]) {
     // The encoder releases the pairs in order: once this one is free, so
     // are the ones before it, next among them.

@@ -27,6 +27,12 @@ struct AudioHandoffState {
   // NO_PAIR. The encoder signals EncoderDone only for that one, so that a
   // worker waiting for a batch of pairs is not woken for each.
   std::atomic<int> WorkerWaitsFor{-1};
+  // The same for the encoder: the submission it waits for (a pair, ANY_PAIR
+  // or NO_PAIR); the worker signals EncoderWake only for that one. While
+  // the worker itself waits for the encoder, EncoderDrain has it take every
+  // pair as soon as it is submitted.
+  std::atomic<int> EncoderWaitsFor{-1};
+  std::atomic<bool> EncoderDrain{false};
   std::thread thread;
 };
 
@@ -58,7 +64,10 @@ constexpr int ANY_PAIR = ENC_PAIRS;
 template <typename Done>
 void AwaitEncoder(int wakeAt, Done done) {
   Handoff.WorkerWaitsFor = wakeAt;
+  Handoff.EncoderDrain = true;  // an encoder waiting for a batch of pairs takes the ones there are
+  EventSignal(Handoff.EncoderWake);
   while (!done()) EventWait(Handoff.EncoderDone);
+  Handoff.EncoderDrain = false;
   Handoff.WorkerWaitsFor = NO_PAIR;
 }
 // The pair submitted after pair i.

@@ -15,6 +15,8 @@ bool EncoderStart() {
   EventReset(Handoff.EncoderDone);
   for (std::atomic<bool>& busy : Handoff.EncBusy) busy = false;
   Handoff.WorkerWaitsFor = NO_PAIR;
+  Handoff.EncoderWaitsFor = NO_PAIR;
+  Handoff.EncoderDrain = false;
   Handoff.EncoderStopRequest = false;
   Handoff.EncoderOk = true;
   // The queue is emptied before the thread can flush it.
@@ -33,9 +35,21 @@ namespace {
 
 enum class PairResult { Packed, Stopped, Failed };
 
+// Pair i is not submitted yet: waits until half of the pairs are, so that
+// the two threads do not take turns at every frame; sooner when the worker
+// waits for the encoder (a drain) or asks it to stop.
+void AwaitSubmissions(int i) {
+  const int half = (i + ENC_PAIRS / 2 - 1) % ENC_PAIRS;
+  Handoff.EncoderWaitsFor = half;
+  while (!Handoff.EncBusy[half] && !(Handoff.EncoderDrain && Handoff.EncBusy[i]) && !Handoff.EncoderStopRequest)
+    EventWait(Handoff.EncoderWake);
+  Handoff.EncoderWaitsFor = NO_PAIR;
+}
+
 // Waits for pair i, encodes and packs it, flushes the held-back video and
 // releases the pair.
 PairResult EncodePair(int i) {
+  if (!Handoff.EncBusy[i]) AwaitSubmissions(i);
   while (!Handoff.EncBusy[i]) {
     if (Handoff.EncoderStopRequest) return PairResult::Stopped;
     EventWait(Handoff.EncoderWake);
@@ -59,6 +73,7 @@ void ReleaseAllPairs() {
 
 // Every pair submitted after a failure is released without being encoded.
 void ReleasePairsUntilStop() {
+  Handoff.EncoderWaitsFor = ANY_PAIR;
   ReleaseAllPairs();
   Handoff.EncoderOk = false;
   EventSignal(Handoff.EncoderDone);

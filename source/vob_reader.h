@@ -27,7 +27,7 @@
 #include <string>
 
 constexpr uint32_t VOB_RECORD_REACH = 0x10000;  // longest record read whole at `current`
-constexpr uint32_t VOB_VIEW_STEP = 0x400000;
+constexpr uint32_t VOB_VIEW_STEP = 0x100000;
 constexpr uint32_t VOB_VIEW_SIZE = VOB_VIEW_STEP + VOB_RECORD_REACH;
 constexpr uint32_t PACK_SIZE = 2048;
 
