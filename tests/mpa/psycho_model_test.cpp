@@ -1,7 +1,6 @@
 // Maskers, masking threshold and signal-to-mask ratios.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -375,22 +374,5 @@ TEST(PsychoModel, EveryPathWindowsTheSameInput) {
     }
   }
   MpaEncoder = start;
-  VectorPathInUse = best;
-}
-
-TEST(PsychoModel, EveryPathTakesEachSubbandsLoudestLine) {
-  const VectorPath best = BestVectorPath();
-  std::mt19937 random(4);
-  LogQ24 X[PSYCHO_LINES];
-  for (LogQ24& x : X) x = random() % 3 == 0 ? LEVEL_FLOOR : static_cast<int32_t>(random());
-  for (int k = 16 * 5; k < 16 * 6; k++) X[k] = LEVEL_FLOOR;  // a silent subband
-  for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
-    if (path > best) continue;
-    VectorPathInUse = path;
-    LogQ24 xMax[SBLIMIT];
-    SubbandPeakLevels(X, xMax);
-    for (int sb = 0; sb < SBLIMIT; sb++)
-      EXPECT_EQ(xMax[sb], std::max(LEVEL_FLOOR, *std::max_element(X + 16 * sb, X + 16 * sb + 16))) << sb;
-  }
   VectorPathInUse = best;
 }
