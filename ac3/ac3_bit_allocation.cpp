@@ -16,6 +16,45 @@ int32_t LogAdd(int32_t a, int32_t b) {
   return std::max(a, b) + Ac3LogAdd[d];
 }
 
+// Four whole bands of one size from band k on, all below end.
+bool FourAlike(int k, int j, int end) {
+  if (k + 3 >= BANDS || j != Ac3BandStart[k]) return false;
+  const int32_t size = Ac3BandSize[k];
+  return Ac3BandSize[k + 1] == size && Ac3BandSize[k + 2] == size && Ac3BandSize[k + 3] == size &&
+         Ac3BandStart[k + 3] + size <= end;
+}
+
+// The power of each band from start to end: its bins' densities added in
+// order. Each band is a chain of table lookups; four whole bands of one
+// size are summed side by side, so that their chains overlap.
+void IntegrateBands(const int32_t* psd, int start, int end, int32_t* bndpsd) {
+  int j = start;
+  int k = Ac3MaskTab[start];
+  for (;;) {
+    if (FourAlike(k, j, end)) {
+      const int size = Ac3BandSize[k];
+      const int32_t* p = psd + j;
+      int32_t s0 = p[0], s1 = p[size], s2 = p[2 * size], s3 = p[3 * size];
+      for (int i = 1; i < size; ++i) {
+        s0 = LogAdd(s0, p[i]);
+        s1 = LogAdd(s1, p[size + i]);
+        s2 = LogAdd(s2, p[2 * size + i]);
+        s3 = LogAdd(s3, p[3 * size + i]);
+      }
+      bndpsd[k] = s0, bndpsd[k + 1] = s1, bndpsd[k + 2] = s2, bndpsd[k + 3] = s3;
+      j += 4 * size;
+      k += 4;
+      if (j >= end) return;
+      continue;
+    }
+    const int lastbin = std::min(Ac3BandStart[k] + Ac3BandSize[k], end);
+    int32_t sum = psd[j++];
+    for (; j < lastbin; ++j) sum = LogAdd(sum, psd[j]);
+    bndpsd[k++] = sum;
+    if (end <= lastbin) return;
+  }
+}
+
 // Raises or lowers the mask of whole bands; bands past the last one (a
 // corrupt segment) are ignored.
 void ApplyDelta(const Ac3DeltaBitAllocation& delta, int32_t* mask) {
@@ -53,18 +92,7 @@ void Ac3BitAllocation(int start, int end, int32_t fgain, int32_t snroffset, int3
 
   for (int bin = start; bin < end; ++bin) psd[bin] = (24 - exps[bin]) * 128;
 
-  // Integrate the bins of each band.
-  {
-    int j = start;
-    int k = Ac3MaskTab[start];
-    int lastbin;
-    do {
-      lastbin = std::min(Ac3BandStart[k] + Ac3BandSize[k], end);
-      int32_t sum = psd[j++];
-      for (; j < lastbin; ++j) sum = LogAdd(sum, psd[j]);
-      bndpsd[k++] = sum;
-    } while (end > lastbin);
-  }
+  IntegrateBands(psd, start, end, bndpsd);
 
   const int bndstrt = Ac3MaskTab[start];
   const int bndend = Ac3MaskTab[end - 1] + 1;

@@ -32,21 +32,6 @@ inline Q24 Ac3Dither() {
   return Ac3DitherLevel(r);
 }
 
-// The next n levels (n <= 256) of the register reg into levels[0 .. n-1],
-// eight register values at a time; returns the register after them.
-inline uint32_t Ac3DitherLevels(uint32_t reg, int n, Q24* levels) {
-  for (int k = 0; k < n; k += 8) {
-    const uint32_t low = reg & 0xFF;
-    uint16_t ahead[8];
-    for (int j = 0; j < 8; ++j) {
-      ahead[j] = static_cast<uint16_t>((reg >> (j + 1)) ^ Ac3DitherSteps[low][j]);
-      levels[k + j] = Ac3DitherLevel(ahead[j]);
-    }
-    reg = ahead[n - k < 8 ? n - k - 1 : 7];
-  }
-  return reg;
-}
-
 // The same levels as Ac3Dither, for a loop that takes many: the next eight
 // register values are worked out together from the present one, so a run of
 // zero-bit mantissas does not wait on one shift after another. Taken from

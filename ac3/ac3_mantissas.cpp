@@ -42,20 +42,24 @@ X86_64_V4 int CodedBins(const int32_t* bap, int end, int32_t* coded) {
   return count;
 }
 
-// Ac3DitherLevels eight lanes at a time: the eight register values after
-// reg from one row of the step table, their levels as MulQ24(s * 512, scale)
-// = (s * scale + 2^14) >> 15 with 64-bit products.
+// The next n dither levels (n <= 256) of the register reg into levels,
+// eight lanes at a time: the eight register values after reg from one row
+// of the step table, their levels as MulQ24(s * 512, scale) =
+// (s * scale + 2^14) >> 15 with 64-bit products. Returns the register after
+// them.
 X86_64_V4 uint32_t DitherLevels(uint32_t reg, int n, Q24* levels) {
   const __m256i shifts = _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 8);
   const __m256i scale = _mm256_set1_epi32(AC3_DITHER_SCALE);
   const __m256i round = _mm256_set1_epi64x(1 << 14);
   for (int k = 0; k < n; k += 8) {
-    const __m128i steps = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Ac3DitherSteps[reg & 0xFF]));
+    const uint32_t low = reg & 0xFF;
+    const __m128i steps = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Ac3DitherSteps[low]));
     const __m256i ahead = _mm256_xor_si256(_mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(reg)), shifts),
                                            _mm256_cvtepu16_epi32(steps));
-    alignas(32) uint32_t values[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(values), ahead);
-    reg = values[n - k < 8 ? n - k - 1 : 7];
+    // The register after this group straight from the table, apart from
+    // the vector work: the next group need not wait for it.
+    const int m = n - k < 8 ? n - k : 8;
+    reg = (reg >> m) ^ Ac3DitherSteps[low][m - 1];
     const __m256i s = _mm256_srai_epi32(_mm256_slli_epi32(ahead, 16), 16);  // as signed 16-bit
     const __m256i even = _mm256_srai_epi64(_mm256_add_epi64(_mm256_mul_epi32(s, scale), round), 15);
     const __m256i odd = _mm256_srai_epi64(
@@ -67,16 +71,12 @@ X86_64_V4 uint32_t DitherLevels(uint32_t reg, int n, Q24* levels) {
 }
 
 // Fills the zero-bit bins below end: dither levels shifted by their
-// exponents, in bin order, or 0 when the channel is not dithered. Returns
-// the dither register after them.
-X86_64_V4 uint32_t ZeroBitBins(const int32_t* bap, const int32_t* exps, int end, bool dithered, uint32_t dither,
-                               int32_t* coefficients) {
+// exponents, in bin order, or 0 when the channel is not dithered. zeros is
+// their count. Returns the dither register after them.
+X86_64_V4 uint32_t ZeroBitBins(const int32_t* bap, const int32_t* exps, int end, int zeros, bool dithered,
+                               uint32_t dither, int32_t* coefficients) {
   Q24 levels[256 + 16];  // a whole vector is read from the last level on
-  if (dithered) {
-    int zeros = 0;
-    for (int bin = 0; bin < end; ++bin) zeros += bap[bin] == 0;
-    dither = DitherLevels(dither, zeros, levels);
-  }
+  if (dithered) dither = DitherLevels(dither, zeros, levels);
   int taken = 0;
   for (int bin = 0; bin < end; bin += 16) {
     const __mmask16 inside = FirstBins(end - bin);
@@ -221,12 +221,12 @@ struct MantissaReader {
       const int bin = coded[i];
       int32_t v;
       if (!Mantissa(bap[bin], false, &v)) {
-        dither = ZeroBitBins(bap, exps, bin, dithered, dither, coefficients);
+        dither = ZeroBitBins(bap, exps, bin, bin - i, dithered, dither, coefficients);
         return false;
       }
       coefficients[bin] = v >> (exps[bin] & 31);
     }
-    dither = ZeroBitBins(bap, exps, end, dithered, dither, coefficients);
+    dither = ZeroBitBins(bap, exps, end, end - count, dithered, dither, coefficients);
     return true;
   }
 #endif
