@@ -22,19 +22,9 @@ void StoreByte(uint8_t byte) {
 
 }  // namespace
 
-void BitWriterStoreWord() {
-  BitWriter.BitCount -= 32;
-  uint32_t word = static_cast<uint32_t>(BitWriter.BitAcc >> BitWriter.BitCount);
-  if (BitWriter.end - BitWriter.BitPtr >= 4) {
-    uint8_t* p = BitWriter.BitPtr;
-    p[0] = static_cast<uint8_t>(word >> 24);
-    p[1] = static_cast<uint8_t>(word >> 16);
-    p[2] = static_cast<uint8_t>(word >> 8);
-    p[3] = static_cast<uint8_t>(word);
-    BitWriter.BitPtr = p + 4;
-    return;
-  }
-  for (int shift = 24; shift >= 0; shift -= 8) StoreByte(static_cast<uint8_t>(word >> shift));
+uint8_t* BitWriterStoreTail(uint8_t* p, uint8_t* end, uint32_t word) {
+  for (int shift = 24; shift >= 0 && p < end; shift -= 8) *p++ = static_cast<uint8_t>(word >> shift);
+  return p;
 }
 
 void BitWriterFlush() {

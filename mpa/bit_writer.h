@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 struct BitWriterState {
   uint8_t* BitPtr;     // next byte to store
@@ -19,15 +20,33 @@ struct BitWriterState {
 extern BitWriterState BitWriter;
 
 void BitWriterStart(uint8_t* begin, uint8_t* end);
-// Stores the 32 oldest pending bits (BitCount is 32 or more).
-void BitWriterStoreWord();
 
-// Appends the low n bits of value (1 <= n <= 16), most significant first.
-inline void PutBits(uint32_t value, int n) {
-  BitWriter.BitAcc = (BitWriter.BitAcc << n) | (value & ((1u << n) - 1));
-  BitWriter.BitCount += n;
-  if (BitWriter.BitCount >= 32) BitWriterStoreWord();
+// Stores the bytes of word, most significant first, that fit before end;
+// returns the pointer past the last one stored.
+uint8_t* BitWriterStoreTail(uint8_t* p, uint8_t* end, uint32_t word);
+
+// Appends the low n bits of value (1 <= n <= 16), most significant first,
+// to the writer w: BitWriter itself, or a copy that a caller keeps in
+// registers through a frame (a writer in memory is reloaded after every
+// store of bytes, which may alias it).
+inline void PutBitsTo(BitWriterState& w, uint32_t value, int n) {
+  w.BitAcc = (w.BitAcc << n) | (value & ((1u << n) - 1));
+  w.BitCount += n;
+  if (w.BitCount < 32) return;
+  w.BitCount -= 32;
+  uint32_t word = static_cast<uint32_t>(w.BitAcc >> w.BitCount);
+  if (w.end - w.BitPtr >= 4) {
+    uint32_t bigEndian = __builtin_bswap32(word);
+    std::memcpy(w.BitPtr, &bigEndian, sizeof bigEndian);
+    w.BitPtr += 4;
+    return;
+  }
+  uint8_t* p = BitWriterStoreTail(w.BitPtr, w.end, word);
+  w.overflow = w.overflow || p - w.BitPtr < 4;
+  w.BitPtr = p;
 }
+
+inline void PutBits(uint32_t value, int n) { PutBitsTo(BitWriter, value, n); }
 
 // Stores the pending bits, the last byte padded with zero bits.
 void BitWriterFlush();

@@ -1,5 +1,6 @@
 #include "mpa/layer2_encoder.h"
 
+#include "common/vector_paths.h"
 #include "mpa/bit_allocation.h"
 #include "mpa/frame_writer.h"
 #include "mpa/layer2_frame.h"
@@ -14,12 +15,14 @@ namespace {
 // within full scale every subband sample stays below 2.0 and every FFT bin
 // below 1.0, which the scale factors, the codes and the level arithmetic
 // rely on.
-void ClampToFullScale(const Q24* in, Q24* out) {
+// Built per vector path: SSE2 has no signed 32-bit minimum and maximum.
+VECTOR_PATH_BODY void ClampToFullScaleBody(const Q24* in, Q24* out) {
   for (int i = 0; i < MPA_FRAME_SAMPLES; i++) {
     Q24 x = in[i];
     out[i] = x > Q24_ONE ? Q24_ONE : (x < -Q24_ONE ? -Q24_ONE : x);
   }
 }
+VECTOR_PATH_VARIANTS(void, ClampToFullScale, (const Q24* in, Q24* out), (in, out))
 
 }  // namespace
 
@@ -34,8 +37,7 @@ void EncodeFrame(const Q24* left, const Q24* right, uint8_t* out) {
 
   Q24 fftInput[2][PSYCHO_FFT_SIZE];
   PsychoPrepareInput(input[0], input[1], fftInput);
-  PsychoModel(fftInput[0], frame.scfMin[0], frame.SMR[0]);
-  PsychoModel(fftInput[1], frame.scfMin[1], frame.SMR[1]);
+  PsychoModel(fftInput, frame.scfMin, frame.SMR);
 
   SelectScaleFactors(frame);
   AllocateBits(frame, FRAME_BITS_AVAILABLE);

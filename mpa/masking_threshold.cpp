@@ -1,3 +1,5 @@
+#include "common/vector_paths.h"
+#include "mpa/level_lanes.h"
 #include "mpa/psycho_model.h"
 #include "mpa/psycho_tables.h"
 
@@ -61,8 +63,47 @@ int32_t Spread(const Masker& m, int32_t dz) {
   return SatAdd(MulQ24(SatSub(dz, ONE_BARK), m.upper), SLOPE_MINUS_18DB);
 }
 
+// Spread for eight entries at once. In each of its four pieces the
+// spreading is offset + slope * (dz - start), with the choices by the
+// masker's level made once per masker; within reach no difference there
+// saturates.
+struct LaneMasker {
+  int32_t zc;
+  LogQ24 base;
+  int32_t nearSlope;  // from 1 Bark above the masker to the masker
+  int32_t farOffset;  // the spreading 1 Bark above the masker
+  int32_t upper;
+};
+
+LaneMasker MakeLaneMasker(const Masker& m) {
+  bool steep = m.lower > SLOPE_17DB;
+  return {m.zc, m.base, steep ? m.lower : SLOPE_17DB, steep ? MulQ24(m.lower, -ONE_BARK) : MINUS_SLOPE_17DB,
+          m.upper};
+}
+
+LANES_INLINE Int32x8 SpreadLanes(const LaneMasker& m, Int32x8 dz) {
+  Int32x8 far = dz < -ONE_BARK;
+  Int32x8 near = dz < 0;
+  Int32x8 close = dz < ONE_BARK;
+  Int32x8 slope = far ? Broadcast(SLOPE_17DB)
+                      : (near ? Broadcast(m.nearSlope) : (close ? Broadcast(SLOPE_MINUS_18DB) : Broadcast(m.upper)));
+  Int32x8 start = far ? Broadcast(-ONE_BARK) : (close ? Broadcast(0) : Broadcast(ONE_BARK));
+  Int32x8 offset = far ? Broadcast(m.farOffset) : (close ? Broadcast(0) : Broadcast(SLOPE_MINUS_18DB));
+  return SatAddLanes(MulQ24Lanes8(slope, WrapSubLanes(dz, start)), offset);
+}
+
+// One masker's threshold added into the eight entries at Bark z that it
+// reaches.
+LANES_INLINE Int32x8 AddMasker(Int32x8 T, const LaneMasker& m, Int32x8 z) {
+  Int32x8 dz = WrapSubLanes(z, Broadcast(m.zc));
+  Int32x8 reached = (dz >= DZ_LOWEST) & (dz < DZ_BEYOND);
+  Int32x8 lt = SatAddLanes(Broadcast(m.base), SpreadLanes(m, dz));
+  return reached ? LogAddRootsLanes<2>(T, lt) : T;
+}
+
 // The maskers of one list within reach of the entries, which come in
 // ascending Bark order like the maskers: [first, end) slides upwards.
+// Within reach are exactly the maskers whose distance Reaches.
 struct Reach {
   const Masker* maskers;
   int count;
@@ -74,34 +115,35 @@ struct Reach {
   }
 };
 
-// Entries are worked on LANES at a time: each entry's sum runs through its
-// own maskers in list order, but the sums of neighbouring entries are
-// independent, so their divisions overlap.
+// Entries are worked on eight at a time, 1..128 (127 and 128 only
+// padding, out of every masker's reach). Each entry's sum runs through its
+// maskers in list order, tonal then noise, a chain of divisions; BLOCKS_AT_ONCE
+// blocks of entries advance side by side so that their chains overlap.
 constexpr int LANES = 8;
+constexpr int BLOCKS = 16;
+constexpr int BLOCKS_AT_ONCE = 4;
+constexpr int32_t PAST_EVERY_REACH = 0x40000000;  // 64 Bark
 
-struct Lanes {
-  int32_t z[LANES];
-  int first[LANES];
-  int end[LANES];
-  LogQ24 T[LANES];
-};
-
-void AddInReach(const Masker* maskers, Lanes& lanes) {
-  int from = lanes.first[0];
-  int to = lanes.end[0];
-  for (int l = 1; l < LANES; l++) {
-    from = lanes.first[l] < from ? lanes.first[l] : from;
-    to = lanes.end[l] > to ? lanes.end[l] : to;
-  }
-  for (int i = from; i < to; i++) {
-    const Masker& m = maskers[i];
-    for (int l = 0; l < LANES; l++) {
-      if (i < lanes.first[l] || i >= lanes.end[l]) continue;
-      int32_t dz = SatSub(lanes.z[l], m.zc);
-      lanes.T[l] = LogAddSquareRoots(lanes.T[l], SatAdd(m.base, Spread(m, dz)));
+struct EntryLanes {
+  int32_t z[BLOCKS * LANES];
+  int32_t quiet[BLOCKS * LANES];  // the threshold in quiet, 12 dB lower
+  EntryLanes() {
+    for (int e = 0; e < BLOCKS * LANES; e++) {
+      int g = e + 1;
+      z[e] = g <= THR_ENTRIES ? ThrBark[g] : PAST_EVERY_REACH;
+      quiet[e] = g <= THR_ENTRIES ? SatAdd(ThrQuiet[g], QUIET_OFFSET) : LEVEL_FLOOR;
     }
   }
-}
+};
+
+// The maskers that one block's chain runs through: [tonalFirst, tonalEnd)
+// of the tonal list, then [noiseFirst, noiseEnd) of the noise list.
+struct BlockMaskers {
+  int tonalFirst;
+  int tonalSteps;
+  int noiseFirst;
+  int steps;
+};
 
 }  // namespace
 
@@ -113,35 +155,85 @@ bool IndividualThreshold(LogQ24 x, int32_t zc, int32_t z, bool tonal, LogQ24* lt
   return true;
 }
 
-void GlobalMaskingThreshold(const PsychoSpectrum& s, LogQ24* T) {
+namespace {
+
+// LANE_BY_LANE: each lane's sum in scalar arithmetic, with the masker as
+// IndividualThreshold takes it; for the plain path, as SSE2 has neither
+// the 64-bit products nor the conversions that the vector form needs.
+template <bool LANE_BY_LANE>
+LANES_INLINE void Threshold(const PsychoSpectrum& s, LogQ24* T) {
+  static const EntryLanes entries;
   Masker tonal[PSYCHO_LINES];
   Masker noise[CRIT_BANDS];
   Reach tonalReach{tonal, CollectMaskers(s, s.tonalHead, true, tonal)};
   Reach noiseReach{noise, CollectMaskers(s, s.noiseHead, false, noise)};
-  for (int g0 = 1; g0 <= THR_ENTRIES; g0 += LANES) {
-    Lanes tonalLanes;
-    Lanes noiseLanes;
-    for (int l = 0; l < LANES; l++) {
-      int g = g0 + l;
-      bool used = g <= THR_ENTRIES;
-      int32_t z = used ? ThrBark[g] : 0;
-      if (used) {
-        tonalReach.MoveTo(z);
-        noiseReach.MoveTo(z);
+  // Both lists one after the other, in the form the lanes take.
+  LaneMasker maskers[PSYCHO_LINES + CRIT_BANDS];
+  for (int i = 0; i < tonalReach.count; i++) maskers[i] = MakeLaneMasker(tonal[i]);
+  for (int i = 0; i < noiseReach.count; i++) maskers[tonalReach.count + i] = MakeLaneMasker(noise[i]);
+  BlockMaskers blocks[BLOCKS];
+  for (int b = 0; b < BLOCKS; b++) {
+    int tonalFirst = 0;
+    int noiseFirst = 0;
+    for (int l = 0; l < LANES && 1 + b * LANES + l <= THR_ENTRIES; l++) {
+      int32_t z = entries.z[b * LANES + l];
+      tonalReach.MoveTo(z);
+      noiseReach.MoveTo(z);
+      if (l == 0) {
+        tonalFirst = tonalReach.first;
+        noiseFirst = noiseReach.first;
       }
-      tonalLanes.z[l] = noiseLanes.z[l] = z;
-      tonalLanes.first[l] = used ? tonalReach.first : 0;
-      tonalLanes.end[l] = used ? tonalReach.end : 0;
-      noiseLanes.first[l] = used ? noiseReach.first : 0;
-      noiseLanes.end[l] = used ? noiseReach.end : 0;
-      tonalLanes.T[l] = LEVEL_FLOOR;
     }
-    AddInReach(tonal, tonalLanes);
-    for (int l = 0; l < LANES; l++) noiseLanes.T[l] = tonalLanes.T[l];
-    AddInReach(noise, noiseLanes);
-    for (int l = 0; l < LANES && g0 + l <= THR_ENTRIES; l++) {
-      // The threshold in quiet, 12 dB lower, added through cube roots.
-      T[g0 + l] = LogAddCubeRoots(noiseLanes.T[l], SatAdd(ThrQuiet[g0 + l], QUIET_OFFSET));
+    int tonalSteps = tonalReach.end - tonalFirst;
+    blocks[b] = {tonalFirst, tonalSteps, tonalReach.count + noiseFirst, tonalSteps + noiseReach.end - noiseFirst};
+  }
+  alignas(32) LogQ24 sums[BLOCKS * LANES];
+  for (int b0 = 0; b0 < BLOCKS; b0 += BLOCKS_AT_ONCE) {
+    Int32x8 t[BLOCKS_AT_ONCE];
+    Int32x8 z[BLOCKS_AT_ONCE];
+    int longest = 0;
+    for (int k = 0; k < BLOCKS_AT_ONCE; k++) {
+      t[k] = Broadcast(LEVEL_FLOOR);
+      z[k] = LoadLanes(entries.z + (b0 + k) * LANES);
+      longest = blocks[b0 + k].steps > longest ? blocks[b0 + k].steps : longest;
     }
+    for (int step = 0; step < longest; step++) {
+      for (int k = 0; k < BLOCKS_AT_ONCE; k++) {
+        const BlockMaskers& block = blocks[b0 + k];
+        if (step >= block.steps) continue;
+        int i = step < block.tonalSteps ? block.tonalFirst + step : block.noiseFirst + step - block.tonalSteps;
+        if constexpr (LANE_BY_LANE) {
+          const Masker& m = i < tonalReach.count ? tonal[i] : noise[i - tonalReach.count];
+          for (int l = 0; l < LANES; l++) {
+            int32_t dz = SatSub(z[k][l], m.zc);
+            if (Reaches(dz)) t[k][l] = LogAddSquareRoots(t[k][l], SatAdd(m.base, Spread(m, dz)));
+          }
+        } else {
+          t[k] = AddMasker(t[k], maskers[i], z[k]);
+        }
+      }
+    }
+    for (int k = 0; k < BLOCKS_AT_ONCE; k++) {
+      // The threshold in quiet added through cube roots.
+      int e = (b0 + k) * LANES;
+      if constexpr (LANE_BY_LANE) {
+        for (int l = 0; l < LANES; l++) sums[e + l] = LogAddCubeRoots(t[k][l], entries.quiet[e + l]);
+      } else {
+        StoreLanes(sums + e, LogAddRootsLanes<3>(t[k], LoadLanes(entries.quiet + e)));
+      }
+    }
+  }
+  for (int g = 1; g <= THR_ENTRIES; g++) T[g] = sums[g - 1];
+}
+VECTOR_PATH_BODY void ThresholdOnVectorsBody(const PsychoSpectrum& s, LogQ24* T) { Threshold<false>(s, T); }
+VECTOR_PATH_VARIANTS(void, ThresholdOnVectors, (const PsychoSpectrum& s, LogQ24* T), (s, T))
+
+}  // namespace
+
+void GlobalMaskingThreshold(const PsychoSpectrum& s, LogQ24* T) {
+  if (CurrentVectorPath() == VectorPath::Plain) {
+    Threshold<true>(s, T);
+  } else {
+    ThresholdOnVectors(s, T);
   }
 }

@@ -1,3 +1,8 @@
+#include <bit>
+#include <cstring>
+
+#include "common/vector_paths.h"
+#include "mpa/level_lanes.h"
 #include "mpa/psycho_model.h"
 #include "mpa/psycho_tables.h"
 
@@ -14,12 +19,17 @@ int TonalRun(int k) {
   return 12;
 }
 
+// Whether the peak at line k exceeds the lines 2..run away on both sides
+// by the margin: the loudest of them, taken without a branch per line
+// (an early exit mispredicts on noise).
 bool StandsOut(const PsychoSpectrum& s, int k, int run) {
   int32_t limit = s.X[k] - TONAL_MARGIN;
+  int32_t loudest = INT32_MIN;
   for (int j = 2; j <= run; j++) {
-    if (limit < s.X[k - j] || limit < s.X[k + j]) return false;
+    int32_t pair = s.X[k - j] > s.X[k + j] ? s.X[k - j] : s.X[k + j];
+    loudest = pair > loudest ? pair : loudest;
   }
-  return true;
+  return limit >= loudest;
 }
 
 void RemoveMasker(PsychoSpectrum& s, int c) {
@@ -54,11 +64,25 @@ void FindTonalMaskers(PsychoSpectrum& s) {
     s.link[k] = LIST_STOP;
     s.mark[k] = 0;
   }
-  // Candidates: strict local maxima, linked in ascending order.
+  // Candidates: strict local maxima, linked in ascending order. They are
+  // found as bits first (a branch per line mispredicts on noise, where
+  // every third line is one at random): a byte per line, the comparisons
+  // on vectors, then eight bytes of 0 or 1 to eight bits by one multiply.
+  constexpr int PEAK_WORDS = PSYCHO_MAX_LINE / 64 + 1;
+  static_assert(std::endian::native == std::endian::little);
+  uint8_t isPeak[64 * PEAK_WORDS] = {};
+  for (int k = 2; k <= PSYCHO_MAX_LINE; k++) isPeak[k] = (s.X[k] > s.X[k - 1]) & (s.X[k] > s.X[k + 1]);
+  uint64_t peaks[PEAK_WORDS] = {};
+  for (int i = 0; i < 8 * PEAK_WORDS; i++) {
+    uint64_t bytes;
+    std::memcpy(&bytes, isPeak + 8 * i, sizeof bytes);
+    peaks[i / 8] |= (bytes * 0x0102040810204080u) >> 56 << (8 * (i % 8));
+  }
   int first = LIST_END;
   int tail = LIST_END;
-  for (int k = 2; k <= PSYCHO_MAX_LINE; k++) {
-    if (s.X[k] > s.X[k - 1] && s.X[k] > s.X[k + 1]) {
+  for (int w = 0; w < PEAK_WORDS; w++) {
+    for (uint64_t bits = peaks[w]; bits != 0; bits &= bits - 1) {
+      int k = 64 * w + __builtin_ctzll(bits);
       s.mark[k] = TONAL;
       s.link[k] = LIST_END;
       if (tail == LIST_END) {
@@ -110,42 +134,110 @@ void FindTonalMaskers(PsychoSpectrum& s) {
 
 namespace {
 
-// Sums of the non-tonal lines of each band, plain and weighted by their
-// position. Each band's sums run through its lines in order; five bands at
-// a time advance side by side, so their divisions overlap.
-void SumBands(const PsychoSpectrum& s, LogQ24* sum, LogQ24* weighted) {
-  constexpr int LANES = 5;
-  static_assert(CRIT_BANDS % LANES == 0);
-  for (int b0 = 0; b0 < CRIT_BANDS; b0 += LANES) {
-    int longest = 0;
-    LogQ24 plain[LANES];
-    LogQ24 weight[LANES];
-    for (int l = 0; l < LANES; l++) {
-      int length = CritBandBounds[b0 + l + 1] - CritBandBounds[b0 + l];
-      longest = length > longest ? length : longest;
-      plain[l] = weight[l] = LEVEL_FLOOR;
-    }
-    for (int step = 0; step < longest; step++) {
-      for (int l = 0; l < LANES; l++) {
-        int m = CritBandBounds[b0 + l] + step;
-        if (m >= CritBandBounds[b0 + l + 1] || s.mark[m] == TONAL || s.X[m] <= LEVEL_FLOOR) continue;
-        plain[l] = LogAdd(plain[l], s.X[m]);
-        weight[l] = LogAdd(weight[l], SatAdd(s.X[m], NoiseWeight[m]));
+// A band's two sums side by side in a vector, plain in the even lane and
+// weighted in the odd one, four bands to a vector from the top down:
+// 21..24, 17..20, ..., 1..4, 0.
+constexpr int BANDS_PER_VECTOR = LANES_PER_VECTOR / 2;
+constexpr int BAND_GROUPS = (CRIT_BANDS + BANDS_PER_VECTOR - 1) / BANDS_PER_VECTOR;
+// Past the last line: LEVEL_FLOOR, which the shorter bands of a group read
+// once their lines are done.
+constexpr int NO_LINE = PSYCHO_MAX_LINE + 1;
+
+struct BandLanes {
+  int steps[BAND_GROUPS];  // the group's longest band
+  int band[BAND_GROUPS][BANDS_PER_VECTOR];  // -1: no band
+  // The lane's entry of the line's two sums (line * 2 + 0 or 1).
+  int16_t entry[BAND_GROUPS][PSYCHO_MAX_LINE][LANES_PER_VECTOR];
+  BandLanes() {
+    for (int g = 0; g < BAND_GROUPS; g++) {
+      steps[g] = 0;
+      for (int k = 0; k < BANDS_PER_VECTOR; k++) {
+        int b = CRIT_BANDS - BANDS_PER_VECTOR * (g + 1) + k;
+        band[g][k] = b >= 0 ? b : -1;
+        int length = b >= 0 ? CritBandBounds[b + 1] - CritBandBounds[b] : 0;
+        steps[g] = length > steps[g] ? length : steps[g];
+        for (int step = 0; step < PSYCHO_MAX_LINE; step++) {
+          int line = step < length ? CritBandBounds[b] + step : NO_LINE;
+          entry[g][step][2 * k] = static_cast<int16_t>(2 * line);
+          entry[g][step][2 * k + 1] = static_cast<int16_t>(2 * line + 1);
+        }
       }
     }
-    for (int l = 0; l < LANES; l++) {
-      sum[b0 + l] = plain[l];
-      weighted[b0 + l] = weight[l];
+  }
+};
+
+// Lane l: v[index[l] & mask].
+LANES_INLINE Int32x8 GatherLanes(const LogQ24* v, const int16_t* index, int mask) {
+  return Int32x8{v[index[0] & mask], v[index[1] & mask], v[index[2] & mask], v[index[3] & mask],
+                 v[index[4] & mask], v[index[5] & mask], v[index[6] & mask], v[index[7] & mask]};
+}
+
+// Sums of the non-tonal lines of each band, plain and weighted by their
+// position. Each band's sums run through its lines in order, a chain of
+// divisions; the bands of both channels advance side by side, so that the
+// chains of the shorter ones and of the other channel overlap with the
+// longest.
+// LANE_BY_LANE: each lane in scalar arithmetic, for the plain path (SSE2
+// has no conversions of eight lanes to doubles and back).
+template <bool LANE_BY_LANE>
+LANES_INLINE void SumBandsOf(const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS],
+                             LogQ24 (*weighted)[CRIT_BANDS]) {
+  static const BandLanes lanes;
+  // Each line's two terms; a line that does not count (tonal, or at
+  // LEVEL_FLOOR) has LEVEL_FLOOR as its plain term.
+  LogQ24 terms[PSYCHO_CHANNELS][2 * (NO_LINE + 1)];
+  Int32x8 sums[PSYCHO_CHANNELS][BAND_GROUPS];
+  for (int c = 0; c < count; c++) {
+    const PsychoSpectrum& s = spectra[c];
+    for (int m = 0; m <= PSYCHO_MAX_LINE; m++) {
+      bool counts = s.mark[m] != TONAL && s.X[m] > LEVEL_FLOOR;
+      terms[c][2 * m] = counts ? s.X[m] : LEVEL_FLOOR;
+      terms[c][2 * m + 1] = SatAdd(s.X[m], NoiseWeight[m]);
+    }
+    terms[c][2 * NO_LINE] = terms[c][2 * NO_LINE + 1] = LEVEL_FLOOR;
+    for (int g = 0; g < BAND_GROUPS; g++) sums[c][g] = Broadcast(LEVEL_FLOOR);
+  }
+  for (int step = 0; step < lanes.steps[0]; step++) {
+    // The groups come longest first.
+    for (int g = 0; g < BAND_GROUPS && step < lanes.steps[g]; g++) {
+      const int16_t* entry = lanes.entry[g][step];
+      for (int c = 0; c < count; c++) {
+        // Both lanes of a band take its line's plain term for the test.
+        if constexpr (LANE_BY_LANE) {
+          for (int l = 0; l < LANES_PER_VECTOR; l++) {
+            if (terms[c][entry[l] & ~1] > LEVEL_FLOOR) sums[c][g][l] = LogAdd(sums[c][g][l], terms[c][entry[l]]);
+          }
+        } else {
+          Int32x8 counts = GatherLanes(terms[c], entry, ~1) > LEVEL_FLOOR;
+          Int32x8 term = GatherLanes(terms[c], entry, -1);
+          sums[c][g] = counts ? LogAddLanes(sums[c][g], term) : sums[c][g];
+        }
+      }
+    }
+  }
+  for (int c = 0; c < count; c++) {
+    for (int g = 0; g < BAND_GROUPS; g++) {
+      for (int k = 0; k < BANDS_PER_VECTOR; k++) {
+        int b = lanes.band[g][k];
+        if (b < 0) continue;
+        sum[c][b] = sums[c][g][2 * k];
+        weighted[c][b] = sums[c][g][2 * k + 1];
+      }
     }
   }
 }
+VECTOR_PATH_BODY void SumBandsOnVectorsBody(const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS],
+                                            LogQ24 (*weighted)[CRIT_BANDS]) {
+  SumBandsOf<false>(spectra, count, sum, weighted);
+}
+VECTOR_PATH_VARIANTS(void, SumBandsOnVectors,
+                     (const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS],
+                      LogQ24 (*weighted)[CRIT_BANDS]),
+                     (spectra, count, sum, weighted))
 
-}  // namespace
-
-void FindNoiseMaskers(PsychoSpectrum& s) {
-  LogQ24 sums[CRIT_BANDS];
-  LogQ24 weightedSums[CRIT_BANDS];
-  SumBands(s, sums, weightedSums);
+// Each band's masker, from the band's sums, on the band's weighted mean
+// line.
+void PlaceNoiseMaskers(PsychoSpectrum& s, const LogQ24* sums, const LogQ24* weightedSums) {
   s.noiseHead = LIST_END;
   int tail = LIST_END;
   for (int b = 0; b < CRIT_BANDS; b++) {
@@ -176,6 +268,23 @@ void FindNoiseMaskers(PsychoSpectrum& s) {
     s.X[pos] = sum;
     s.mark[pos] = NOISE;
   }
+}
+
+}  // namespace
+
+void SumBands(const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS], LogQ24 (*weighted)[CRIT_BANDS]) {
+  if (CurrentVectorPath() == VectorPath::Plain) {
+    SumBandsOf<true>(spectra, count, sum, weighted);
+  } else {
+    SumBandsOnVectors(spectra, count, sum, weighted);
+  }
+}
+
+void FindNoiseMaskers(PsychoSpectrum* spectra, int count) {
+  LogQ24 sums[PSYCHO_CHANNELS][CRIT_BANDS];
+  LogQ24 weightedSums[PSYCHO_CHANNELS][CRIT_BANDS];
+  SumBands(spectra, count, sums, weightedSums);
+  for (int c = 0; c < count; c++) PlaceNoiseMaskers(spectra[c], sums[c], weightedSums[c]);
 }
 
 void DropInaudibleMaskers(PsychoSpectrum& s) {

@@ -1,17 +1,30 @@
 #include "mpa/psycho_model.h"
 
+#include "common/vector_paths.h"
 #include "mpa/encoder_state.h"
 #include "mpa/psycho_tables.h"
+#include "mpa/vector_clones.h"
 
-void PsychoPrepareInput(const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]) {
+VECTOR_PATH_BODY void PsychoPrepareInputBody(const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]) {
   const Q24* input[2] = {left, right};
   for (int ch = 0; ch < 2; ch++) {
     Q24* history = MpaEncoder.PsychoHistory[ch];
-    for (int i = 0; i < 192; i++) u[ch][i] = MulQ24(HannWindow[i], history[i]);
-    for (int i = 0; i < 832; i++) u[ch][192 + i] = MulQ24(HannWindow[192 + i], input[ch][i]);
+    for (int i = 0; i < 192; i++) u[ch][i] = MulQ24Lanes(HannWindow[i], history[i]);
+    for (int i = 0; i < 832; i++) u[ch][192 + i] = MulQ24Lanes(HannWindow[192 + i], input[ch][i]);
     for (int i = 0; i < 192; i++) history[i] = input[ch][960 + i];
   }
 }
+VECTOR_PATH_VARIANTS(void, PsychoPrepareInput, (const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]),
+                     (left, right, u))
+
+VECTOR_PATH_BODY void SubbandPeakLevelsBody(const LogQ24* X, LogQ24* xMax) {
+  for (int sb = 0; sb < SBLIMIT; sb++) {
+    LogQ24 peak = LEVEL_FLOOR;
+    for (int k = 16 * sb; k < 16 * sb + 16; k++) peak = X[k] > peak ? X[k] : peak;
+    xMax[sb] = peak;
+  }
+}
+VECTOR_PATH_VARIANTS(void, SubbandPeakLevels, (const LogQ24* X, LogQ24* xMax), (X, xMax))
 
 void SubbandMinimumThreshold(const LogQ24* T, LogQ24* ltMin) {
   int j = 1;
@@ -24,26 +37,25 @@ void SubbandMinimumThreshold(const LogQ24* T, LogQ24* ltMin) {
   }
 }
 
-void PsychoModel(const Q24* u, const uint8_t* scfMin, LogQ24* smr) {
-  PsychoSpectrum s;
-  PsychoFft(u, s.X);
-  LogQ24 xMax[SBLIMIT];
-  for (int sb = 0; sb < SBLIMIT; sb++) {
-    xMax[sb] = LEVEL_FLOOR;
-    for (int k = 16 * sb; k < 16 * sb + 16; k++) {
-      if (s.X[k] > xMax[sb]) xMax[sb] = s.X[k];
-    }
+void PsychoModel(const Q24 (*u)[PSYCHO_FFT_SIZE], const uint8_t (*scfMin)[SBLIMIT], LogQ24 (*smr)[SBLIMIT]) {
+  PsychoSpectrum s[PSYCHO_CHANNELS];
+  LogQ24 xMax[PSYCHO_CHANNELS][SBLIMIT];
+  for (int ch = 0; ch < PSYCHO_CHANNELS; ch++) {
+    PsychoFft(u[ch], s[ch].X);
+    SubbandPeakLevels(s[ch].X, xMax[ch]);
+    FindTonalMaskers(s[ch]);
   }
-  FindTonalMaskers(s);
-  FindNoiseMaskers(s);
-  DropInaudibleMaskers(s);
-  DropCloseTonalMaskers(s);
-  LogQ24 T[THR_ENTRIES + 1];
-  GlobalMaskingThreshold(s, T);
-  LogQ24 ltMin[SBLIMIT];
-  SubbandMinimumThreshold(T, ltMin);
-  for (int sb = 0; sb < SBLIMIT; sb++) {
-    LogQ24 level = xMax[sb] > ScfLevel[scfMin[sb]] ? xMax[sb] : ScfLevel[scfMin[sb]];
-    smr[sb] = SatSub(level, ltMin[sb]);
+  FindNoiseMaskers(s, PSYCHO_CHANNELS);
+  for (int ch = 0; ch < PSYCHO_CHANNELS; ch++) {
+    DropInaudibleMaskers(s[ch]);
+    DropCloseTonalMaskers(s[ch]);
+    LogQ24 T[THR_ENTRIES + 1];
+    GlobalMaskingThreshold(s[ch], T);
+    LogQ24 ltMin[SBLIMIT];
+    SubbandMinimumThreshold(T, ltMin);
+    for (int sb = 0; sb < SBLIMIT; sb++) {
+      LogQ24 level = xMax[ch][sb] > ScfLevel[scfMin[ch][sb]] ? xMax[ch][sb] : ScfLevel[scfMin[ch][sb]];
+      smr[ch][sb] = SatSub(level, ltMin[sb]);
+    }
   }
 }

@@ -8,6 +8,7 @@
 #include "mpa/layer2_tables.h"
 #include "mpa/log_level.h"
 #include "mpa/psycho_fft.h"
+#include "mpa/psycho_tables.h"
 
 constexpr int PSYCHO_MAX_LINE = 432;  // highest line a masker can take
 constexpr int8_t TONAL = 20;
@@ -31,13 +32,24 @@ struct PsychoSpectrum {
 // frame's last 192 samples for the next.
 void PsychoPrepareInput(const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]);
 
-// SMR[0..26] of one channel from its FFT input and each subband's
-// smallest scale factor index.
-void PsychoModel(const Q24* u, const uint8_t* scfMin, LogQ24* smr);
+constexpr int PSYCHO_CHANNELS = 2;
+
+// SMR[ch][0..26] of both channels from their FFT inputs and each subband's
+// smallest scale factor index. The channels go through each stage
+// together, so that the chains of divisions of one overlap with the
+// other's.
+void PsychoModel(const Q24 (*u)[PSYCHO_FFT_SIZE], const uint8_t (*scfMin)[SBLIMIT], LogQ24 (*smr)[SBLIMIT]);
 
 // The stages of PsychoModel, in order.
+// The largest level of each subband's 16 lines (at least LEVEL_FLOOR).
+void SubbandPeakLevels(const LogQ24* X, LogQ24* xMax);
 void FindTonalMaskers(PsychoSpectrum& s);
-void FindNoiseMaskers(PsychoSpectrum& s);
+// Of count (1 or 2) spectra at once.
+void FindNoiseMaskers(PsychoSpectrum* spectra, int count);
+inline void FindNoiseMaskers(PsychoSpectrum& s) { FindNoiseMaskers(&s, 1); }
+// FindNoiseMaskers' power sums of each band's lines that are not tonal:
+// plain and weighted by their position in the band.
+void SumBands(const PsychoSpectrum* spectra, int count, LogQ24 (*sum)[CRIT_BANDS], LogQ24 (*weighted)[CRIT_BANDS]);
 void DropInaudibleMaskers(PsychoSpectrum& s);
 void DropCloseTonalMaskers(PsychoSpectrum& s);
 // The masking threshold of a masker of level x at Bark zc on Bark z; false

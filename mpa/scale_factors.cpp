@@ -25,12 +25,20 @@ VECTOR_PATH_BODY void FindScaleFactorsBody(Layer2Frame& frame) {
         }
       }
     }
-    for (int sb = 0; sb < SBLIMIT; sb++) {
-      unsigned smallest = 63;
+    // ScfIndex of every peak at once: the entries 1..63 of the falling
+    // table above the peak, counted (a binary search per peak waited on
+    // each of its steps).
+    int32_t index[3][32] = {};
+    for (int b = 1; b < 64; b++) {
       for (int p = 0; p < 3; p++) {
-        unsigned index = static_cast<unsigned>(ScfIndex(peak[p][sb]));
-        frame.scf[ch][p][sb] = static_cast<uint8_t>(index);
-        if (index < smallest) smallest = index;
+        for (int sb = 0; sb < 32; sb++) index[p][sb] += peak[p][sb] < ScfTable[b];
+      }
+    }
+    for (int sb = 0; sb < SBLIMIT; sb++) {
+      int32_t smallest = 63;
+      for (int p = 0; p < 3; p++) {
+        frame.scf[ch][p][sb] = static_cast<uint8_t>(index[p][sb]);
+        smallest = index[p][sb] < smallest ? index[p][sb] : smallest;
       }
       frame.scfMin[ch][sb] = static_cast<uint8_t>(smallest);
     }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "common/vector_paths.h"
@@ -74,6 +75,63 @@ TEST(BitAllocation, KeepsHandingOutStepsAfterTheRatiosTurnPositive) {
   f.SMR[0][26] = -(40 << 24);  // needs nothing, still gets everything
   EXPECT_EQ(AllocateBits(f, FRAME_BITS_AVAILABLE), FRAME_BITS_AVAILABLE - 576 - 8);
   EXPECT_EQ(f.alloc[0][26], 3);
+}
+
+// The greedy allocation written out: each time the first entry with the
+// smallest MNR below 0x7FFFFFFF gets its next step, or is closed when the
+// step does not fit.
+static int GreedyAllocation(Layer2Frame& f, int bitsLeft) {
+  int32_t mnr[2][SBLIMIT];
+  for (int ch = 0; ch < 2; ch++) {
+    for (int sb = 0; sb < SBLIMIT; sb++) {
+      f.alloc[ch][sb] = 0;
+      mnr[ch][sb] = SatSub(0, f.SMR[ch][sb]);
+    }
+  }
+  for (;;) {
+    int32_t smallest = INT32_MAX;
+    int ch = -1, sb = -1;
+    for (int c = 0; c < 2; c++) {
+      for (int s = 0; s < SBLIMIT; s++) {
+        if (mnr[c][s] < smallest) smallest = mnr[c][s], ch = c, sb = s;
+      }
+    }
+    if (ch < 0) return bitsLeft;
+    int a = f.alloc[ch][sb];
+    int c = AllocClass[sb][a + 1];
+    int cost = a == 0 ? ClassBits[c] + 6 * ScfCount[f.scfsi[ch][sb]] + 2 : ClassBits[c] - ClassBits[AllocClass[sb][a]];
+    if (cost >= bitsLeft) {
+      mnr[ch][sb] = INT32_MAX;
+      continue;
+    }
+    bitsLeft -= cost;
+    f.alloc[ch][sb] = static_cast<uint8_t>(a + 1);
+    mnr[ch][sb] = a + 1 < MaxAlloc[sb] ? SatSub(SnrTable[c], f.SMR[ch][sb]) : INT32_MAX;
+  }
+}
+
+TEST(BitAllocation, EveryPathHandsOutTheGreedySteps) {
+  const VectorPath best = BestVectorPath();
+  std::mt19937 random(5);
+  for (int bits : {300, 2000, FRAME_BITS_AVAILABLE}) {
+    Layer2Frame f = QuietFrame();
+    for (int ch = 0; ch < 2; ch++) {
+      for (int sb = 0; sb < SBLIMIT; sb++) {
+        // Few distinct ratios, so that ties occur; a few extremes.
+        f.SMR[ch][sb] = random() % 9 == 0 ? static_cast<int32_t>(random()) : static_cast<int32_t>(random() % 12) << 23;
+        f.scfsi[ch][sb] = static_cast<uint8_t>(random() % 4);
+      }
+    }
+    Layer2Frame expected = f;
+    int expectedLeft = GreedyAllocation(expected, bits);
+    for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
+      if (path > best) continue;
+      VectorPathInUse = path;
+      EXPECT_EQ(AllocateBits(f, bits), expectedLeft) << int(path);
+      EXPECT_EQ(std::memcmp(f.alloc, expected.alloc, sizeof f.alloc), 0) << bits << " bits, path " << int(path);
+    }
+  }
+  VectorPathInUse = best;
 }
 
 TEST(Quantise, CodesSpanTheLevelsOfEachClass) {

@@ -2,8 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
+#include "common/vector_paths.h"
+#include "mpa/encoder_state.h"
+#include "mpa/layer2_encoder.h"
 #include "mpa/psycho_model.h"
 #include "mpa/psycho_tables.h"
 
@@ -34,6 +39,44 @@ std::vector<int> List(const PsychoSpectrum& s, int head) {
   std::vector<int> lines;
   for (int c = head; c != LIST_END && lines.size() < 500; c = s.link[c]) lines.push_back(c);
   return lines;
+}
+
+// Maskers on random lines at random levels (a few far beyond full scale,
+// where the level arithmetic saturates): a tonal list and one noise masker
+// per band on a line of its own.
+PsychoSpectrum RandomMaskers(unsigned seed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int32_t> usual(-20 * UNIT, 4 * UNIT);
+  auto level = [&](std::mt19937& r) { return r() % 16 == 0 ? static_cast<int32_t>(r()) : usual(r); };
+  PsychoSpectrum s = FlatSpectrum(LEVEL_FLOOR);
+  int tail = LIST_END;
+  for (int k = 1; k <= PSYCHO_MAX_LINE; k += 1 + static_cast<int>(random() % 12)) {
+    s.mark[k] = TONAL;
+    s.X[k] = level(random);
+    s.link[k] = LIST_END;
+    if (tail == LIST_END) {
+      s.tonalHead = k;
+    } else {
+      s.link[tail] = static_cast<int16_t>(k);
+    }
+    tail = k;
+  }
+  tail = LIST_END;
+  for (int b = 0; b < CRIT_BANDS; b++) {
+    int k = CritBandBounds[b];
+    while (k < CritBandBounds[b + 1] - 1 && s.mark[k] == TONAL) k++;
+    if (s.mark[k] == TONAL) continue;
+    s.mark[k] = NOISE;
+    s.X[k] = level(random);
+    s.link[k] = LIST_END;
+    if (tail == LIST_END) {
+      s.noiseHead = k;
+    } else {
+      s.link[tail] = static_cast<int16_t>(k);
+    }
+    tail = k;
+  }
+  return s;
 }
 
 }  // namespace
@@ -214,11 +257,16 @@ TEST(PsychoModel, SilenceLeavesTheThresholdInQuiet) {
   }
   LogQ24 ltMin[SBLIMIT];
   SubbandMinimumThreshold(expected, ltMin);
-  uint8_t scfMin[SBLIMIT];
-  for (auto& i : scfMin) i = 62;
-  LogQ24 smr[SBLIMIT];
-  PsychoModel(u, scfMin, smr);
-  for (int sb = 0; sb < SBLIMIT; sb++) EXPECT_EQ(smr[sb], ScfLevel[62] - ltMin[sb]) << sb;
+  Q24 both[2][PSYCHO_FFT_SIZE] = {};
+  uint8_t scfMin[2][SBLIMIT];
+  for (auto& i : scfMin[0]) i = 62;
+  for (auto& i : scfMin[1]) i = 62;
+  LogQ24 smr[2][SBLIMIT];
+  PsychoModel(both, scfMin, smr);
+  for (int sb = 0; sb < SBLIMIT; sb++) {
+    EXPECT_EQ(smr[0][sb], ScfLevel[62] - ltMin[sb]) << sb;
+    EXPECT_EQ(smr[1][sb], ScfLevel[62] - ltMin[sb]) << sb;
+  }
 }
 
 TEST(PsychoModel, SubbandMinimumTakesTheEntriesOfItsLines) {
@@ -231,4 +279,100 @@ TEST(PsychoModel, SubbandMinimumTakesTheEntriesOfItsLines) {
   LogQ24 ltMin[SBLIMIT];
   SubbandMinimumThreshold(T, ltMin);
   for (int sb = 0; sb < SBLIMIT; sb++) EXPECT_EQ(ltMin[sb], -sb) << sb;
+}
+
+// Each entry's threshold adds the individual thresholds of the maskers in
+// reach, tonal then noise in list order, on every vector path.
+TEST(MaskingThreshold, EveryPathAddsTheMaskersInReachInListOrder) {
+  constexpr int32_t QUIET_OFFSET = static_cast<int32_t>(0xFC0380F2);  // -12 dB
+  const VectorPath best = BestVectorPath();
+  for (unsigned seed = 1; seed <= 3; seed++) {
+    const PsychoSpectrum s = RandomMaskers(seed);
+    LogQ24 expected[THR_ENTRIES + 1];
+    for (int g = 1; g <= THR_ENTRIES; g++) {
+      LogQ24 t = LEVEL_FLOOR;
+      for (int head : {s.tonalHead, s.noiseHead}) {
+        for (int c = head; c != LIST_END; c = s.link[c]) {
+          LogQ24 lt;
+          if (IndividualThreshold(s.X[c], ThrBark[LineToThr[c]], ThrBark[g], head == s.tonalHead, &lt))
+            t = LogAddSquareRoots(t, lt);
+        }
+      }
+      expected[g] = LogAddCubeRoots(t, SatAdd(ThrQuiet[g], QUIET_OFFSET));
+    }
+    for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
+      if (path > best) continue;
+      VectorPathInUse = path;
+      LogQ24 T[THR_ENTRIES + 1];
+      GlobalMaskingThreshold(s, T);
+      for (int g = 1; g <= THR_ENTRIES; g++) ASSERT_EQ(T[g], expected[g]) << "entry " << g << " path " << int(path);
+    }
+  }
+  VectorPathInUse = best;
+}
+
+// Each band's sums add its lines that count in order, on every vector path,
+// for two channels at once.
+TEST(NoiseMaskers, EveryPathSumsEachBandsLinesInOrder) {
+  const VectorPath best = BestVectorPath();
+  for (unsigned seed = 1; seed <= 3; seed++) {
+    PsychoSpectrum s[2] = {RandomMaskers(seed), RandomMaskers(seed + 10)};
+    LogQ24 expected[2][2][CRIT_BANDS];
+    std::mt19937 random(seed);
+    for (int c = 0; c < 2; c++) {
+      for (int k = 0; k <= PSYCHO_MAX_LINE; k++) {
+        if (s[c].mark[k] == 0)
+          s[c].X[k] = random() % 8 == 0 ? LEVEL_FLOOR : -20 * UNIT + static_cast<int32_t>(random() % (24u * UNIT));
+      }
+      for (int b = 0; b < CRIT_BANDS; b++) {
+        expected[c][0][b] = expected[c][1][b] = LEVEL_FLOOR;
+        for (int k = CritBandBounds[b]; k < CritBandBounds[b + 1]; k++) {
+          if (s[c].mark[k] == TONAL || s[c].X[k] <= LEVEL_FLOOR) continue;
+          expected[c][0][b] = LogAdd(expected[c][0][b], s[c].X[k]);
+          expected[c][1][b] = LogAdd(expected[c][1][b], SatAdd(s[c].X[k], NoiseWeight[k]));
+        }
+      }
+    }
+    for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
+      if (path > best) continue;
+      VectorPathInUse = path;
+      LogQ24 sums[2][CRIT_BANDS];
+      LogQ24 weighted[2][CRIT_BANDS];
+      SumBands(s, 2, sums, weighted);
+      for (int c = 0; c < 2; c++) {
+        for (int b = 0; b < CRIT_BANDS; b++) {
+          ASSERT_EQ(sums[c][b], expected[c][0][b]) << "band " << b << " channel " << c << " path " << int(path);
+          ASSERT_EQ(weighted[c][b], expected[c][1][b]) << "band " << b << " channel " << c << " path " << int(path);
+        }
+      }
+    }
+  }
+  VectorPathInUse = best;
+}
+
+// The windowed FFT input and the kept history are the same on every path,
+// for samples up to full scale either way.
+TEST(PsychoModel, EveryPathWindowsTheSameInput) {
+  const VectorPath best = BestVectorPath();
+  std::mt19937 random(8);
+  std::vector<Q24> left(MPA_FRAME_SAMPLES);
+  std::vector<Q24> right(MPA_FRAME_SAMPLES);
+  for (Q24& x : left) x = static_cast<int32_t>(random() % (2u * UNIT + 1)) - UNIT;
+  for (Q24& x : right) x = random() % 2 ? UNIT : -UNIT;
+  const MpaEncoderState start = MpaEncoder;
+  static Q24 expected[2][PSYCHO_FFT_SIZE];
+  static Q24 u[2][PSYCHO_FFT_SIZE];
+  for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
+    if (path > best) continue;
+    VectorPathInUse = path;
+    MpaEncoder = start;
+    Q24 (*out)[PSYCHO_FFT_SIZE] = path == VectorPath::Plain ? expected : u;
+    PsychoPrepareInput(left.data(), right.data(), out);
+    PsychoPrepareInput(right.data(), left.data(), out);  // over the first call's history
+    if (path != VectorPath::Plain) {
+      EXPECT_EQ(std::memcmp(u, expected, sizeof u), 0) << int(path);
+    }
+  }
+  MpaEncoder = start;
+  VectorPathInUse = best;
 }

@@ -1,9 +1,11 @@
 // The analysis filter bank and the scale factor indices.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
+#include "common/vector_paths.h"
 #include "mpa/analysis_tables.h"
 #include "mpa/encoder_state.h"
 #include "mpa/layer2_encoder.h"
@@ -111,6 +113,45 @@ TEST(ScfIndex, PicksTheSmallestScaleFactorAboveThePeak) {
   EXPECT_EQ(ScfIndex(0x1FFFFFF), 0);
   EXPECT_EQ(ScfIndex(0x2000000), 0);
   EXPECT_EQ(ScfIndex(INT32_MAX), 0);
+}
+
+// Each part's index is ScfIndex of its largest magnitude, on every vector
+// path, for peaks on and next to the table's entries and for -2^31.
+TEST(FindScaleFactors, EveryPathTakesScfIndexOfEachPartsPeak) {
+  const VectorPath best = BestVectorPath();
+  Layer2Frame f{};
+  uint32_t seed = 3;
+  for (int ch = 0; ch < 2; ch++) {
+    for (int t = 0; t < 36; t++) {
+      for (int sb = 0; sb < 32; sb++) {
+        seed = seed * 1664525u + 1013904223u;
+        int32_t v = ScfTable[seed >> 26] + static_cast<int32_t>(seed >> 8) % 3 - 1;
+        f.SubbandSamples[ch][t][sb] = seed & 0x80 ? v : -v;
+      }
+    }
+  }
+  f.SubbandSamples[1][13][4] = INT32_MIN;
+  for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
+    if (path > best) continue;
+    VectorPathInUse = path;
+    FindScaleFactors(f);
+    for (int ch = 0; ch < 2; ch++) {
+      for (int sb = 0; sb < SBLIMIT; sb++) {
+        int smallest = 63;
+        for (int p = 0; p < 3; p++) {
+          int32_t peak = 0;
+          for (int t = 12 * p; t < 12 * p + 12; t++) {
+            int32_t x = f.SubbandSamples[ch][t][sb];
+            peak = x == INT32_MIN ? peak : std::max(peak, std::abs(x));
+          }
+          ASSERT_EQ(f.scf[ch][p][sb], ScfIndex(peak)) << ch << " " << p << " " << sb << " path " << int(path);
+          smallest = std::min(smallest, ScfIndex(peak));
+        }
+        ASSERT_EQ(f.scfMin[ch][sb], smallest);
+      }
+    }
+  }
+  VectorPathInUse = best;
 }
 
 TEST(SelectScfsi, PatternsShareOnlyLouderIndices) {
