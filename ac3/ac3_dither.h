@@ -39,8 +39,8 @@ inline Q24 Ac3Dither() {
 struct Ac3DitherRun {
   uint32_t reg;  // after the levels handed out so far
   int next = 8;  // levels[next] is the next one; 8: none worked out
-  uint16_t ahead[8];
-  Q24 levels[8];
+  uint16_t ahead[8] = {};
+  Q24 levels[8] = {};
 
   static Ac3DitherRun FromDecoder() { return Ac3DitherRun{Ac3Decoder.ditherRegister}; }
   void ToDecoder() const { Ac3Decoder.ditherRegister = static_cast<uint16_t>(reg); }

@@ -36,7 +36,8 @@ X86_64_V4 int CodedBins(const int32_t* bap, int end, int32_t* coded) {
                                                           _mm512_set1_epi32(-1));
     // Compressed in a register and stored whole (coded has room for 16 past
     // the last bin): a compressing store to memory is slow on some cores.
-    _mm512_storeu_si512(coded + count, _mm512_maskz_compress_epi32(nonzero, _mm512_add_epi32(_mm512_set1_epi32(bin), step)));
+    const __m512i bins = _mm512_add_epi32(_mm512_set1_epi32(bin), step);
+    _mm512_storeu_si512(coded + count, _mm512_maskz_compress_epi32(nonzero, bins));
     count += __builtin_popcount(nonzero);
   }
   return count;
@@ -76,7 +77,10 @@ X86_64_V4 uint32_t DitherLevels(uint32_t reg, int n, Q24* levels) {
 X86_64_V4 uint32_t ZeroBitBins(const int32_t* bap, const int32_t* exps, int end, int zeros, bool dithered,
                                uint32_t dither, int32_t* coefficients) {
   Q24 levels[256 + 16];  // a whole vector is read from the last level on
-  if (dithered) dither = DitherLevels(dither, zeros, levels);
+  if (dithered) {
+    dither = DitherLevels(dither, zeros, levels);
+    _mm512_storeu_si512(levels + zeros, _mm512_setzero_si512());  // read past the last, never used
+  }
   int taken = 0;
   for (int bin = 0; bin < end; bin += 16) {
     const __mmask16 inside = FirstBins(end - bin);
@@ -85,7 +89,7 @@ X86_64_V4 uint32_t ZeroBitBins(const int32_t* bap, const int32_t* exps, int end,
     __m512i v = _mm512_setzero_si512();
     if (dithered) {
       const __m512i shift = _mm512_and_si512(_mm512_maskz_loadu_epi32(zero, exps + bin), _mm512_set1_epi32(31));
-      v = _mm512_srav_epi32(_mm512_maskz_expand_epi32(zero, _mm512_loadu_si512(levels + taken)), shift);
+      v = _mm512_maskz_srav_epi32(zero, _mm512_maskz_expand_epi32(zero, _mm512_loadu_si512(levels + taken)), shift);
       taken += __builtin_popcount(zero);
     }
     _mm512_mask_storeu_epi32(coefficients + bin, zero, v);

@@ -73,7 +73,8 @@ bool ReadView(uint32_t length) {
   uint8_t* buffer = ViewBuffer();
   uint32_t done = 0;
   while (done < length) {
-    const ssize_t got = pread(VobReader.fd, buffer + done, length - done, static_cast<off_t>(VobReader.viewOffset) + done);
+    const off_t at = static_cast<off_t>(VobReader.viewOffset) + done;
+    const ssize_t got = pread(VobReader.fd, buffer + done, length - done, at);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     done += static_cast<uint32_t>(got);
