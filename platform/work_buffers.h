@@ -12,15 +12,16 @@ constexpr uint32_t ENC_FRAME_BYTES = 1152;       // one Layer II frame
 constexpr uint32_t OUTPUT_PACK_BYTES = 2048;
 // Encoder input pairs: enough that the worker and the encoder thread each
 // run on while the other is held up for a few frames (an I picture's burst
-// of video, a time slice lost to another process).
-constexpr int ENC_PAIRS = 8;
+// of video, a time slice lost to another process). Each waits for the other
+// only in batches of half of them: eight frames.
+constexpr int ENC_PAIRS = 16;
 // Video packs held back while the encoder works on earlier audio: the video
-// of several frames at the highest DVD rate.
-constexpr uint32_t DEFERRED_VIDEO_PACKS = 256;
+// of a batch of frames and more at the highest DVD rate.
+constexpr uint32_t DEFERRED_VIDEO_PACKS = 512;
 // Held while a picture's time stamp waits for the pictures shown before it:
 // an anchor picture and the B-pictures after it, each at most the 224 KiB
 // video buffer of a DVD, with room to spare.
-constexpr uint32_t HELD_VIDEO_PACKS = 512;
+constexpr uint32_t HELD_VIDEO_PACKS = 1024;
 constexpr uint32_t OUT_BUFFER_BYTES = 0x200000;  // 1024 packs
 
 struct WorkBufferSet {
