@@ -49,32 +49,25 @@ PsychoSpectrum RandomMaskers(unsigned seed) {
   std::uniform_int_distribution<int32_t> usual(-20 * UNIT, 4 * UNIT);
   auto level = [&](std::mt19937& r) { return r() % 16 == 0 ? static_cast<int32_t>(r()) : usual(r); };
   PsychoSpectrum s = FlatSpectrum(LEVEL_FLOOR);
-  int tail = LIST_END;
-  for (int k = 1; k <= PSYCHO_MAX_LINE; k += 1 + static_cast<int>(random() % 12)) {
-    s.mark[k] = TONAL;
+  // Line k becomes a masker of the given kind, at the end of its list.
+  auto add = [&](int k, int8_t kind, int& head, int& tail) {
+    s.mark[k] = kind;
     s.X[k] = level(random);
     s.link[k] = LIST_END;
     if (tail == LIST_END) {
-      s.tonalHead = k;
+      head = k;
     } else {
       s.link[tail] = static_cast<int16_t>(k);
     }
     tail = k;
-  }
+  };
+  int tail = LIST_END;
+  for (int k = 1; k <= PSYCHO_MAX_LINE; k += 1 + static_cast<int>(random() % 12)) add(k, TONAL, s.tonalHead, tail);
   tail = LIST_END;
   for (int b = 0; b < CRIT_BANDS; b++) {
     int k = CritBandBounds[b];
     while (k < CritBandBounds[b + 1] - 1 && s.mark[k] == TONAL) k++;
-    if (s.mark[k] == TONAL) continue;
-    s.mark[k] = NOISE;
-    s.X[k] = level(random);
-    s.link[k] = LIST_END;
-    if (tail == LIST_END) {
-      s.noiseHead = k;
-    } else {
-      s.link[tail] = static_cast<int16_t>(k);
-    }
-    tail = k;
+    if (s.mark[k] != TONAL) add(k, NOISE, s.noiseHead, tail);
   }
   return s;
 }
