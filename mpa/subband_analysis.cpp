@@ -4,21 +4,27 @@
 #include "mpa/encoder_state.h"
 #include "mpa/log_level.h"
 #include "common/vector_paths.h"
+#include "mpa/mulq24_avx2.h"
 #include "mpa/vector_clones.h"
 
 
 namespace {
 
 // MatrixCosA and MatrixCosB with rows and columns swapped, [m][r], so that
-// the 16 rows are worked on side by side.
+// the 16 rows are worked on side by side; for the AVX2 variant also with
+// each pair of neighbouring rows swapped (its odd lanes in the even ones).
 struct TransposedCosines {
-  int32_t a[16][16];
-  int32_t b[16][16];
+  alignas(32) int32_t a[16][16];
+  alignas(32) int32_t b[16][16];
+  alignas(32) int32_t aPairsSwapped[16][16];
+  alignas(32) int32_t bPairsSwapped[16][16];
   TransposedCosines() {
     for (int r = 0; r < 16; r++) {
       for (int m = 0; m < 16; m++) {
         a[m][r] = MatrixCosA[r][m];
         b[m][r] = MatrixCosB[r][m];
+        aPairsSwapped[m][r ^ 1] = MatrixCosA[r][m];
+        bPairsSwapped[m][r ^ 1] = MatrixCosB[r][m];
       }
     }
   }
@@ -59,15 +65,54 @@ VECTOR_PATH_BODY void FoldedMatrixingBody(const int32_t* y, Q24* out) {
     out[31 - r] = static_cast<int32_t>(even[r] - odd[r]);
   }
 }
-VECTOR_PATH_VARIANTS(void, FoldedMatrixing, (const int32_t* y, Q24* out), (y, out))
+
+#if VECTOR_PATHS_BUILT
+// The same sums with the AVX2 products of mulq24_avx2.h: per row half and
+// parity of m, one accumulator for the even rows and one for the odd rows.
+__attribute__((target("avx2,fma,bmi2"))) static void FoldedMatrixingAvx2(const int32_t* y, Q24* out) {
+  static const TransposedCosines cosines;
+  __m256i evenLanes[2][2] = {};
+  __m256i oddLanes[2][2] = {};
+  for (int m = 0; m < 16; m++) {
+    const __m256i sum = _mm256_set1_epi32(WrapAdd(y[m], y[(32 - m) & 63]));
+    const __m256i diff = _mm256_set1_epi32(m == 0 ? 0 : WrapSub(y[48 + m], y[48 - m]));
+    for (int h = 0; h < 2; h++) {
+      const __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(&cosines.a[m][8 * h]));
+      const __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(&cosines.b[m][8 * h]));
+      const __m256i aSwapped = _mm256_load_si256(reinterpret_cast<const __m256i*>(&cosines.aPairsSwapped[m][8 * h]));
+      const __m256i bSwapped = _mm256_load_si256(reinterpret_cast<const __m256i*>(&cosines.bPairsSwapped[m][8 * h]));
+      evenLanes[m & 1][h] = _mm256_add_epi32(
+          evenLanes[m & 1][h], _mm256_add_epi32(MulQ24EvenLanesAvx2(a, sum), MulQ24EvenLanesAvx2(b, diff)));
+      oddLanes[m & 1][h] =
+          _mm256_add_epi32(oddLanes[m & 1][h], _mm256_add_epi32(MulQ24MovedOddLanesAvx2(aSwapped, sum),
+                                                                MulQ24MovedOddLanesAvx2(bSwapped, diff)));
+    }
+  }
+  const __m256i reversed = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+  for (int h = 0; h < 2; h++) {
+    const __m256i even =
+        _mm256_add_epi32(BlendEvenOddAvx2(evenLanes[0][h], oddLanes[0][h]), _mm256_set1_epi32(y[16]));
+    const __m256i odd = BlendEvenOddAvx2(evenLanes[1][h], oddLanes[1][h]);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * h), _mm256_add_epi32(even, odd));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 24 - 8 * h),
+                        _mm256_permutevar8x32_epi32(_mm256_sub_epi32(even, odd), reversed));
+  }
+}
+#endif
+VECTOR_PATH_VARIANTS_OWN_AVX2(void, FoldedMatrixing, (const int32_t* y, Q24* out), (y, out))
 
 namespace {
 
-// The window in the order of the history, oldest sample first.
+// The window in the order of the history, oldest sample first; for the
+// AVX2 variant also with each pair of neighbouring taps swapped.
 struct ReversedWindow {
-  int32_t w[512];
+  alignas(32) int32_t w[512];
+  alignas(32) int32_t pairsSwapped[512];
   ReversedWindow() {
-    for (int n = 0; n < 512; n++) w[n] = AnalysisWindow[511 - n];
+    for (int n = 0; n < 512; n++) {
+      w[n] = AnalysisWindow[511 - n];
+      pairsSwapped[n ^ 1] = AnalysisWindow[511 - n];
+    }
   }
 };
 
@@ -92,7 +137,33 @@ VECTOR_PATH_BODY void AnalyseStepBody(const Q24* history, int pos, Q24* out) {
   for (int k = 0; k < 64; k++) y[k] = static_cast<int32_t>(q[63 - k]);
   FoldedMatrixing(y, out);
 }
-VECTOR_PATH_VARIANTS(void, AnalyseStep, (const Q24* history, int pos, Q24* out), (history, pos, out))
+
+#if VECTOR_PATHS_BUILT
+// The same partial sums with the AVX2 products of mulq24_avx2.h, eight
+// partial sums at a time in two accumulators. With pos a multiple of 8 (the
+// filter bank's steps are 32) no eight samples wrap around the ring.
+__attribute__((target("avx2,fma,bmi2"))) static void AnalyseStepAvx2(const Q24* history, int pos, Q24* out) {
+  if (pos % 8 != 0) return AnalyseStepBody(history, pos, out);
+  static const ReversedWindow window;
+  alignas(32) int32_t q[64];
+  for (int m = 0; m < 64; m += 8) {
+    __m256i evenLanes = _mm256_setzero_si256();
+    __m256i oddLanes = _mm256_setzero_si256();
+    for (int n = m; n < 512; n += 64) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(history + ((pos + n) & 511)));
+      const __m256i w = _mm256_load_si256(reinterpret_cast<const __m256i*>(window.w + n));
+      const __m256i wSwapped = _mm256_load_si256(reinterpret_cast<const __m256i*>(window.pairsSwapped + n));
+      evenLanes = _mm256_add_epi32(evenLanes, MulQ24EvenLanesAvx2(w, x));
+      oddLanes = _mm256_add_epi32(oddLanes, MulQ24MovedOddLanesAvx2(wSwapped, OddLanesMovedAvx2(x)));
+    }
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q + m), BlendEvenOddAvx2(evenLanes, oddLanes));
+  }
+  int32_t y[64];
+  for (int k = 0; k < 64; k++) y[k] = q[63 - k];
+  FoldedMatrixingAvx2(y, out);
+}
+#endif
+VECTOR_PATH_VARIANTS_OWN_AVX2(void, AnalyseStep, (const Q24* history, int pos, Q24* out), (history, pos, out))
 
 void SubbandAnalysis(const Q24* left, const Q24* right, Q24 (*subbandSamples)[SUBBAND_SAMPLES][32]) {
   const Q24* input[2] = {left, right};

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "common/vector_paths.h"
+
 // MulQ24 written so that it vectorises: only the low 32 bits of the shifted
 // sum are kept, so a logical shift gives the same result as MulQ24's
 // arithmetic one.
@@ -11,3 +13,25 @@ inline int32_t MulQ24Lanes(int32_t a, int32_t b) {
   return static_cast<int32_t>(
       static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(a) * b + 0x800000) >> 24));
 }
+
+// VECTOR_PATH_VARIANTS for a function whose AVX2 variant is written by
+// hand (name##Avx2, defined before): the plain and x86-64-v4 variants come
+// from name##Body.
+#if VECTOR_PATHS_BUILT
+#define VECTOR_PATH_VARIANTS_OWN_AVX2(ret, name, params, args)                                         \
+  static ret name##Plain params { return name##Body args; }                                            \
+  __attribute__((target("arch=x86-64-v4"))) static ret name##Avx512 params { return name##Body args; } \
+  ret name params {                                                                                    \
+    switch (CurrentVectorPath()) {                                                                     \
+      case VectorPath::Avx512:                                                                         \
+        return name##Avx512 args;                                                                      \
+      case VectorPath::Avx2:                                                                           \
+        return name##Avx2 args;                                                                        \
+      default:                                                                                         \
+        return name##Plain args;                                                                       \
+    }                                                                                                  \
+  }
+#else
+#define VECTOR_PATH_VARIANTS_OWN_AVX2(ret, name, params, args) \
+  ret name params { return name##Body args; }
+#endif

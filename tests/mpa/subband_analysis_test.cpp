@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/vector_paths.h"
 #include "mpa/analysis_tables.h"
@@ -29,6 +30,29 @@ TEST(FoldedMatrixing, AgreesWithTheDirectCosineSum) {
       EXPECT_NEAR(folded[i], direct, 16.0) << "row " << i;
     }
   }
+}
+
+// Full-range samples, where the products' rounding and wrapping matter, and
+// ring positions on and off the filter bank's steps of 32.
+TEST(AnalyseStep, EveryPathGivesThePlainPathsSamples) {
+  const VectorPath best = BestVectorPath();
+  uint32_t seed = 11;
+  Q24 history[512];
+  for (Q24& v : history) v = static_cast<int32_t>(seed = seed * 1664525u + 1013904223u);
+  history[5] = INT32_MIN;
+  for (int pos : {0, 32, 480, 8, 3}) {
+    VectorPathInUse = VectorPath::Plain;
+    Q24 expected[32];
+    AnalyseStep(history, pos, expected);
+    for (VectorPath path : {VectorPath::Avx2, VectorPath::Avx512}) {
+      if (path > best) continue;
+      VectorPathInUse = path;
+      Q24 out[32];
+      AnalyseStep(history, pos, out);
+      EXPECT_EQ(std::memcmp(out, expected, sizeof out), 0) << "pos " << pos << " path " << int(path);
+    }
+  }
+  VectorPathInUse = best;
 }
 
 class SubbandAnalysisTest : public ::testing::Test {
