@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/vector_paths.h"
 #include "mpa/log_level.h"
 #include "mpa/psycho_fft.h"
 #include "mpa/psycho_tables.h"
@@ -58,7 +59,8 @@ LogQ24 ReferenceLogPower(Q24 re, Q24 im) {
 
 }  // namespace
 
-TEST(PsychoFft, MatchesTheLiteralTransformBitForBit) {
+TEST(PsychoFft, MatchesTheLiteralTransformBitForBitOnEveryPath) {
+  const VectorPath best = BestVectorPath();
   uint32_t seed = 99;
   for (int trial = 0; trial < 8; trial++) {
     Q24 u[1024];
@@ -71,10 +73,16 @@ TEST(PsychoFft, MatchesTheLiteralTransformBitForBit) {
     }
     int32_t re[1024], im[1024];
     ReferenceFft(u, re, im);
-    LogQ24 X[PSYCHO_LINES];
-    PsychoFft(u, X);
-    for (int k = 0; k < PSYCHO_LINES; k++) ASSERT_EQ(X[k], ReferenceLogPower(re[k], im[k])) << trial << " " << k;
+    for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
+      if (path > best) continue;
+      VectorPathInUse = path;
+      LogQ24 X[PSYCHO_LINES];
+      PsychoFft(u, X);
+      for (int k = 0; k < PSYCHO_LINES; k++)
+        ASSERT_EQ(X[k], ReferenceLogPower(re[k], im[k])) << trial << " " << k << " path " << int(path);
+    }
   }
+  VectorPathInUse = best;
 }
 
 TEST(PsychoFft, SineLandsOnItsLine) {
