@@ -58,39 +58,72 @@ template <int... HALVES>
 }
 
 #if VECTOR_PATHS_BUILT
-// Stage with the AVX2 products of mulq24_avx2.h, eight butterflies at a
-// time (HALF at least 8): the even lanes' products and the odd lanes' are
-// combined apart and blended once per eight.
+// Eight butterflies with the AVX2 products of mulq24_avx2.h: the even
+// lanes' products and the odd lanes' are combined apart and blended once.
+// The twiddles come twice, the second time with each pair of neighbours
+// swapped (the odd lanes' twiddles in the even lanes).
+struct TwiddlesAvx2 {
+  __m256i c, s, cSwapped, sSwapped;
+};
+
+AVX2_INLINE void ButterfliesAvx2(__m256i& ar, __m256i& ai, __m256i& br, __m256i& bi, const TwiddlesAvx2& w) {
+  const __m256i brMoved = OddLanesMovedAvx2(br);
+  const __m256i biMoved = OddLanesMovedAvx2(bi);
+  const __m256i tRe = BlendEvenOddAvx2(
+      _mm256_sub_epi32(MulQ24EvenLanesAvx2(br, w.c), MulQ24EvenLanesAvx2(bi, w.s)),
+      _mm256_sub_epi32(MulQ24MovedOddLanesAvx2(brMoved, w.cSwapped), MulQ24MovedOddLanesAvx2(biMoved, w.sSwapped)));
+  const __m256i tIm = BlendEvenOddAvx2(
+      _mm256_add_epi32(MulQ24EvenLanesAvx2(br, w.s), MulQ24EvenLanesAvx2(bi, w.c)),
+      _mm256_add_epi32(MulQ24MovedOddLanesAvx2(brMoved, w.sSwapped), MulQ24MovedOddLanesAvx2(biMoved, w.cSwapped)));
+  br = _mm256_sub_epi32(ar, tRe);
+  bi = _mm256_sub_epi32(ai, tIm);
+  ar = _mm256_add_epi32(ar, tRe);
+  ai = _mm256_add_epi32(ai, tIm);
+}
+
+AVX2_INLINE __m256i LoadAvx2(const int32_t* p) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(p)); }
+AVX2_INLINE __m256i Load4TwiceAvx2(const int32_t* p) {
+  return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p)));
+}
+AVX2_INLINE void StoreAvx2(int32_t* p, __m256i v) { _mm256_store_si256(reinterpret_cast<__m256i*>(p), v); }
+
+// Stage for HALF at least 8, eight butterflies at a time.
 template <int HALF>
 AVX2_INLINE void StageAvx2(int32_t* re, int32_t* im, const StageTwiddles& t) {
   static_assert(HALF >= 8);
   for (int g = 0; g < PSYCHO_FFT_SIZE; g += 2 * HALF) {
     for (int j = 0; j < HALF; j += 8) {
-      __m256i* aRe = reinterpret_cast<__m256i*>(re + g + j);
-      __m256i* aIm = reinterpret_cast<__m256i*>(im + g + j);
-      __m256i* bRe = reinterpret_cast<__m256i*>(re + g + HALF + j);
-      __m256i* bIm = reinterpret_cast<__m256i*>(im + g + HALF + j);
-      const __m256i c = _mm256_load_si256(reinterpret_cast<const __m256i*>(t.cos + HALF + j));
-      const __m256i s = _mm256_load_si256(reinterpret_cast<const __m256i*>(t.sin + HALF + j));
-      const __m256i cSwapped = _mm256_load_si256(reinterpret_cast<const __m256i*>(t.cosPairsSwapped + HALF + j));
-      const __m256i sSwapped = _mm256_load_si256(reinterpret_cast<const __m256i*>(t.sinPairsSwapped + HALF + j));
-      const __m256i br = _mm256_load_si256(bRe);
-      const __m256i bi = _mm256_load_si256(bIm);
-      const __m256i brMoved = OddLanesMovedAvx2(br);
-      const __m256i biMoved = OddLanesMovedAvx2(bi);
-      const __m256i tRe = BlendEvenOddAvx2(
-          _mm256_sub_epi32(MulQ24EvenLanesAvx2(br, c), MulQ24EvenLanesAvx2(bi, s)),
-          _mm256_sub_epi32(MulQ24MovedOddLanesAvx2(brMoved, cSwapped), MulQ24MovedOddLanesAvx2(biMoved, sSwapped)));
-      const __m256i tIm = BlendEvenOddAvx2(
-          _mm256_add_epi32(MulQ24EvenLanesAvx2(br, s), MulQ24EvenLanesAvx2(bi, c)),
-          _mm256_add_epi32(MulQ24MovedOddLanesAvx2(brMoved, sSwapped), MulQ24MovedOddLanesAvx2(biMoved, cSwapped)));
-      const __m256i ar = _mm256_load_si256(aRe);
-      const __m256i ai = _mm256_load_si256(aIm);
-      _mm256_store_si256(bRe, _mm256_sub_epi32(ar, tRe));
-      _mm256_store_si256(bIm, _mm256_sub_epi32(ai, tIm));
-      _mm256_store_si256(aRe, _mm256_add_epi32(ar, tRe));
-      _mm256_store_si256(aIm, _mm256_add_epi32(ai, tIm));
+      const TwiddlesAvx2 w{LoadAvx2(t.cos + HALF + j), LoadAvx2(t.sin + HALF + j),
+                           LoadAvx2(t.cosPairsSwapped + HALF + j), LoadAvx2(t.sinPairsSwapped + HALF + j)};
+      int32_t* a = re + g + j;
+      int32_t* b = re + g + HALF + j;
+      int32_t* aIm = im + g + j;
+      int32_t* bIm = im + g + HALF + j;
+      __m256i ar = LoadAvx2(a), ai = LoadAvx2(aIm), br = LoadAvx2(b), bi = LoadAvx2(bIm);
+      ButterfliesAvx2(ar, ai, br, bi, w);
+      StoreAvx2(a, ar);
+      StoreAvx2(aIm, ai);
+      StoreAvx2(b, br);
+      StoreAvx2(bIm, bi);
     }
+  }
+}
+
+// The stage of butterflies four apart: two groups of eight at a time, their
+// halves regrouped into the four a and the four b of each.
+AVX2_INLINE void Stage4Avx2(int32_t* re, int32_t* im, const StageTwiddles& t) {
+  const TwiddlesAvx2 w{Load4TwiceAvx2(t.cos + 4), Load4TwiceAvx2(t.sin + 4), Load4TwiceAvx2(t.cosPairsSwapped + 4),
+                       Load4TwiceAvx2(t.sinPairsSwapped + 4)};
+  for (int g = 0; g < PSYCHO_FFT_SIZE; g += 16) {
+    const __m256i re0 = LoadAvx2(re + g), re1 = LoadAvx2(re + g + 8);
+    const __m256i im0 = LoadAvx2(im + g), im1 = LoadAvx2(im + g + 8);
+    __m256i ar = _mm256_permute2x128_si256(re0, re1, 0x20), br = _mm256_permute2x128_si256(re0, re1, 0x31);
+    __m256i ai = _mm256_permute2x128_si256(im0, im1, 0x20), bi = _mm256_permute2x128_si256(im0, im1, 0x31);
+    ButterfliesAvx2(ar, ai, br, bi, w);
+    StoreAvx2(re + g, _mm256_permute2x128_si256(ar, br, 0x20));
+    StoreAvx2(re + g + 8, _mm256_permute2x128_si256(ar, br, 0x31));
+    StoreAvx2(im + g, _mm256_permute2x128_si256(ai, bi, 0x20));
+    StoreAvx2(im + g + 8, _mm256_permute2x128_si256(ai, bi, 0x31));
   }
 }
 #endif
@@ -130,13 +163,13 @@ VECTOR_PATH_BODY void PsychoFftBody(const Q24* u, LogQ24* X) {
 }
 
 #if VECTOR_PATHS_BUILT
-// The same transform with the AVX2 stages from eight butterflies apart on.
+// The same transform with the AVX2 stages from four butterflies apart on.
 __attribute__((target("avx2,fma,bmi2"))) static void PsychoFftAvx2(const Q24* u, LogQ24* X) {
   static const StageTwiddles twiddles;
   alignas(32) int32_t re[PSYCHO_FFT_SIZE];
   alignas(32) int32_t im[PSYCHO_FFT_SIZE];
   FirstTwoStages(u, re, im);
-  Stage<4>(re, im, twiddles.cos + 4, twiddles.sin + 4);
+  Stage4Avx2(re, im, twiddles);
   StageAvx2<8>(re, im, twiddles);
   StageAvx2<16>(re, im, twiddles);
   StageAvx2<32>(re, im, twiddles);
