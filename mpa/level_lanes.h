@@ -13,6 +13,7 @@
 typedef int32_t Int32x8 __attribute__((vector_size(32)));
 typedef uint32_t Uint32x8 __attribute__((vector_size(32)));
 typedef int64_t Int64x8 __attribute__((vector_size(64)));
+typedef uint64_t Uint64x8 __attribute__((vector_size(64)));
 typedef double Doublex8 __attribute__((vector_size(64)));
 
 constexpr int LANES_PER_VECTOR = 8;
@@ -44,10 +45,11 @@ LANES_INLINE Int32x8 SatAddLanes(Int32x8 a, Int32x8 b) {
   return overflow ? ((a >> 31) ^ INT32_MAX) : sum;
 }
 
-// MulQ24: rounded, shifted 64-bit products, the low 32 bits kept.
+// MulQ24: rounded, shifted 64-bit products, the low 32 bits kept, so that
+// a logical shift serves (AVX2 has no arithmetic one of 64 bits).
 LANES_INLINE Int32x8 MulQ24Lanes8(Int32x8 a, Int32x8 b) {
   Int64x8 product = __builtin_convertvector(a, Int64x8) * __builtin_convertvector(b, Int64x8);
-  return __builtin_convertvector((product + 0x800000) >> 24, Int32x8);
+  return __builtin_convertvector((Uint64x8)(product + 0x800000) >> 24, Int32x8);
 }
 
 // LogAddRatio. The quotient is at most 2^24, so a shift by 25 to 31 leaves
