@@ -5,12 +5,26 @@
 // sum of many products is kept in two accumulators and blended once.
 #pragma once
 
+#include <cstdint>
+
 #include "common/vector_paths.h"
 
 #if VECTOR_PATHS_BUILT
 #include <immintrin.h>
 
 #define AVX2_INLINE __attribute__((target("avx2,fma,bmi2"), always_inline)) inline
+
+// Eight lanes from memory aligned to 32 bytes, and from anywhere.
+AVX2_INLINE __m256i LoadAvx2(const int32_t* p) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(p)); }
+AVX2_INLINE __m256i LoadUnalignedAvx2(const int32_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+AVX2_INLINE void StoreAvx2(int32_t* p, __m256i v) { _mm256_store_si256(reinterpret_cast<__m256i*>(p), v); }
+
+// The eight lanes in reverse order.
+AVX2_INLINE __m256i ReversedAvx2(__m256i v) {
+  return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+}
 
 // Even lanes of a and b: bits 24..55 of each rounded product in the low half.
 AVX2_INLINE __m256i MulQ24EvenLanesAvx2(__m256i a, __m256i b) {

@@ -81,11 +81,9 @@ AVX2_INLINE void ButterfliesAvx2(__m256i& ar, __m256i& ai, __m256i& br, __m256i&
   ai = _mm256_add_epi32(ai, tIm);
 }
 
-AVX2_INLINE __m256i LoadAvx2(const int32_t* p) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(p)); }
 AVX2_INLINE __m256i Load4TwiceAvx2(const int32_t* p) {
   return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p)));
 }
-AVX2_INLINE void StoreAvx2(int32_t* p, __m256i v) { _mm256_store_si256(reinterpret_cast<__m256i*>(p), v); }
 
 // Stage for HALF at least 8, eight butterflies at a time.
 template <int HALF>

@@ -71,11 +71,21 @@ VECTOR_PATH_BODY void FoldedMatrixingBody(const int32_t* y, Q24* out) {
 // parity of m, one accumulator for the even rows and one for the odd rows.
 __attribute__((target("avx2,fma,bmi2"))) static void FoldedMatrixingAvx2(const int32_t* y, Q24* out) {
   static const TransposedCosines cosines;
+  // sums[m] = y[m] + y[32 - m], diffs[m] = y[48 + m] - y[48 - m] (0 for
+  // m = 0), eight at a time.
+  alignas(32) int32_t sums[16];
+  alignas(32) int32_t diffs[16];
+  for (int h = 0; h < 2; h++) {
+    StoreAvx2(sums + 8 * h,
+              _mm256_add_epi32(LoadUnalignedAvx2(y + 8 * h), ReversedAvx2(LoadUnalignedAvx2(y + 25 - 8 * h))));
+    StoreAvx2(diffs + 8 * h,
+              _mm256_sub_epi32(LoadUnalignedAvx2(y + 48 + 8 * h), ReversedAvx2(LoadUnalignedAvx2(y + 41 - 8 * h))));
+  }
   __m256i evenLanes[2][2] = {};
   __m256i oddLanes[2][2] = {};
   for (int m = 0; m < 16; m++) {
-    const __m256i sum = _mm256_set1_epi32(WrapAdd(y[m], y[(32 - m) & 63]));
-    const __m256i diff = _mm256_set1_epi32(m == 0 ? 0 : WrapSub(y[48 + m], y[48 - m]));
+    const __m256i sum = _mm256_set1_epi32(sums[m]);
+    const __m256i diff = _mm256_set1_epi32(diffs[m]);
     for (int h = 0; h < 2; h++) {
       const __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(&cosines.a[m][8 * h]));
       const __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(&cosines.b[m][8 * h]));
@@ -88,14 +98,12 @@ __attribute__((target("avx2,fma,bmi2"))) static void FoldedMatrixingAvx2(const i
                                                                 MulQ24MovedOddLanesAvx2(bSwapped, diff)));
     }
   }
-  const __m256i reversed = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
   for (int h = 0; h < 2; h++) {
     const __m256i even =
         _mm256_add_epi32(BlendEvenOddAvx2(evenLanes[0][h], oddLanes[0][h]), _mm256_set1_epi32(y[16]));
     const __m256i odd = BlendEvenOddAvx2(evenLanes[1][h], oddLanes[1][h]);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * h), _mm256_add_epi32(even, odd));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 24 - 8 * h),
-                        _mm256_permutevar8x32_epi32(_mm256_sub_epi32(even, odd), reversed));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 24 - 8 * h), ReversedAvx2(_mm256_sub_epi32(even, odd)));
   }
 }
 #endif
@@ -158,8 +166,8 @@ __attribute__((target("avx2,fma,bmi2"))) static void AnalyseStepAvx2(const Q24* 
     }
     _mm256_store_si256(reinterpret_cast<__m256i*>(q + m), BlendEvenOddAvx2(evenLanes, oddLanes));
   }
-  int32_t y[64];
-  for (int k = 0; k < 64; k++) y[k] = q[63 - k];
+  alignas(32) int32_t y[64];
+  for (int k = 0; k < 64; k += 8) StoreAvx2(y + k, ReversedAvx2(LoadAvx2(q + 56 - k)));
   FoldedMatrixingAvx2(y, out);
 }
 #endif
