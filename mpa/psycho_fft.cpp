@@ -181,7 +181,13 @@ __attribute__((target("avx2,fma,bmi2"))) static void PsychoFftAvx2(const Q24* u,
 
 VECTOR_PATH_VARIANTS_OWN_AVX2(void, PsychoFft, (const Q24* u, LogQ24* X), (u, X))
 
-VECTOR_PATH_BODY void LevelSpectrumBody(const int32_t* __restrict re, const int32_t* __restrict im, int count, LogQ24* __restrict X) {
+// SQUARES_IN_DOUBLES: for AVX2, which multiplies 32 x 32 -> 64 bits only in
+// half its lanes, the Q24 squares are formed in doubles, exactly: a and b
+// are below 2^25, so a * a + 2^23 is a whole number below 2^53 and its
+// 2^-24th is truncated to MulQ24's result.
+template <bool SQUARES_IN_DOUBLES>
+[[gnu::always_inline]] inline void LevelSpectrumOf(const int32_t* __restrict re, const int32_t* __restrict im, int count,
+                                                   LogQ24* __restrict X) {
   // LogPower without its loops, for parts below 2.0 (always, within full
   // scale); anything larger takes LogPower itself.
   uint32_t largest = 0;
@@ -210,7 +216,14 @@ VECTOR_PATH_BODY void LevelSpectrumBody(const int32_t* __restrict re, const int3
     b <<= doublings;
     int32_t e = -doublings * 0x2000000;
     // p < 2^27: at most two halvings bring it below 2.0.
-    int32_t p = MulQ24Lanes(a, a) + MulQ24Lanes(b, b);
+    int32_t p;
+    if constexpr (SQUARES_IN_DOUBLES) {
+      double ad = a, bd = b;
+      p = static_cast<int32_t>((ad * ad + 8388608.0) * (1.0 / 16777216.0)) +
+          static_cast<int32_t>((bd * bd + 8388608.0) * (1.0 / 16777216.0));
+    } else {
+      p = MulQ24Lanes(a, a) + MulQ24Lanes(b, b);
+    }
     int32_t halvings = (p >= 0x2000000) + (p >= 0x4000000);
     p >>= halvings;
     e += halvings * 0x1000000;
@@ -220,4 +233,18 @@ VECTOR_PATH_BODY void LevelSpectrumBody(const int32_t* __restrict re, const int3
     X[k] = m == 0 ? LEVEL_FLOOR : level;
   }
 }
-VECTOR_PATH_VARIANTS(void, LevelSpectrum, (const int32_t* __restrict re, const int32_t* __restrict im, int count, LogQ24* __restrict X), (re, im, count, X))
+VECTOR_PATH_BODY void LevelSpectrumBody(const int32_t* __restrict re, const int32_t* __restrict im, int count,
+                                        LogQ24* __restrict X) {
+  LevelSpectrumOf<false>(re, im, count, X);
+}
+#if VECTOR_PATHS_BUILT
+__attribute__((target("avx2,fma,bmi2"))) static void LevelSpectrumAvx2(const int32_t* __restrict re,
+                                                                       const int32_t* __restrict im, int count,
+                                                                       LogQ24* __restrict X) {
+  LevelSpectrumOf<true>(re, im, count, X);
+}
+#endif
+VECTOR_PATH_VARIANTS_OWN_AVX2(void, LevelSpectrum,
+                              (const int32_t* __restrict re, const int32_t* __restrict im, int count,
+                               LogQ24* __restrict X),
+                              (re, im, count, X))

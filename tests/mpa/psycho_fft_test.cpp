@@ -99,7 +99,7 @@ TEST(PsychoFft, SineLandsOnItsLine) {
   EXPECT_NEAR(X[100] / double(1 << 24), std::log2(std::pow(0.25 * std::sqrt(8.0 / 3) * 0.5, 2)) + 2, 0.05);
 }
 
-TEST(LevelSpectrum, EqualsLogPowerBinByBin) {
+TEST(LevelSpectrum, EqualsLogPowerBinByBinOnEveryPath) {
   std::vector<int32_t> re, im;
   for (int32_t v : {0, 1, -1, 2, 3, 0xFFFFFF, 0x1000000, -0x1000000, 0x1000001, 0x1FFFFFF, 0x800000, 12345}) {
     for (int32_t w : {0, 1, -7, 0x1FFFFFF, -0x1000000, 0x7FFF}) {
@@ -115,8 +115,15 @@ TEST(LevelSpectrum, EqualsLogPowerBinByBin) {
     im.push_back(static_cast<int32_t>(seed) >> (7 + seed % 24));
   }
   std::vector<LogQ24> X(re.size());
-  LevelSpectrum(re.data(), im.data(), static_cast<int>(re.size()), X.data());
-  for (size_t k = 0; k < re.size(); k++) ASSERT_EQ(X[k], LogPower(re[k], im[k])) << re[k] << " " << im[k];
+  const VectorPath best = BestVectorPath();
+  for (VectorPath path : {VectorPath::Plain, VectorPath::Avx2, VectorPath::Avx512}) {
+    if (path > best) continue;
+    VectorPathInUse = path;
+    LevelSpectrum(re.data(), im.data(), static_cast<int>(re.size()), X.data());
+    for (size_t k = 0; k < re.size(); k++)
+      ASSERT_EQ(X[k], LogPower(re[k], im[k])) << re[k] << " " << im[k] << " path " << int(path);
+  }
+  VectorPathInUse = best;
   // Parts of 2.0 and more take LogPower itself.
   re[0] = 0x2000000;
   LevelSpectrum(re.data(), im.data(), 4, X.data());
