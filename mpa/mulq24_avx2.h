@@ -42,4 +42,10 @@ AVX2_INLINE __m256i OddLanesMovedAvx2(__m256i v) { return _mm256_srli_epi64(v, 3
 // The even lanes of evens and the odd lanes of odds.
 AVX2_INLINE __m256i BlendEvenOddAvx2(__m256i evens, __m256i odds) { return _mm256_blend_epi32(evens, odds, 0xAA); }
 
+// Eight MulQ24Lanes at once.
+AVX2_INLINE __m256i MulQ24Avx2(__m256i a, __m256i b) {
+  return BlendEvenOddAvx2(MulQ24EvenLanesAvx2(a, b),
+                          MulQ24MovedOddLanesAvx2(OddLanesMovedAvx2(a), OddLanesMovedAvx2(b)));
+}
+
 #endif

@@ -3,6 +3,7 @@
 #include "common/vector_paths.h"
 #include "mpa/encoder_state.h"
 #include "mpa/psycho_tables.h"
+#include "mpa/mulq24_avx2.h"
 #include "mpa/vector_clones.h"
 
 VECTOR_PATH_BODY void PsychoPrepareInputBody(const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]) {
@@ -14,8 +15,27 @@ VECTOR_PATH_BODY void PsychoPrepareInputBody(const Q24* left, const Q24* right, 
     for (int i = 0; i < 192; i++) history[i] = input[ch][960 + i];
   }
 }
-VECTOR_PATH_VARIANTS(void, PsychoPrepareInput, (const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]),
-                     (left, right, u))
+#if VECTOR_PATHS_BUILT
+// The same with the AVX2 products of mulq24_avx2.h.
+__attribute__((target("avx2,fma,bmi2"))) static void PsychoPrepareInputAvx2(const Q24* left, const Q24* right,
+                                                                            Q24 (*u)[PSYCHO_FFT_SIZE]) {
+  const Q24* input[2] = {left, right};
+  for (int ch = 0; ch < 2; ch++) {
+    Q24* history = MpaEncoder.PsychoHistory[ch];
+    for (int i = 0; i < 192; i += 8) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(&u[ch][i]),
+                          MulQ24Avx2(LoadUnalignedAvx2(HannWindow + i), LoadUnalignedAvx2(history + i)));
+    }
+    for (int i = 0; i < 832; i += 8) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(&u[ch][192 + i]),
+                          MulQ24Avx2(LoadUnalignedAvx2(HannWindow + 192 + i), LoadUnalignedAvx2(input[ch] + i)));
+    }
+    for (int i = 0; i < 192; i++) history[i] = input[ch][960 + i];
+  }
+}
+#endif
+VECTOR_PATH_VARIANTS_OWN_AVX2(void, PsychoPrepareInput,
+                              (const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]), (left, right, u))
 
 VECTOR_PATH_BODY void SubbandPeakLevelsBody(const LogQ24* X, LogQ24* xMax) {
   for (int sb = 0; sb < SBLIMIT; sb++) {
