@@ -166,6 +166,13 @@ struct BandLanes {
   }
 };
 
+// SatAdd in 32-bit arithmetic, as SatAddLanes: it vectorises without
+// 64-bit lanes, whose comparisons AVX2 has only as separate instructions.
+LANES_INLINE int32_t SatAdd32(int32_t a, int32_t b) {
+  int32_t sum = WrapAdd(a, b);
+  return ((a ^ sum) & (b ^ sum)) < 0 ? ((a >> 31) ^ INT32_MAX) : sum;
+}
+
 // Lane l: v[index[l] & mask].
 LANES_INLINE Int32x8 GatherLanes(const LogQ24* v, const int16_t* index, int mask) {
   return Int32x8{v[index[0] & mask], v[index[1] & mask], v[index[2] & mask], v[index[3] & mask],
@@ -192,7 +199,7 @@ LANES_INLINE void SumBandsOf(const PsychoSpectrum* spectra, int count, LogQ24 (*
     for (int m = 0; m <= PSYCHO_MAX_LINE; m++) {
       bool counts = s.mark[m] != TONAL && s.X[m] > LEVEL_FLOOR;
       terms[c][2 * m] = counts ? s.X[m] : LEVEL_FLOOR;
-      terms[c][2 * m + 1] = SatAdd(s.X[m], NoiseWeight[m]);
+      terms[c][2 * m + 1] = SatAdd32(s.X[m], NoiseWeight[m]);
     }
     terms[c][2 * NO_LINE] = terms[c][2 * NO_LINE + 1] = LEVEL_FLOOR;
     for (int g = 0; g < BAND_GROUPS; g++) sums[c][g] = Broadcast(LEVEL_FLOOR);
