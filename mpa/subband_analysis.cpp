@@ -67,6 +67,19 @@ VECTOR_PATH_BODY void FoldedMatrixingBody(const int32_t* y, Q24* out) {
 }
 
 #if VECTOR_PATHS_BUILT
+// The terms of column m for the eight rows from r, added to the even and
+// the odd lanes' accumulators.
+AVX2_INLINE void MatrixingTermsAvx2(__m256i& evenLanes, __m256i& oddLanes, const TransposedCosines& cosines, int m,
+                                    int r, int32_t sum, int32_t diff) {
+  const __m256i s = _mm256_set1_epi32(sum);
+  const __m256i d = _mm256_set1_epi32(diff);
+  evenLanes = _mm256_add_epi32(evenLanes, _mm256_add_epi32(MulQ24EvenLanesAvx2(LoadAvx2(&cosines.a[m][r]), s),
+                                                           MulQ24EvenLanesAvx2(LoadAvx2(&cosines.b[m][r]), d)));
+  oddLanes = _mm256_add_epi32(oddLanes,
+                              _mm256_add_epi32(MulQ24MovedOddLanesAvx2(LoadAvx2(&cosines.aPairsSwapped[m][r]), s),
+                                               MulQ24MovedOddLanesAvx2(LoadAvx2(&cosines.bPairsSwapped[m][r]), d)));
+}
+
 // The same sums with the AVX2 products of mulq24_avx2.h: per row half and
 // parity of m, one accumulator for the even rows and one for the odd rows.
 __attribute__((target("avx2,fma,bmi2"))) static void FoldedMatrixingAvx2(const int32_t* y, Q24* out) {
@@ -81,23 +94,19 @@ __attribute__((target("avx2,fma,bmi2"))) static void FoldedMatrixingAvx2(const i
     StoreAvx2(diffs + 8 * h,
               _mm256_sub_epi32(LoadUnalignedAvx2(y + 48 + 8 * h), ReversedAvx2(LoadUnalignedAvx2(y + 41 - 8 * h))));
   }
-  __m256i evenLanes[2][2] = {};
-  __m256i oddLanes[2][2] = {};
-  for (int m = 0; m < 16; m++) {
-    const __m256i sum = _mm256_set1_epi32(sums[m]);
-    const __m256i diff = _mm256_set1_epi32(diffs[m]);
-    for (int h = 0; h < 2; h++) {
-      const __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(&cosines.a[m][8 * h]));
-      const __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(&cosines.b[m][8 * h]));
-      const __m256i aSwapped = _mm256_load_si256(reinterpret_cast<const __m256i*>(&cosines.aPairsSwapped[m][8 * h]));
-      const __m256i bSwapped = _mm256_load_si256(reinterpret_cast<const __m256i*>(&cosines.bPairsSwapped[m][8 * h]));
-      evenLanes[m & 1][h] = _mm256_add_epi32(
-          evenLanes[m & 1][h], _mm256_add_epi32(MulQ24EvenLanesAvx2(a, sum), MulQ24EvenLanesAvx2(b, diff)));
-      oddLanes[m & 1][h] =
-          _mm256_add_epi32(oddLanes[m & 1][h], _mm256_add_epi32(MulQ24MovedOddLanesAvx2(aSwapped, sum),
-                                                                MulQ24MovedOddLanesAvx2(bSwapped, diff)));
-    }
+  // Accumulators named after the parity of m (the body's even and odd
+  // sums), the first row (0 or 8) and, with Odd, the odd lanes: named, so
+  // that they stay in registers (an array indexed by m & 1 went to memory).
+  __m256i evenM0 = _mm256_setzero_si256(), evenM0Odd = evenM0, evenM1 = evenM0, evenM1Odd = evenM0;
+  __m256i oddM0 = evenM0, oddM0Odd = evenM0, oddM1 = evenM0, oddM1Odd = evenM0;
+  for (int m = 0; m < 16; m += 2) {
+    MatrixingTermsAvx2(evenM0, evenM0Odd, cosines, m, 0, sums[m], diffs[m]);
+    MatrixingTermsAvx2(evenM1, evenM1Odd, cosines, m, 8, sums[m], diffs[m]);
+    MatrixingTermsAvx2(oddM0, oddM0Odd, cosines, m + 1, 0, sums[m + 1], diffs[m + 1]);
+    MatrixingTermsAvx2(oddM1, oddM1Odd, cosines, m + 1, 8, sums[m + 1], diffs[m + 1]);
   }
+  const __m256i evenLanes[2][2] = {{evenM0, evenM1}, {oddM0, oddM1}};
+  const __m256i oddLanes[2][2] = {{evenM0Odd, evenM1Odd}, {oddM0Odd, oddM1Odd}};
   for (int h = 0; h < 2; h++) {
     const __m256i even =
         _mm256_add_epi32(BlendEvenOddAvx2(evenLanes[0][h], oddLanes[0][h]), _mm256_set1_epi32(y[16]));
