@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 
 #include "report/messages.h"
 #include "report/run_flags.h"
@@ -58,11 +57,9 @@ bool IsMappable(int fd) {
   return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// Where a view is read rather than mapped: allocated on first use and kept.
-uint8_t* ViewBuffer() {
-  static const std::unique_ptr<uint8_t[]> buffer(new uint8_t[VOB_VIEW_SIZE]);
-  return buffer.get();
-}
+// Where a view is read rather than mapped; it lives as long as the process,
+// as a mapping would until unmapped.
+alignas(64) uint8_t ViewBuffer[VOB_VIEW_SIZE];
 
 // A view is read into the reader's buffer: the walk then finds its bytes in
 // the cache and its pages in the TLB, where a fresh mapping costs a page walk
@@ -70,7 +67,7 @@ uint8_t* ViewBuffer() {
 // the copy). A view that cannot be read whole (a sector the disc cannot
 // deliver, a file cut short meanwhile) is mapped instead.
 bool ReadView(uint32_t length) {
-  uint8_t* buffer = ViewBuffer();
+  uint8_t* buffer = ViewBuffer;
   uint32_t done = 0;
   while (done < length) {
     const off_t at = static_cast<off_t>(VobReader.viewOffset) + done;
