@@ -42,20 +42,23 @@ inline VectorPath CurrentVectorPath() { return VectorPathInUse.load(std::memory_
 // Defines `ret name params` from `name##Body`, one variant per path, and the
 // dispatch by VectorPathInUse. args repeats the parameter names.
 #if VECTOR_PATHS_BUILT
+// The function `ret name params` that calls the variant of the path in use.
+#define VECTOR_PATH_DISPATCH(ret, name, params, args) \
+  ret name params {                                   \
+    switch (CurrentVectorPath()) {                    \
+      case VectorPath::Avx512:                        \
+        return name##Avx512 args;                     \
+      case VectorPath::Avx2:                          \
+        return name##Avx2 args;                       \
+      default:                                        \
+        return name##Plain args;                      \
+    }                                                 \
+  }
 #define VECTOR_PATH_VARIANTS(ret, name, params, args)                                                  \
   static ret name##Plain params { return name##Body args; }                                            \
   __attribute__((target("avx2,fma,bmi2"))) static ret name##Avx2 params { return name##Body args; }    \
   __attribute__((target("arch=x86-64-v4"))) static ret name##Avx512 params { return name##Body args; } \
-  ret name params {                                                                                    \
-    switch (CurrentVectorPath()) {                                                                     \
-      case VectorPath::Avx512:                                                                         \
-        return name##Avx512 args;                                                                      \
-      case VectorPath::Avx2:                                                                           \
-        return name##Avx2 args;                                                                        \
-      default:                                                                                         \
-        return name##Plain args;                                                                       \
-    }                                                                                                  \
-  }
+  VECTOR_PATH_DISPATCH(ret, name, params, args)
 #else
 #define VECTOR_PATH_VARIANTS(ret, name, params, args) \
   ret name params { return name##Body args; }

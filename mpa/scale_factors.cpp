@@ -12,6 +12,19 @@ int ScfIndex(int32_t v) {
   return b;
 }
 
+// One channel's indices of its three parts into the frame, with the
+// smallest of each subband.
+VECTOR_PATH_BODY void TakeScaleFactors(Layer2Frame& frame, int ch, const int32_t (*index)[32]) {
+  for (int sb = 0; sb < SBLIMIT; sb++) {
+    int32_t smallest = 63;
+    for (int p = 0; p < 3; p++) {
+      frame.scf[ch][p][sb] = static_cast<uint8_t>(index[p][sb]);
+      smallest = index[p][sb] < smallest ? index[p][sb] : smallest;
+    }
+    frame.scfMin[ch][sb] = static_cast<uint8_t>(smallest);
+  }
+}
+
 VECTOR_PATH_BODY void FindScaleFactorsBody(Layer2Frame& frame) {
   for (int ch = 0; ch < 2; ch++) {
     int32_t peak[3][32] = {};
@@ -35,14 +48,7 @@ VECTOR_PATH_BODY void FindScaleFactorsBody(Layer2Frame& frame) {
         for (int sb = 0; sb < 32; sb++) index[p][sb] += peak[p][sb] < ScfTable[b];
       }
     }
-    for (int sb = 0; sb < SBLIMIT; sb++) {
-      int32_t smallest = 63;
-      for (int p = 0; p < 3; p++) {
-        frame.scf[ch][p][sb] = static_cast<uint8_t>(index[p][sb]);
-        smallest = index[p][sb] < smallest ? index[p][sb] : smallest;
-      }
-      frame.scfMin[ch][sb] = static_cast<uint8_t>(smallest);
-    }
+    TakeScaleFactors(frame, ch, index);
   }
 }
 
@@ -92,14 +98,7 @@ __attribute__((target("avx2,fma,bmi2"))) static void FindScaleFactorsAvx2(Layer2
         StoreAvx2(&index[p][v], ScfIndexAvx2(peak));
       }
     }
-    for (int sb = 0; sb < SBLIMIT; sb++) {
-      int32_t smallest = 63;
-      for (int p = 0; p < 3; p++) {
-        frame.scf[ch][p][sb] = static_cast<uint8_t>(index[p][sb]);
-        smallest = index[p][sb] < smallest ? index[p][sb] : smallest;
-      }
-      frame.scfMin[ch][sb] = static_cast<uint8_t>(smallest);
-    }
+    TakeScaleFactors(frame, ch, index);
   }
 }
 #endif

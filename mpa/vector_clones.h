@@ -21,16 +21,7 @@ inline int32_t MulQ24Lanes(int32_t a, int32_t b) {
 #define VECTOR_PATH_VARIANTS_OWN_AVX2(ret, name, params, args)                                         \
   static ret name##Plain params { return name##Body args; }                                            \
   __attribute__((target("arch=x86-64-v4"))) static ret name##Avx512 params { return name##Body args; } \
-  ret name params {                                                                                    \
-    switch (CurrentVectorPath()) {                                                                     \
-      case VectorPath::Avx512:                                                                         \
-        return name##Avx512 args;                                                                      \
-      case VectorPath::Avx2:                                                                           \
-        return name##Avx2 args;                                                                        \
-      default:                                                                                         \
-        return name##Plain args;                                                                       \
-    }                                                                                                  \
-  }
+  VECTOR_PATH_DISPATCH(ret, name, params, args)
 #else
 #define VECTOR_PATH_VARIANTS_OWN_AVX2(ret, name, params, args) \
   ret name params { return name##Body args; }
