@@ -54,12 +54,18 @@ inline VectorPath CurrentVectorPath() { return VectorPathInUse.load(std::memory_
         return name##Plain args;                      \
     }                                                 \
   }
-#define VECTOR_PATH_VARIANTS(ret, name, params, args)                                                  \
+// VECTOR_PATH_VARIANTS for a function whose AVX2 variant is written by
+// hand (name##Avx2, defined before): the plain and x86-64-v4 variants come
+// from name##Body.
+#define VECTOR_PATH_VARIANTS_OWN_AVX2(ret, name, params, args)                                         \
   static ret name##Plain params { return name##Body args; }                                            \
-  __attribute__((target("avx2,fma,bmi2"))) static ret name##Avx2 params { return name##Body args; }    \
   __attribute__((target("arch=x86-64-v4"))) static ret name##Avx512 params { return name##Body args; } \
   VECTOR_PATH_DISPATCH(ret, name, params, args)
+#define VECTOR_PATH_VARIANTS(ret, name, params, args)                                               \
+  __attribute__((target("avx2,fma,bmi2"))) static ret name##Avx2 params { return name##Body args; } \
+  VECTOR_PATH_VARIANTS_OWN_AVX2(ret, name, params, args)
 #else
 #define VECTOR_PATH_VARIANTS(ret, name, params, args) \
   ret name params { return name##Body args; }
+#define VECTOR_PATH_VARIANTS_OWN_AVX2(ret, name, params, args) VECTOR_PATH_VARIANTS(ret, name, params, args)
 #endif

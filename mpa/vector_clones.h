@@ -13,16 +13,3 @@ inline int32_t MulQ24Lanes(int32_t a, int32_t b) {
   return static_cast<int32_t>(
       static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(a) * b + 0x800000) >> 24));
 }
-
-// VECTOR_PATH_VARIANTS for a function whose AVX2 variant is written by
-// hand (name##Avx2, defined before): the plain and x86-64-v4 variants come
-// from name##Body.
-#if VECTOR_PATHS_BUILT
-#define VECTOR_PATH_VARIANTS_OWN_AVX2(ret, name, params, args)                                         \
-  static ret name##Plain params { return name##Body args; }                                            \
-  __attribute__((target("arch=x86-64-v4"))) static ret name##Avx512 params { return name##Body args; } \
-  VECTOR_PATH_DISPATCH(ret, name, params, args)
-#else
-#define VECTOR_PATH_VARIANTS_OWN_AVX2(ret, name, params, args) \
-  ret name params { return name##Body args; }
-#endif
