@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <cstdio>
+#include <string>
 
 #include "app/gui/about_dialog.h"
 #include "app/gui/dialog_units.h"
@@ -111,6 +113,27 @@ TEST_F(SmallDialogs, ProgramIconHasBothSizesAndTheLayoutFollowsDialogUnits) {
   // 4 x width / 4 and 8 x height / 8: one character cell.
   EXPECT_EQ(MapDialogRect(units, 0, 0, 4, 8).size(), QSize(units.baseX, units.baseY));
   EXPECT_EQ(MapDialogRect({7, 15}, 2, 3, 5, 5), QRect(4, 6, 9, 9));  // rounded halves up
+}
+
+}  // namespace
+
+namespace {
+
+// --help and --version are answered on the terminal, also where no window
+// system is at hand.
+TEST(ProgramCommandLine, HelpAndVersionAnswerOnTheTerminalWithoutAWindow) {
+  const std::string program = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '") +
+                              VOLTARK_BINARY_DIR + "/bin/voltark' ";
+  for (const char* argument : {"--help", "--version"}) {
+    std::string out;
+    FILE* pipe = popen((program + argument + " 2>/dev/null").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    const int status = pclose(pipe);
+    EXPECT_EQ(status, 0) << argument;
+    EXPECT_EQ(out.rfind(std::string(argument) == "--help" ? "Usage: voltark" : "voltark ", 0), 0u) << out;
+  }
 }
 
 }  // namespace
