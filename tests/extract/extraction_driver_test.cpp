@@ -352,7 +352,6 @@ TEST_F(DriverTest, TitleWithoutSequenceHeaderFailsAndLeavesNoFile) {
   uint64_t scr = 0;
   s.NavPack(scr += SCR_STEP, 1, false);
   s.VideoPack(scr += SCR_STEP, Cat({Picture(0), Tagged(0x10, 40)}), Pts(90000));
-  s.AudioPack(scr += SCR_STEP, 0xA0, PcmSilence(), Pts(90000));
   Write(s);
   Run();
   EXPECT_TRUE(ExtractionFailed());

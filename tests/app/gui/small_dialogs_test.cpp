@@ -122,17 +122,13 @@ namespace {
 // --help and --version are answered on the terminal, also where no window
 // system is at hand.
 TEST(ProgramCommandLine, HelpAndVersionAnswerOnTheTerminalWithoutAWindow) {
-  const std::string program = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '") +
-                              VOLTARK_BINARY_DIR + "/bin/voltark' ";
-  for (const char* argument : {"--help", "--version"}) {
-    std::string out;
-    FILE* pipe = popen((program + argument + " 2>/dev/null").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    const int status = pclose(pipe);
-    EXPECT_EQ(status, 0) << argument;
-    EXPECT_EQ(out.rfind(std::string(argument) == "--help" ? "Usage: voltark" : "voltark ", 0), 0u) << out;
+  for (std::string argument : {"--help", "--version"}) {
+    FILE* pipe = popen(("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" VOLTARK_BINARY_DIR "/bin/voltark' " +
+                        argument + " 2>/dev/null").c_str(), "r");
+    char first[64] = "";
+    ASSERT_TRUE(pipe != nullptr && fgets(first, sizeof first, pipe) != nullptr) << argument;
+    EXPECT_EQ(pclose(pipe), 0) << argument;
+    EXPECT_EQ(std::string(first).rfind(argument == "--help" ? "Usage: voltark" : "voltark ", 0), 0u) << first;
   }
 }
 
