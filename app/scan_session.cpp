@@ -11,7 +11,7 @@ bool RunScan() {
   AbortFlag = false;
   std::thread worker(ScanWorker);
   worker.join();
-  return !ScanFailed() && !ScanRefusedDiscTitles() && !AbortFlag.load();
+  return !ScanFailed() && !ScanFoundNoTitles() && !ScanRefusedDiscTitles() && !AbortFlag.load();
 }
 
 namespace {

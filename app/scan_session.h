@@ -7,8 +7,9 @@
 
 // Runs one scan of DriveList[SelectedDrive] the way the scan dialog does:
 // clears AbortFlag, runs ScanWorker on a thread of its own and waits for
-// it. True when the scan ended without failure: no walk failed, none of the
-// disc's IFO tables was refused and no failure (or interruption) stopped the
+// it. True when the scan ended without failure: titles were found, no walk
+// failed, none of the disc's IFO tables was refused and no failure (or
+// interruption) stopped the
 // work.
 bool RunScan();
 

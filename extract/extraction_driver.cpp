@@ -33,6 +33,10 @@ namespace {
 enum class Ending { Normal, WalkFailure, PacketFailure };
 
 std::atomic<bool> outputClosed{false};
+std::atomic<bool> outputNotCreated{false};
+// The failure that ended the extraction has been told in a message of its
+// own, always shown: no summary follows it.
+std::atomic<bool> failureShown{false};
 
 void ShowStatus() {
   const bool pcm = TitleSelection.streamKind == STREAM_KIND_PCM;
@@ -289,31 +293,53 @@ void CloseOutput() {
   outputClosed = OutputClose();
 }
 
+// A title walked to its end without one sequence header has no picture
+// rate: nothing of it can be timed, and the file is no extraction of it.
+void RefuseTitleWithoutSequenceHeader() {
+  OutputFileRemove(Writer.file, TitleSelection.outputPath);
+  ShowError(IDS_NO_SEQUENCE_HEADER);
+  Walk.WalkFailed = true;
+  failureShown = true;
+}
+
 void FinishExtraction(Ending ending) {
   if (ending == Ending::PacketFailure) {
     EncoderStop();
     CloseOutput();
-    if (Walk.Encrypted) std::remove(TitleSelection.outputPath);
+    if (Walk.Encrypted) OutputFileRemove(Writer.file, TitleSelection.outputPath);
+    if (OutputWriteFailed()) failureShown = true;
     return;
   }
   const bool finished = VideoTimingFinish() && AudioFlush() && MuxFinish();
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
-  if (ending == Ending::Normal && finished && outputClosed) {
-    if (TitleSelection.streamKind == STREAM_KIND_PCM) {
-      if (!Intake.PcmFound) ShowError(IDS_NO_PCM);
-    } else {
-      ReportNoAc3Found();
-    }
+  if (OutputWriteFailed()) failureShown = true;
+  if (ending != Ending::Normal || !outputClosed) return;
+  if (!finished) {
+    Walk.WalkFailed = true;  // the failure was reported where it happened
+    return;
+  }
+  if (VideoTiming.fieldHalfTicks == 0) {
+    RefuseTitleWithoutSequenceHeader();
+    return;
+  }
+  if (TitleSelection.streamKind == STREAM_KIND_PCM) {
+    if (!Intake.PcmFound) ShowError(IDS_NO_PCM);
+  } else {
+    ReportNoAc3Found();
   }
 }
 
+// A failed extraction never ends with the completion box: errors of the
+// input get one summary (each was shown in detail in verbose mode), and
+// failures that were told in a message of their own get nothing more.
 void ShowClosingMessage() {
-  if (Walk.Encrypted) return;  // its message said that nothing was written
-  if (Walk.WalkFailed && !VerboseErrors) {
-    ShowError(IDS_EXTRACT_ERROR);
+  if (Walk.Encrypted || failureShown) return;
+  if (Walk.WalkFailed) {
+    if (!VerboseErrors) ShowError(IDS_EXTRACT_ERROR);
     return;
   }
+  if (!outputClosed) return;  // the close error has been shown
   std::string time = FormatHms(Walk.ShownSeconds);
   std::string format = LoadString(IDS_DONE, 48);
   Ui().ShowBox(FormatString(48, format.c_str(), time.c_str()), BoxKind::Information);
@@ -331,7 +357,7 @@ void EndWithoutTitle(unsigned message, bool removeOutput) {
   EncoderStop();
   OutputClose();
   outputClosed = false;
-  if (removeOutput) std::remove(TitleSelection.outputPath);
+  if (removeOutput) OutputFileRemove(Writer.file, TitleSelection.outputPath);
   AbortFlag = true;
   ShowError(message);
   Ui().WorkerDone();
@@ -366,8 +392,12 @@ bool ExtractionFailed() { return Walk.WalkFailed; }
 
 bool ExtractionOutputClosed() { return outputClosed; }
 
+bool TakeExtractionOutputNotCreated() { return outputNotCreated.exchange(false); }
+
 int ExtractionWorker() {
   outputClosed = false;
+  outputNotCreated = false;
+  failureShown = false;
   Walk.WalkFailed = false;
   // The front end allocates the buffers at start-up; one that did not gets
   // them now (or the start-up message) rather than a crash.
@@ -380,7 +410,7 @@ int ExtractionWorker() {
   // Nothing is opened for writing before the request is known to be met: an
   // output over the input would destroy the title, and a missing title would
   // leave an empty file behind.
-  if (OutputIsTitleFile(TitleSelection.outputPath, TitleSelection.title)) {
+  if (OutputIsSourceFile(TitleSelection.outputPath)) {
     AbortFlag = true;
     ShowError(IDS_OUTPUT_IS_INPUT);
     Ui().WorkerDone();
@@ -401,7 +431,8 @@ int ExtractionWorker() {
   if (!OutputOpen()) {
     EncoderStop();
     AbortFlag = true;
-    ShowError(IDS_NO_OUTPUT);
+    outputNotCreated = true;
+    ShowFileError(IDS_NO_OUTPUT, TitleSelection.outputPath, Writer.file.failure);
     Ui().WorkerDone();
     return 0;
   }

@@ -65,6 +65,10 @@ enum StringId : unsigned {
   IDS_ENCRYPTED_TITLE = 178,
   IDS_ENCRYPTED_TITLES = 179,
   IDS_IFO_REFUSED = 180,
+  IDS_INCOMPLETE_REMOVED = 190,
+  IDS_INCOMPLETE_KEPT = 191,
+  IDS_NO_SEQUENCE_HEADER = 192,
+  IDS_NO_TITLES = 193,
 };
 
 // The text of an id, with embedded NUL characters where the entry has them

@@ -77,6 +77,7 @@ void StartScan() {
     AppendLine(TitleScanner.label);
   }
   TitleScanner.failed = false;
+  TitleScanner.noTitles = false;
 }
 
 // One title: its title line, the walk of its beginning and its stream lines.
@@ -118,6 +119,17 @@ void ReportDiscProblems() {
   }
 }
 
+// A source without titles is told, except for a drive without a disc when
+// the front end lists that quietly.
+void ReportNoTitles() {
+  TitleScanner.noTitles = true;
+  if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
+  const Drive& drive = DriveList[SelectedDrive];
+  if (TitleScanner.quietEmptyDrive && !drive.device.empty()) return;
+  Ui().ShowBox(FormatString(STATUS_SIZE + drive.name.size(), LoadString(IDS_NO_TITLES).c_str(), drive.name.c_str()),
+               BoxKind::Error);
+}
+
 }  // namespace
 
 bool TitleSizeMB(int32_t title, uint32_t& sizeMB) {
@@ -157,13 +169,12 @@ int ScanWorker() {
   TitleScanner.disc = ReadDiscTitles();
   for (int32_t title = 0; title < MAX_TITLES && !AbortFlag.load(); ++title) {
     uint32_t sizeMB;
-    if (!TitleSizeMB(title, sizeMB)) {
-      if (title < 10) continue;
-      break;  // titles are numbered without gaps from 10 on
-    }
+    // A copy may hold any title sets, with gaps anywhere.
+    if (!TitleSizeMB(title, sizeMB)) continue;
     if (!ScanTitle(title, sizeMB)) break;
   }
   Ui().SetStatusText("Scanning done");
+  if (TitleScanner.titles.empty() && !AbortFlag.load()) ReportNoTitles();
   ReportDiscProblems();
   if (TitleScanner.failed && !VerboseErrors.load()) ShowError(IDS_SCAN_ERROR);
   Ui().WorkerDone();
@@ -171,5 +182,7 @@ int ScanWorker() {
 }
 
 bool ScanFailed() { return TitleScanner.failed; }
+
+bool ScanFoundNoTitles() { return TitleScanner.noTitles; }
 
 bool ScanRefusedDiscTitles() { return !TitleScanner.disc.refused.empty(); }

@@ -59,6 +59,11 @@ struct TitleScannerState {
   std::string label;     // the first line, when labelListed
   std::vector<ScannedTitle> titles;
   DiscTitleTable disc;   // the disc's own titles, from its IFO files
+  bool noTitles = false; // the source holds no title (no VIDEO_TS, or no title set in it)
+
+  // Set by a front end that lists a drive without a disc as an empty list,
+  // without a message; folders and images named by the user are always told.
+  bool quietEmptyDrive = false;
 
   // Per title, cleared before each title's walk.
   bool mpegSeen[MPEG_STREAM_SLOTS] = {};
@@ -80,6 +85,9 @@ int ScanWorker();
 
 // Set when the last scan met a failure (the summary message's condition).
 bool ScanFailed();
+
+// Set when the last scan found no title at all ("no DVD titles found in ...").
+bool ScanFoundNoTitles();
 
 // Set when the last scan refused some of the disc's IFO tables.
 bool ScanRefusedDiscTitles();

@@ -14,15 +14,17 @@
 #include "extract/extraction_driver.h"
 #include "extract/extraction_request.h"
 #include "platform/drives.h"
+#include "platform/file_identity.h"
 #include "platform/terminal_ui.h"
+#include "report/exit_status.h"
 #include "source/disc_titles.h"
 #include "source/dvd_disc.h"
 #include "source/title_scanner.h"
 
 namespace {
 
-constexpr int EXIT_FAILED = 1;
-constexpr int EXIT_USAGE = 2;
+constexpr int EXIT_FAILED = ExitCode(ExitStatus::Failed);
+constexpr int EXIT_USAGE = ExitCode(ExitStatus::Usage);
 constexpr int MAX_AUDIO_STREAM = 7;
 
 // "ac3:K" or "pcm:K" into the stream kind and sub-stream id.
@@ -86,17 +88,30 @@ bool ParseChapters(const std::string& text, int& first, int& last) {
 }
 
 // The disc title's cells as the reader's plan, and the title set it plays
-// from into TitleSelection. False after a message on stderr.
-bool PlanDiscTitle(const ExtractCommand& extract, int firstChapter, int lastChapter) {
+// from into TitleSelection. 0, or the exit status after a message on
+// stderr: a disc title, chapter or angle the disc lacks is a usage error,
+// refused IFO tables a failure.
+int PlanDiscTitle(const ExtractCommand& extract, int firstChapter, int lastChapter) {
   std::string error;
   const DiscTitleTable table = ReadDiscTitles();
   const DiscTitle* chosen = FindDiscTitle(table, extract.discTitle, error);
   if (chosen == nullptr || !NarrowToDiscTitle(*chosen, firstChapter, extract.chapters.empty() ? 0 : lastChapter,
                                               extract.angle, error)) {
     std::fprintf(stderr, "VOLTARK: %s: %s\n", extract.source.c_str(), error.c_str());
-    return false;
+    return DiscTitleRefused(table, extract.discTitle) ? EXIT_FAILED : EXIT_USAGE;
   }
-  return true;
+  return 0;
+}
+
+// An existing file is replaced only with --overwrite or when the user says
+// so on the terminal; without a terminal to ask on, it is left as it was.
+bool MayWriteOutput(const ExtractCommand& extract) {
+  if (extract.overwrite || !PathExists(extract.output)) return true;
+  if (StdinIsTerminal() && AskYesNo("voltark-cli extract: " + extract.output + " exists. Overwrite it?")) return true;
+  std::fprintf(stderr,
+               "voltark-cli extract: %s exists and was left as it was; give --overwrite to replace it\n",
+               extract.output.c_str());
+  return false;
 }
 
 }  // namespace
@@ -131,6 +146,9 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
   extract.command->add_flag("--drc", extract.dynamicCompression,
                             "Dynamic Audio Compression (dynamic range compression of AC-3 audio)");
   extract.command->add_option("--output", extract.output, "The MPEG-2 program stream file to write")->required();
+  extract.command->add_flag("--overwrite", extract.overwrite,
+                            "Replace an existing output file without asking (without it, an existing file is "
+                            "replaced only when the answer on the terminal is yes)");
   extract.command->add_flag("-v,--verbose", extract.verbose,
                             "Report every error in detail, with its offset in the VOB file, instead of one summary");
 }
@@ -168,10 +186,10 @@ int RunExtractCommand(const ExtractCommand& extract) {
   ClearDiscTitleNarrowing();
   int title = extract.title;
   if (extract.discTitle > 0) {
-    if (!PlanDiscTitle(extract, firstChapter, lastChapter)) return EXIT_FAILED;
+    if (const int status = PlanDiscTitle(extract, firstChapter, lastChapter)) return status;
     title = TitleSelection.title;  // the title set the disc title plays from
   }
-  if (OutputIsTitleFile(extract.output.c_str(), title)) {
+  if (OutputIsSourceFile(extract.output.c_str())) {
     ShowError(IDS_OUTPUT_IS_INPUT);
     return EXIT_FAILED;
   }
@@ -183,6 +201,7 @@ int RunExtractCommand(const ExtractCommand& extract) {
       })) {
     return RefuseMissingStream(title, extract.audio, offered);
   }
+  if (!MayWriteOutput(extract)) return EXIT_FAILED;
 
   VerboseErrors = extract.verbose;  // the walk of the check above reports nothing twice
   TitleSelection.title = title;

@@ -15,12 +15,14 @@ struct ExtractCommand {
   std::string audio;  // "ac3:K" or "pcm:K"
   bool dynamicCompression = false;
   std::string output;
+  bool overwrite = false;  // an existing output file may be replaced without asking
   bool verbose = false;
 };
 
 void AddExtractCommand(CLI::App& app, ExtractCommand& extract);
 
 // Runs the extraction in the calling thread. 0 when the walk ended without
-// error and the output was closed without error, 1 otherwise, 2 for a usage
-// error found after parsing.
+// error and the output was closed without error, 1 otherwise (also when an
+// existing output file is not to be replaced), 2 for a usage error found
+// after parsing (a title, chapter, angle or stream the disc lacks).
 int RunExtractCommand(const ExtractCommand& extract);

@@ -6,6 +6,7 @@
 #include "app/scan_session.h"
 #include "platform/drives.h"
 #include "platform/terminal_ui.h"
+#include "report/exit_status.h"
 #include "source/dvd_disc.h"
 
 namespace {
@@ -39,7 +40,7 @@ int RunScanCommand(const ScanCommand& scan) {
   std::string error;
   if (!CheckSource(drive, error)) {
     std::fprintf(stderr, "VOLTARK: %s\n", error.c_str());
-    return 1;
+    return ExitCode(ExitStatus::Failed);
   }
   DriveList = {drive};
   SelectedDrive = 0;
@@ -54,5 +55,5 @@ int RunScanCommand(const ScanCommand& scan) {
   } else if (scan.discTitles) {
     for (const std::string& line : DiscTitleLines()) std::printf("%s\n", line.c_str());
   }
-  return succeeded ? 0 : 1;
+  return ExitCode(succeeded ? ExitStatus::Done : ExitStatus::Failed);
 }

@@ -38,6 +38,13 @@ void ExtractDialog::ShowProgress(unsigned position) {
 void ExtractDialog::DisableStopButton() {
   stopDisabledByWorker_ = true;
   stop_->setEnabled(false);
+  // The output is closed: a Stop question still open has nothing to stop.
+  CloseAskedBox(QMessageBox::No);
+}
+
+void ExtractDialog::EndOnWorkerDone() {
+  CloseAskedBox(QMessageBox::No);
+  ProgressDialog::EndOnWorkerDone();
 }
 
 void ExtractDialog::StopClicked() {

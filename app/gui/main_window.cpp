@@ -26,6 +26,7 @@
 #include "app/gui/save_as.h"
 #include "app/gui/scan_dialog.h"
 #include "app/stream_selection.h"
+#include "extract/extraction_driver.h"
 #include "extract/extraction_request.h"
 #include "extract/title_selection.h"
 #include "platform/drives.h"
@@ -252,25 +253,34 @@ void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part) {
       return;
     }
   }
+  // An output that could not be created (a missing folder, no permission)
+  // is asked for again, as one over the disc's own files is.
+  do {
+    if (!AskOutputPath()) return;
+    ExtractDialog dialog(this);
+    workerRunning_ = true;
+    dialog.RunWorker(GuiWorkers.extract);
+    workerRunning_ = false;
+  } while (TakeExtractionOutputNotCreated());
+}
+
+bool VoltarkMainWindow::AskOutputPath() {
   QByteArray path;
   for (;;) {
     std::optional<QString> chosen = AskSaveAs(ExtractSaveAsRequest(TitleSelection.outputPath));
-    if (!chosen) return;
+    if (!chosen) return false;
     path = chosen->toLocal8Bit();
     // A name that does not fit the output name buffer fails like a cancel,
     // rather than being cut to another file's name.
-    if (path.isEmpty() || path.size() >= OUTPUT_PATH_SIZE) return;
-    // Writing over one of the title's own files would destroy the input:
+    if (path.isEmpty() || path.size() >= OUTPUT_PATH_SIZE) return false;
+    // Writing over one of the disc's own files would destroy the input:
     // the user is told and asked again.
-    if (!OutputIsTitleFile(path.constData(), TitleSelection.title)) break;
+    if (!OutputIsSourceFile(path.constData())) break;
     ShowError(IDS_OUTPUT_IS_INPUT);
   }
   std::memset(TitleSelection.outputPath, 0, sizeof TitleSelection.outputPath);
   std::memcpy(TitleSelection.outputPath, path.constData(), static_cast<size_t>(path.size()));
-  ExtractDialog dialog(this);
-  workerRunning_ = true;
-  dialog.RunWorker(GuiWorkers.extract);
-  workerRunning_ = false;
+  return true;
 }
 
 void VoltarkMainWindow::ShowReadme() {

@@ -144,12 +144,12 @@ TEST_F(CliDiscTest, DiscTitleAndChaptersWalkOnlyTheirCells) {
             0);
   EXPECT_NEAR(Seconds(Out("c2.mpg")), theirs[0]["chapter"][1]["length"].get<double>(), 0.3);
 
-  // Out of range or without IFO files: a message, status 1, nothing written.
+  // Out of range or without IFO files: a usage error, nothing written.
   for (const std::string& wrong : {Iso() + " --disc-title 4", Iso() + " --disc-title 1 --chapters 2-4",
                                    Iso() + " --disc-title 1 --angle 2",
                                    std::string("'") + VOLTARK_SOURCE_DIR + "/samples/sample-dvd' --disc-title 1"}) {
     CliRun run = Cli("extract " + wrong + " --audio ac3:0 --output '" + Out("x.mpg") + "'");
-    EXPECT_EQ(run.status, 1) << wrong;
+    EXPECT_EQ(run.status, 2) << wrong;
     EXPECT_NE(run.err.find("VOLTARK: "), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(Out("x.mpg"))) << wrong;
   }

@@ -43,16 +43,43 @@ TEST_F(CliExtractTest, ExtractsATitleAndEndsWithTheCompletionMessage) {
 
 TEST_F(CliExtractTest, PcmStreamAndDynamicCompressionAreAccepted) {
   EXPECT_EQ(Extract(Sample() + " --title 1 --audio pcm:0 --output '" + Output() + "'").status, 0);
-  EXPECT_EQ(Extract(Sample() + " --title 2 --audio ac3:0 --drc --output '" + Output() + "'").status, 0);
+  EXPECT_EQ(Extract(Sample() + " --title 2 --audio ac3:0 --drc --overwrite --output '" + Output() + "'").status, 0);
 }
 
-TEST_F(CliExtractTest, FailuresExitWithOne) {
-  ExtractRun unwritable = Extract(Sample() + " --title 1 --audio ac3:0 --output '" + (dir_ / "no/such/dir.mpg").string() + "'");
+TEST_F(CliExtractTest, FailuresExitWithOneNameTheFileAndTheReasonAndNeverSayDone) {
+  const std::string missing = (dir_ / "no/such/dir.mpg").string();
+  ExtractRun unwritable = Extract(Sample() + " --title 1 --audio ac3:0 --output '" + missing + "'");
   EXPECT_EQ(unwritable.status, 1);
-  EXPECT_EQ(unwritable.err, "VOLTARK: Unable to create output file\n");
-  ExtractRun full = Extract(Sample() + " --title 1 --audio ac3:0 --output /dev/full");
+  EXPECT_EQ(unwritable.err, "VOLTARK: Unable to create output file \"" + missing + "\": No such file or directory\n");
+  ExtractRun full = Extract(Sample() + " --title 1 --audio ac3:0 --overwrite --output /dev/full");
   EXPECT_EQ(full.status, 1);
-  EXPECT_EQ(full.err.rfind("VOLTARK: Output file write error\n", 0), 0u) << full.err;
+  EXPECT_EQ(full.err, "VOLTARK: Output file write error \"/dev/full\": No space left on device\n");
+}
+
+// A file system that fills up: nothing incomplete is left, and no "done!".
+TEST_F(CliExtractTest, AFullFileSystemLeavesNoFile) {
+  const std::filesystem::path full = dir_ / "full";
+  std::filesystem::create_directories(full);
+  if (std::system(("mount -t tmpfs -o size=1m tmpfs '" + full.string() + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "a tmpfs cannot be mounted here";
+  ExtractRun run = Extract(Sample() + " --title 1 --audio ac3:0 --output '" + (full / "title.mpg").string() + "'");
+  const bool left = std::filesystem::exists(full / "title.mpg");
+  std::system(("umount '" + full.string() + "'").c_str());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "VOLTARK: Output file write error \"" + (full / "title.mpg").string() +
+                         "\": No space left on device. The incomplete file was removed.\n");
+  EXPECT_FALSE(left);
+}
+
+TEST_F(CliExtractTest, AnExistingFileIsReplacedOnlyWithOverwriteWhenNoTerminalCanAsk) {
+  WriteFileBytes(Output(), "keep", 4);
+  ExtractRun refused = Extract(Sample() + " --title 1 --audio ac3:0 --output '" + Output() + "'");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "voltark-cli extract: " + Output() +
+                             " exists and was left as it was; give --overwrite to replace it\n");
+  EXPECT_EQ(ReadFileBytes(Output()), "keep");
+  EXPECT_EQ(Extract(Sample() + " --title 1 --audio ac3:0 --overwrite --output '" + Output() + "'").status, 0);
+  EXPECT_NE(ReadFileBytes(Output()), "keep");
 }
 
 TEST_F(CliExtractTest, UsageErrorsExitWithTwo) {
@@ -76,21 +103,28 @@ TEST_F(CliExtractTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(ReadFileBytes(Output()), "keep");
 }
 
-TEST_F(CliExtractTest, OutputThatIsOneOfTheTitlesFilesIsRefusedAndTheDiscLeftAsItWas) {
+TEST_F(CliExtractTest, OutputThatIsAnyFileOfTheDiscIsRefusedAndTheDiscLeftAsItWas) {
   namespace fs = std::filesystem;
   const fs::path disc = dir_ / "disc";
-  fs::create_directories(disc / "VIDEO_TS");
-  for (const char* name : {"VTS_01_1.VOB", "VTS_01_2.VOB"})
-    fs::copy_file(fs::path(VOLTARK_SOURCE_DIR) / "samples/sample-dvd/VIDEO_TS" / name, disc / "VIDEO_TS" / name);
-  const fs::path second = disc / "VIDEO_TS/VTS_01_2.VOB";
-  const std::string before = ReadFileBytes(second);
-  fs::create_symlink(second, dir_ / "link.mpg");
-  fs::create_hard_link(second, dir_ / "hard.mpg");
-  for (const fs::path& output : {second, dir_ / "link.mpg", dir_ / "hard.mpg", disc / "VIDEO_TS/../VIDEO_TS/VTS_01_2.VOB"}) {
-    ExtractRun run = Extract("'" + disc.string() + "' --title 1 --audio ac3:0 --output '" + output.string() + "'");
+  const fs::path folder = disc / "VIDEO_TS";
+  fs::create_directories(folder);
+  for (const char* name : {"VTS_01_1.VOB", "VTS_01_2.VOB", "VTS_02_1.VOB"})
+    fs::copy_file(fs::path(VOLTARK_SOURCE_DIR) / "samples/sample-dvd/VIDEO_TS" / name, folder / name);
+  for (const char* name : {"VIDEO_TS.IFO", "VTS_01_0.IFO", "VTS_01_0.BUP"}) WriteFileBytes(folder / name, name, 12);
+  fs::create_symlink(folder / "VTS_01_2.VOB", dir_ / "link.mpg");
+  fs::create_hard_link(folder / "VTS_01_0.BUP", dir_ / "hard.mpg");
+  // Its own VOBs, another title's, the information files and their backups,
+  // through links and other spellings, and a new name that only the case
+  // tells from a disc file's.
+  for (const fs::path& output : {folder / "VTS_01_2.VOB", folder / "VTS_02_1.VOB", folder / "VTS_01_0.IFO",
+                                 folder / "VTS_01_0.BUP", folder / "VIDEO_TS.IFO", dir_ / "link.mpg",
+                                 dir_ / "hard.mpg", folder / "../VIDEO_TS/VTS_01_2.VOB", folder / "vts_01_0.ifo"}) {
+    const std::string before = fs::exists(output) ? ReadFileBytes(output) : "";
+    ExtractRun run =
+        Extract("'" + disc.string() + "' --title 1 --audio ac3:0 --overwrite --output '" + output.string() + "'");
     EXPECT_EQ(run.status, 1) << output;
-    EXPECT_EQ(run.err, "VOLTARK: The output file is one of the title's VOB files: choose another file\n");
-    EXPECT_EQ(ReadFileBytes(second), before) << output;
+    EXPECT_EQ(run.err, "VOLTARK: The output file is one of the source disc's files: choose another file\n");
+    EXPECT_EQ(fs::exists(output) ? ReadFileBytes(output) : "", before) << output;
   }
 }
 

@@ -110,6 +110,10 @@ TEST_F(CliTest, AFailureGivesStatusOneWithTheSummaryOrTheDetails) {
   CliRun json = Cli("scan --json '" + Disc() + "'");
   EXPECT_EQ(json.status, 1);
   EXPECT_EQ(nlohmann::json::parse(json.out)["failed"], true);
+  std::filesystem::create_directories(dir_ / "empty");  // no VIDEO_TS: no title, a failure told
+  CliRun none = Cli("scan '" + (dir_ / "empty").string() + "'");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "VOLTARK: no DVD titles found in " + (dir_ / "empty").string() + "\n");
 }
 
 TEST_F(CliTest, UsageErrorsHelpVersionAndMissingSources) {

@@ -76,12 +76,19 @@ TEST_F(ScannerTest, ListsTitlesWithGapsBelowTenAndTheirStreamsInOrder) {
   EXPECT_EQ(TitleScanner.titles[1].streams[4].entry, -1);  // DTS cannot be selected
 }
 
-TEST_F(ScannerTest, MissingTitleTenEndsTheLoop) {
+TEST_F(ScannerTest, EveryTitleSetPresentIsListedWhateverTheGaps) {
   for (int title = 1; title <= 11; ++title)
     if (title != 10) WriteTitle(dir_.path(), title, TitleWith({}).bytes());
   Lines lines = Scan();
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines.back(), "Title #9  (1MB)");
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines.back(), "Title #11  (1MB)");
+
+  // A copy of the main feature alone.
+  std::filesystem::remove_all(dir_.path() / "VIDEO_TS");
+  WriteTitle(dir_.path(), 12, TitleWith({}).bytes());
+  ui_->Clear();
+  EXPECT_EQ(Scan(), Lines{"Title #12  (1MB)"});
+  EXPECT_FALSE(ScanFoundNoTitles());
 }
 
 TEST_F(ScannerTest, SizesRoundToTheNearestMebibyteAndEmptyPartsMeanNoTitle) {
@@ -148,9 +155,11 @@ TEST_F(ScannerTest, LabelLineComesFirstAndCountsInTheEntries) {
   EXPECT_EQ(VolumeLabelLine(std::string(60, 'A')).size(), 47u);
 }
 
-TEST_F(ScannerTest, AnEmptySourceGivesAnEmptyListAndNoMessage) {
+TEST_F(ScannerTest, AnEmptySourceIsTold) {
   EXPECT_EQ(Scan(), Lines{});
-  EXPECT_TRUE(ui_->boxes().empty());
+  EXPECT_TRUE(ScanFoundNoTitles());
+  ASSERT_EQ(ui_->boxes().size(), 1u);
+  EXPECT_EQ(ui_->boxes()[0].text, "no DVD titles found in " + DriveList[0].name);
   DriveList.clear();  // not even a source
   ui_->Clear();
   EXPECT_EQ(Scan(), Lines{});
