@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "app/disc_catalog.h"
 #include "app/disc_title_choice.h"
+#include "app/extraction_job.h"
+#include "app/job_check.h"
+#include "app/job_selection.h"
 #include "extract/title_selection.h"
 #include "report/messages.h"
 #include "report/run_flags.h"
@@ -25,33 +29,6 @@ namespace {
 
 constexpr int EXIT_FAILED = ExitCode(ExitStatus::Failed);
 constexpr int EXIT_USAGE = ExitCode(ExitStatus::Usage);
-constexpr int MAX_AUDIO_STREAM = 7;
-
-// "ac3:K" or "pcm:K" into the stream kind and sub-stream id.
-bool ParseAudio(const std::string& audio, int32_t& kind, uint8_t& subStreamId) {
-  const size_t colon = audio.find(':');
-  if (colon == std::string::npos) return false;
-  const std::string codec = audio.substr(0, colon);
-  const std::string number = audio.substr(colon + 1);
-  if (number.empty() || number.size() > 1 || number[0] < '0' || number[0] - '0' > MAX_AUDIO_STREAM) return false;
-  const int k = number[0] - '0';
-  if (codec == "ac3") {
-    kind = STREAM_KIND_AC3;
-    subStreamId = static_cast<uint8_t>(0x80 + k);
-  } else if (codec == "pcm") {
-    kind = STREAM_KIND_PCM;
-    subStreamId = static_cast<uint8_t>(0xA0 + k);
-  } else {
-    return false;
-  }
-  return true;
-}
-
-std::string StreamName(int32_t kind, uint8_t subStreamId) {
-  const bool pcm = kind == STREAM_KIND_PCM;
-  return (pcm ? "pcm:" : "ac3:") + std::to_string(subStreamId - (pcm ? 0xA0 : 0x80));
-}
-
 // A request the disc cannot meet is a usage error that names what it has;
 // nothing has been opened for writing yet.
 int RefuseMissingTitle(int title) {
@@ -62,13 +39,43 @@ int RefuseMissingTitle(int title) {
   return EXIT_USAGE;
 }
 
-int RefuseMissingStream(int title, const std::string& audio, const std::vector<OfferedStream>& offered) {
-  std::string streams;
-  for (const OfferedStream& stream : offered)
-    streams += (streams.empty() ? "" : ", ") + StreamName(stream.streamKind, stream.subStreamId);
-  std::fprintf(stderr, "voltark-cli extract: title %d has no audio stream %s; its audio streams: %s\n", title,
-               audio.c_str(), streams.empty() ? "none" : streams.c_str());
-  return EXIT_USAGE;
+// The problems of the check in the command line's words: usage errors and
+// notes on stderr. True when the request is refused.
+bool TellProblems(const JobCheck& check) {
+  for (const JobProblem& problem : check.problems) {
+    const char* subject = problem.subject.c_str();
+    switch (problem.code) {
+      case JobProblemCode::NoTitle:
+        RefuseMissingTitle(check.title);
+        break;
+      case JobProblemCode::NoAudio:
+        std::fprintf(stderr, "voltark-cli extract: --audio names no stream; title %d's audio streams: %s\n",
+                     check.title, problem.offered.c_str());
+        break;
+      case JobProblemCode::NoStream:
+        std::fprintf(stderr, "voltark-cli extract: title %d has no audio stream %s; its audio streams: %s\n",
+                     check.title, subject, problem.offered.c_str());
+        break;
+      case JobProblemCode::NoLanguage:
+        std::fprintf(stderr, "voltark-cli extract: title %d has no audio stream in language %s; its audio streams: %s\n",
+                     check.title, subject, problem.offered.c_str());
+        break;
+      case JobProblemCode::NoDecoder:
+        std::fprintf(stderr,
+                     "voltark-cli extract: %s cannot be re-encoded: VOLTARK has no decoder for it; keep it as it is "
+                     "with %s=copy\n",
+                     subject, subject);
+        break;
+      case JobProblemCode::KeptUndecodable:
+        std::fprintf(stderr, "voltark-cli extract: %s is kept as it is: VOLTARK has no decoder for it\n", subject);
+        break;
+      case JobProblemCode::TooManyTracks:
+        std::fprintf(stderr, "voltark-cli extract: more than 8 %s output tracks\n",
+                     problem.subject == "mpeg" ? "MPEG audio" : subject);
+        break;
+    }
+  }
+  return check.Refused();
 }
 
 // "A" or "A-B" with 1 <= A <= B.
@@ -91,9 +98,8 @@ bool ParseChapters(const std::string& text, int& first, int& last) {
 // from into TitleSelection. 0, or the exit status after a message on
 // stderr: a disc title, chapter or angle the disc lacks is a usage error,
 // refused IFO tables a failure.
-int PlanDiscTitle(const ExtractCommand& extract, int firstChapter, int lastChapter) {
+int PlanDiscTitle(const ExtractCommand& extract, const DiscTitleTable& table, int firstChapter, int lastChapter) {
   std::string error;
-  const DiscTitleTable table = ReadDiscTitles();
   const DiscTitle* chosen = FindDiscTitle(table, extract.discTitle, error);
   if (chosen == nullptr || !NarrowToDiscTitle(*chosen, firstChapter, extract.chapters.empty() ? 0 : lastChapter,
                                               extract.angle, error)) {
@@ -101,6 +107,33 @@ int PlanDiscTitle(const ExtractCommand& extract, int firstChapter, int lastChapt
     return DiscTitleRefused(table, extract.discTitle) ? EXIT_FAILED : EXIT_USAGE;
   }
   return 0;
+}
+
+ExtractionJob JobOf(const ExtractCommand& extract, const std::vector<AudioChoice>& choices, int firstChapter,
+                   int lastChapter) {
+  ExtractionJob job;
+  job.source = extract.source;
+  job.title = extract.title;
+  job.discTitle = extract.discTitle;
+  job.firstChapter = firstChapter;
+  job.lastChapter = extract.chapters.empty() ? 0 : lastChapter;
+  job.angle = extract.angle;
+  job.audio = choices;
+  job.keepAudio = extract.keepAudio;
+  job.dynamicCompression = extract.dynamicCompression;
+  job.output = extract.output;
+  return job;
+}
+
+// The catalog of the one title read: the streams the walk of its beginning
+// meets (as the scan lists them), named by the IFO files.
+DiscCatalog CatalogOfTitle(int title, uint32_t sizeMB, const DiscTitleTable& disc) {
+  ScanTitleStreams(title, sizeMB);  // a failed walk still lists what it met
+  DiscCatalog catalog;
+  catalog.disc = disc;
+  catalog.titles.push_back(
+      CatalogTitleOf(title, static_cast<int>(sizeMB), StreamsSeenByLastWalk(), TitleSetAudio(disc, title)));
+  return catalog;
 }
 
 // An existing file is replaced only with --overwrite or when the user says
@@ -141,10 +174,16 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
       ->needs(discTitle);
   extract.command
       ->add_option("--audio", extract.audio,
-                   "Audio stream: ac3:K for \"AC3 stream #K\", pcm:K for \"PCM stream #K\" (K = 0..7)")
+                   "Audio tracks, comma-separated in output order: ac3:K, pcm:K, dts:K (K = 0..7) or mpeg:K "
+                   "(K = 0..31) as scan lists them, a language code from the IFO files (en: every track of that "
+                   "language) or all; each may end in =copy (kept as on the disc) or =mp2 (re-encoded as MPEG-1 "
+                   "Layer II, the default). DTS and MPEG audio cannot be re-encoded")
       ->required();
+  extract.command->add_flag("--keep-audio", extract.keepAudio,
+                            "Keep the audio tracks as they are on the disc unless an item says =mp2");
   extract.command->add_flag("--drc", extract.dynamicCompression,
-                            "Dynamic Audio Compression (dynamic range compression of AC-3 audio)");
+                            "Dynamic Audio Compression (dynamic range compression) of the AC-3 tracks that are "
+                            "decoded and re-encoded; kept tracks are left as they are");
   extract.command->add_option("--output", extract.output, "The MPEG-2 program stream file to write")->required();
   extract.command->add_flag("--overwrite", extract.overwrite,
                             "Replace an existing output file without asking (without it, an existing file is "
@@ -163,10 +202,10 @@ int RunExtractCommand(const ExtractCommand& extract) {
     std::fprintf(stderr, "voltark-cli extract: --chapters must be A or A-B with 1 <= A <= B <= %d\n", MAX_CHAPTERS);
     return EXIT_USAGE;
   }
-  int32_t kind = 0;
-  uint8_t subStreamId = 0;
-  if (!ParseAudio(extract.audio, kind, subStreamId)) {
-    std::fprintf(stderr, "voltark-cli extract: --audio must be ac3:K or pcm:K with K = 0..%d\n", MAX_AUDIO_STREAM);
+  std::vector<AudioChoice> choices;
+  std::string audioError;
+  if (!ParseAudioChoices(extract.audio, choices, audioError)) {
+    std::fprintf(stderr, "voltark-cli extract: --audio: %s\n", audioError.c_str());
     return EXIT_USAGE;
   }
   if (extract.output.empty() || extract.output.size() >= OUTPUT_PATH_SIZE) {
@@ -184,9 +223,11 @@ int RunExtractCommand(const ExtractCommand& extract) {
   SelectedDrive = 0;
 
   ClearDiscTitleNarrowing();
+  // The disc's own titles: the one asked, and the languages of the audio.
+  const DiscTitleTable discTable = ReadDiscTitles();
   int title = extract.title;
   if (extract.discTitle > 0) {
-    if (const int status = PlanDiscTitle(extract, firstChapter, lastChapter)) return status;
+    if (const int status = PlanDiscTitle(extract, discTable, firstChapter, lastChapter)) return status;
     title = TitleSelection.title;  // the title set the disc title plays from
   }
   if (OutputIsSourceFile(extract.output.c_str())) {
@@ -195,22 +236,19 @@ int RunExtractCommand(const ExtractCommand& extract) {
   }
   uint32_t sizeMB = 0;
   if (!TitleSizeMB(title, sizeMB)) return RefuseMissingTitle(title);
-  const std::vector<OfferedStream> offered = OfferedStreams(title);
-  if (std::none_of(offered.begin(), offered.end(), [&](const OfferedStream& stream) {
-        return stream.streamKind == kind && stream.subStreamId == subStreamId;
-      })) {
-    return RefuseMissingStream(title, extract.audio, offered);
+  const ExtractionJob job = JobOf(extract, choices, firstChapter, lastChapter);
+  const JobCheck check = CheckJob(CatalogOfTitle(title, sizeMB, discTable), job);
+  if (TellProblems(check)) return EXIT_USAGE;
+  if (!WorkerWritesTracks(check)) {
+    std::fprintf(stderr, "voltark-cli extract: this version writes one re-encoded AC3 or PCM stream only\n");
+    return EXIT_USAGE;
   }
   if (!MayWriteOutput(extract)) return EXIT_FAILED;
 
   VerboseErrors = extract.verbose;  // the walk of the check above reports nothing twice
-  TitleSelection.title = title;
   // A disc title's size is that of the cells it walks, set with its plan.
   if (extract.discTitle == 0) TitleSelection.sizeMB = static_cast<int32_t>(sizeMB);
-  TitleSelection.streamKind = kind;
-  TitleSelection.subStreamId = subStreamId;
-  if (kind == STREAM_KIND_AC3) TitleSelection.dynamicCompression = extract.dynamicCompression;
-  std::snprintf(TitleSelection.outputPath, sizeof TitleSelection.outputPath, "%s", extract.output.c_str());
+  SelectCheckedJob(job, check);
 
   TerminalUi ui;
   UiInstall(&ui);

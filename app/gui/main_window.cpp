@@ -13,9 +13,13 @@
 #include <QShortcut>
 #include <QTimer>
 #include <algorithm>
+#include <vector>
 #include <cstring>
 
+#include "app/disc_catalog.h"
 #include "app/disc_title_choice.h"
+#include "app/job_check.h"
+#include "app/job_selection.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/disc_title_dialog.h"
 #include "app/gui/drive_combo_box.h"
@@ -229,8 +233,13 @@ void VoltarkMainWindow::Extract() {
   // The listed titles are those of the source shown: a source change not yet
   // taken is taken now (a scan, which leaves nothing selected) instead.
   if (UseShownSource()) return;
-  if (TitleSelection.streamKind == STREAM_KIND_AC3)
-    TitleSelection.dynamicCompression = compression_->isChecked();
+  std::vector<int> lines;
+  for (QListWidgetItem* item : titles_->selectedItems()) lines.push_back(titles_->row(item));
+  std::sort(lines.begin(), lines.end());
+  ExtractionJob job = JobOfSelectedLines(lines, false, compression_->isChecked());
+  job.output = TitleSelection.outputPath;
+  const JobCheck check = CheckJob(CatalogFromScan(), job);
+  if (check.Refused() || !SelectCheckedJob(job, check)) return;
   // The extraction may be narrowed to one of the disc's own titles; the
   // listed title and size come back once it has run.
   const int32_t listedTitle = TitleSelection.title;
