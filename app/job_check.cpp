@@ -156,16 +156,18 @@ JobCheck CheckJob(const DiscCatalog& catalog, const ExtractionJob& job) {
 std::vector<std::string> TrackMapLines(const std::vector<OutputTrack>& tracks) {
   std::vector<std::string> lines;
   for (const OutputTrack& track : tracks) {
-    char id[8];
-    std::snprintf(id, sizeof id, "0x%02X", track.outputId);
+    // Private stream 1 sub-streams are named with their stream id.
+    char id[16];
+    if (track.copy && track.stream.format != AudioFormat::Mpeg) {
+      std::snprintf(id, sizeof id, "0xBD/0x%02X", track.outputId);
+    } else {
+      std::snprintf(id, sizeof id, "0x%02X", track.outputId);
+    }
     const std::string language = track.stream.language.empty() ? "--" : track.stream.language;
-    const std::string how = track.copy ? std::string(FormatLabel(track.stream.format)) + " kept as on the disc"
-                                       : std::string(FormatLabel(track.stream.format)) +
-                                             " re-encoded as MPEG-1 Layer II";
-    std::string line = std::string(id) + (track.copy && track.stream.format != AudioFormat::Mpeg ? " (private stream 1)" : "") +
-                       "  " + language + "  " + how + " (" + StreamName(track.stream.format, track.stream.index) +
-                       ")";
-    lines.push_back(line);
+    const std::string name = StreamName(track.stream.format, track.stream.index);
+    const std::string what = track.copy ? std::string(FormatLabel(track.stream.format)) + " as on the disc"
+                                        : std::string("MPEG-1 Layer II from ") + FormatLabel(track.stream.format);
+    lines.push_back(std::string("stream ") + id + ": " + language + ", " + what + " (" + name + ")");
   }
   return lines;
 }

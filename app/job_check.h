@@ -51,5 +51,7 @@ JobCheck CheckJob(const DiscCatalog& catalog, const ExtractionJob& job);
 // "ac3:0 (en)", "pcm:0": the name and, where the IFO files give one, the language.
 std::string OfferedName(const CatalogStream& stream);
 
-// One line per output track: "0xC0  en  AC3 re-encoded as MPEG-1 Layer II".
+// One line per output track, what a player shows as its audio streams:
+// "stream 0xBD/0x80: en, AC3 as on the disc (ac3:0)",
+// "stream 0xC0: fr, MPEG-1 Layer II from AC3 (ac3:1)".
 std::vector<std::string> TrackMapLines(const std::vector<OutputTrack>& tracks);

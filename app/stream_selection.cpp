@@ -38,3 +38,15 @@ ExtractionJob JobOfSelectedLines(const std::vector<int>& lines, bool keepAudio, 
   }
   return job;
 }
+
+ExtractionControls SelectionUpdateLines(const std::vector<int>& lines, bool keepAudio) {
+  ExtractionControls controls;
+  for (int line : lines) {
+    const TitleListEntry* entry = FindTitleListEntry(line);
+    if (entry == nullptr) continue;
+    if (!controls.extractEnabled) SelectionUpdate(line);
+    controls.extractEnabled = true;
+    controls.compressionEnabled = controls.compressionEnabled || (entry->streamKind == STREAM_KIND_AC3 && !keepAudio);
+  }
+  return controls;
+}

@@ -244,6 +244,11 @@ int RunExtractCommand(const ExtractCommand& extract) {
     return EXIT_USAGE;
   }
   if (!MayWriteOutput(extract)) return EXIT_FAILED;
+  // A program stream has no language tags: what each stream is, is told here
+  // whenever there is more than today's one re-encoded track.
+  if (check.tracks.size() > 1 || check.tracks[0].copy)
+    for (const std::string& line : TrackMapLines(check.tracks)) std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
 
   VerboseErrors = extract.verbose;  // the walk of the check above reports nothing twice
   // A disc title's size is that of the cells it walks, set with its plan.

@@ -113,7 +113,8 @@ void VoltarkMainWindow::BuildControls(QWidget* client) {
 
   titles_ = new QListWidget(client);
   titles_->setGeometry(MapDialogRect(units_, 7, 42, 85, 77));
-  titles_->setSelectionMode(QAbstractItemView::SingleSelection);
+  // Several stream lines (Ctrl- and Shift-click) make several tracks.
+  titles_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   titles_->setSortingEnabled(false);
   titles_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   titles_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -140,26 +141,41 @@ void VoltarkMainWindow::BuildControls(QWidget* client) {
   boxRect.setWidth(std::max(boxRect.width(), compression_->sizeHint().width()));
   compression_->setGeometry(boxRect);
   compression_->setEnabled(false);
-  int clientWidth = std::max(client->width(), boxRect.right() + 1 + MapDialogPoint(units_, 10, 0).x());
+  keepAudio_ = new QCheckBox(QStringLiteral("&Keep original audio"), client);
+  QRect keepRect = MapDialogRect(units_, 105, 122, 105, 10);
+  keepRect.setWidth(std::max(keepRect.width(), keepAudio_->sizeHint().width()));
+  keepAudio_->setGeometry(keepRect);
+  keepAudio_->setEnabled(false);
+  connect(keepAudio_, &QCheckBox::toggled, this, [this] { SelectionChanged(); });
+  const int widest = std::max(boxRect.right(), keepRect.right());
+  int clientWidth = std::max(client->width(), widest + 1 + MapDialogPoint(units_, 10, 0).x());
   client->setFixedSize(clientWidth, client->height());
 
   setTabOrder(source_, titles_);
   setTabOrder(titles_, extractButton_);
   setTabOrder(extractButton_, compression_);
+  setTabOrder(compression_, keepAudio_);
 }
 
 void VoltarkMainWindow::SetExtractionEnabled(bool extract, bool compression) {
   extractAction_->setEnabled(extract);
   extractButton_->setEnabled(extract);
   compression_->setEnabled(compression);
+  keepAudio_->setEnabled(extract);
+}
+
+std::vector<int> VoltarkMainWindow::SelectedLines() const {
+  std::vector<int> lines;
+  for (QListWidgetItem* item : titles_->selectedItems()) lines.push_back(titles_->row(item));
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 void VoltarkMainWindow::SelectionChanged() {
   // The list changes under a scan only by the scanner: no selection then.
   if (workerRunning_) return;
-  QList<QListWidgetItem*> selected = titles_->selectedItems();
-  int line = selected.isEmpty() ? -1 : titles_->row(selected.first());
-  ExtractionControls controls = SelectionUpdate(line);
+  const std::vector<int> lines = SelectedLines();
+  ExtractionControls controls = SelectionUpdateLines(lines, keepAudio_->isChecked());
   SetExtractionEnabled(controls.extractEnabled, controls.compressionEnabled);
 }
 
@@ -233,13 +249,16 @@ void VoltarkMainWindow::Extract() {
   // The listed titles are those of the source shown: a source change not yet
   // taken is taken now (a scan, which leaves nothing selected) instead.
   if (UseShownSource()) return;
-  std::vector<int> lines;
-  for (QListWidgetItem* item : titles_->selectedItems()) lines.push_back(titles_->row(item));
-  std::sort(lines.begin(), lines.end());
-  ExtractionJob job = JobOfSelectedLines(lines, false, compression_->isChecked());
+  ExtractionJob job = JobOfSelectedLines(SelectedLines(), keepAudio_->isChecked(), compression_->isChecked());
   job.output = TitleSelection.outputPath;
   const JobCheck check = CheckJob(CatalogFromScan(), job);
-  if (check.Refused() || !SelectCheckedJob(job, check)) return;
+  if (check.Refused()) return;
+  if (!SelectCheckedJob(job, check)) {
+    Ui().ShowBox("This version writes one re-encoded AC3 or PCM stream: select one line and clear \"Keep "
+                 "original audio\".",
+                 BoxKind::Error);
+    return;
+  }
   // The extraction may be narrowed to one of the disc's own titles; the
   // listed title and size come back once it has run.
   const int32_t listedTitle = TitleSelection.title;

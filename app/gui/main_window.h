@@ -3,6 +3,8 @@
 // &Compression". Its commands run the progress, read-me and about dialogs.
 #pragma once
 
+#include <vector>
+
 #include <QMainWindow>
 
 #include "app/gui/dialog_units.h"
@@ -36,6 +38,7 @@ class VoltarkMainWindow : public QMainWindow {
   QListWidget* titleList() const { return titles_; }
   QPushButton* extractButton() const { return extractButton_; }
   QCheckBox* compressionBox() const { return compression_; }
+  QCheckBox* keepAudioBox() const { return keepAudio_; }
   QAction* extractAction() const { return extractAction_; }
   QAction* openImageAction() const { return openImageAction_; }
   QAction* quitAction() const { return quitAction_; }
@@ -57,6 +60,8 @@ class VoltarkMainWindow : public QMainWindow {
   bool UseShownSource();
   void Scan();
   void SetExtractionEnabled(bool extract, bool compression);
+  // The stream lines selected, in list order.
+  std::vector<int> SelectedLines() const;
   void ShowDiscTitlesInToolTips();
   void ExtractNarrowed(const DiscTitleChoice& part);
   // Asks for the output file until one that is none of the disc's own files
@@ -69,6 +74,7 @@ class VoltarkMainWindow : public QMainWindow {
   QLabel* logo_ = nullptr;
   QPushButton* extractButton_ = nullptr;
   QCheckBox* compression_ = nullptr;
+  QCheckBox* keepAudio_ = nullptr;
   QAction* openImageAction_ = nullptr;
   QAction* extractAction_ = nullptr;
   QAction* quitAction_ = nullptr;

@@ -69,7 +69,12 @@ TEST(JobCheck, ChoicesResolveToNumberedTracksInTheOrderAsked) {
   EXPECT_EQ(all.problems[0].subject, "dts:0 (en)");
 
   EXPECT_EQ(Tracks(Check("all", true)), "ac3:0=copy>80 dts:0=copy>88 ac3:1=copy>81 mpeg:0=copy>C0 pcm:0=copy>A0 ");
-  EXPECT_EQ(Tracks(Check("en=copy,fr")), "ac3:0=copy>80 dts:0=copy>88 ac3:1>C0 ");
+  const JobCheck languages = Check("en=copy,fr");
+  EXPECT_EQ(Tracks(languages), "ac3:0=copy>80 dts:0=copy>88 ac3:1>C0 ");
+  EXPECT_EQ(TrackMapLines(languages.tracks),
+            (std::vector<std::string>{"stream 0xBD/0x80: en, AC3 as on the disc (ac3:0)",
+                                      "stream 0xBD/0x88: en, DTS as on the disc (dts:0)",
+                                      "stream 0xC0: fr, MPEG-1 Layer II from AC3 (ac3:1)"}));
   EXPECT_EQ(Tracks(Check("ac3:1,ac3:0", true)), "ac3:1=copy>80 ac3:0=copy>81 ");
   // Asked twice the same way: written once; two ways: both. A language
   // keeps what has no decoder even with =mp2.
