@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "ac3/ac3_decoder.h"
+#include "mpa/encoder_state.h"
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
@@ -51,6 +52,10 @@ void ResetExtractionState() {
     Ac3Reset(TitleSelection.dynamicCompression);
     Intake.Ac3GatherState = 0;
   }
+  // Nothing of an earlier extraction reaches this one: a title extracted
+  // after others gives the file it gives alone.
+  Intake.ac3SyncWord = 0;
+  MpaEncoderReset();
   Walk = ExtractionWalkState{};
   Mux.SystemHeaderSeen = false;
   Mux.OutputScr = 0;

@@ -65,6 +65,12 @@ enum StringId : unsigned {
   IDS_ENCRYPTED_TITLE = 178,
   IDS_ENCRYPTED_TITLES = 179,
   IDS_IFO_REFUSED = 180,
+  IDS_STOPPED = 240,
+  IDS_BATCH_SUMMARY = 241,
+  IDS_BATCH_NO_STREAM = 242,
+  IDS_NEEDS_LIBDVDCSS = 243,
+  IDS_LIBDVDCSS_FAILED = 244,
+  IDS_COPY_NOT_DECRYPTED = 245,
 };
 
 // The text of an id, with embedded NUL characters where the entry has them

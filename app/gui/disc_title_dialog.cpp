@@ -59,7 +59,11 @@ std::optional<DiscTitleChoice> AskDiscTitle(QWidget* parent, const std::vector<c
   range->addWidget(controls.first);
   range->addWidget(new QLabel(QStringLiteral("to"), &dialog));
   range->addWidget(controls.last);
-  form->addRow(QStringLiteral("&Chapters"), range);
+  // A row of a layout gets a label without a buddy, which would show the
+  // ampersand itself: the label's shortcut goes to the first chapter.
+  auto* chaptersLabel = new QLabel(QStringLiteral("&Chapters"), &dialog);
+  chaptersLabel->setBuddy(controls.first);
+  form->addRow(chaptersLabel, range);
   form->addRow(QStringLiteral("&Angle"), controls.angle);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   form->addRow(buttons);
