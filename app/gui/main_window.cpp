@@ -15,7 +15,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/disc_title_batch.h"
 #include "app/disc_title_choice.h"
+#include "app/extraction_batch.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/disc_title_dialog.h"
 #include "app/gui/drive_combo_box.h"
@@ -236,7 +238,10 @@ void VoltarkMainWindow::Extract() {
   const int32_t listedSize = TitleSelection.sizeMB;
   std::optional<DiscTitleChoice> part = AskDiscTitle(this, DiscTitlesOfSet(TitleScanner.disc, listedTitle));
   if (!part) return;
-  ExtractNarrowed(*part);
+  if (part->allDiscTitles)
+    ExtractAllDiscTitles();
+  else
+    ExtractNarrowed(*part);
   ClearDiscTitleNarrowing();
   TitleSelection.title = listedTitle;
   TitleSelection.sizeMB = listedSize;
@@ -267,6 +272,42 @@ void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part) {
   }
   std::memset(TitleSelection.outputPath, 0, sizeof TitleSelection.outputPath);
   std::memcpy(TitleSelection.outputPath, path.constData(), static_cast<size_t>(path.size()));
+  ExtractionJob job;
+  job.title = TitleSelection.title;
+  job.discTitle = part.discTitle;
+  job.firstChapter = part.firstChapter;
+  job.lastChapter = part.lastChapter;
+  job.angle = part.angle;
+  job.streamKind = TitleSelection.streamKind;
+  job.subStreamId = TitleSelection.subStreamId;
+  job.dynamicCompression = TitleSelection.dynamicCompression;
+  job.output = std::string(path.constData(), static_cast<size_t>(path.size()));
+  job.checked = true;  // the stream was chosen from the title's own list
+  Batch.jobs = {job};
+  RunExtractionDialog();
+}
+
+void VoltarkMainWindow::ExtractAllDiscTitles() {
+  // Every disc title with the audio stream chosen; a title without it is
+  // skipped with a message, and one summary ends the batch.
+  std::optional<QString> folder = AskFolder(QStringLiteral("Folder for the disc titles"));
+  if (!folder || SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
+  const std::string base = DiscFileBaseName(DriveList[SelectedDrive]);
+  Batch.jobs.clear();
+  for (const DiscTitle& title : TitleScanner.disc.titles) {
+    ExtractionJob job;
+    job.discTitle = title.number;
+    job.streamKind = TitleSelection.streamKind;
+    job.subStreamId = TitleSelection.subStreamId;
+    job.dynamicCompression = TitleSelection.dynamicCompression;
+    job.output = BatchOutputFile(folder->toLocal8Bit().toStdString(), base, title.number);
+    Batch.jobs.push_back(job);
+  }
+  RunExtractionDialog();
+}
+
+void VoltarkMainWindow::RunExtractionDialog() {
+  Batch.options = BatchOptions{};  // its Stop keeps the "done!" box of a single title
   ExtractDialog dialog(this);
   workerRunning_ = true;
   dialog.RunWorker(GuiWorkers.extract);

@@ -59,6 +59,8 @@ class VoltarkMainWindow : public QMainWindow {
   void SetExtractionEnabled(bool extract, bool compression);
   void ShowDiscTitlesInToolTips();
   void ExtractNarrowed(const DiscTitleChoice& part);
+  void ExtractAllDiscTitles();
+  void RunExtractionDialog();
 
   DialogUnits units_;
   DriveComboBox* source_ = nullptr;
