@@ -24,6 +24,7 @@
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"
 #include "platform/work_buffers.h"
+#include "source/dvd_disc.h"
 #include "source/scrambling.h"
 #include "source/vob_reader.h"
 
@@ -188,10 +189,15 @@ void TakeDsi(const uint8_t* packet) {
 
 // A scrambled (CSS) packet cannot be decoded or copied: the extraction ends
 // and its output, which could only be partial, is removed.
+void ShowEncrypted() {
+  const std::string reason = EncryptedTitleReason();
+  Ui().ShowBox(FormatString(300, LoadString(IDS_ENCRYPTED_EXTRACT).c_str(), reason.c_str()), BoxKind::Error);
+}
+
 bool RefuseScrambled() {
   Walk.Encrypted = true;
   AbortFlag = true;
-  ShowError(IDS_ENCRYPTED_EXTRACT);
+  ShowEncrypted();
   return false;
 }
 
@@ -338,7 +344,10 @@ void EndWithoutTitle(unsigned message, bool removeOutput) {
   outputClosed = false;
   if (removeOutput) std::remove(TitleSelection.outputPath);
   AbortFlag = true;
-  ShowError(message);
+  if (message == IDS_ENCRYPTED_EXTRACT)
+    ShowEncrypted();
+  else
+    ShowError(message);
   Ui().WorkerDone();
 }
 

@@ -195,7 +195,9 @@ void VoltarkMainWindow::ShowDiscTitlesInToolTips() {
     QListWidgetItem* item = titles_->item(title.line);
     if (item == nullptr) continue;
     QStringList lines;
-    if (title.encrypted) lines << QStringLiteral("Encrypted (CSS): cannot be extracted");
+    if (title.encrypted)
+      lines << (title.decryptable ? QStringLiteral("Encrypted (CSS): read through the system's libdvdcss")
+                                  : QStringLiteral("Encrypted (CSS): cannot be extracted"));
     for (const DiscTitle* disc : DiscTitlesOfSet(TitleScanner.disc, title.title))
       lines << QString::fromStdString("Disc title" + DiscTitleLine(*disc));
     item->setToolTip(lines.join(QLatin1Char('\n')));
