@@ -164,6 +164,7 @@ std::string BatchSummary() {
       MESSAGE_SIZE, LoadString(IDS_BATCH_SUMMARY).c_str(), static_cast<unsigned>(Batch.results.size()),
       counts[static_cast<int>(JobOutcome::Done)], counts[static_cast<int>(JobOutcome::Damaged)],
       counts[static_cast<int>(JobOutcome::Failed)], counts[static_cast<int>(JobOutcome::Skipped)]);
+  if (counts[static_cast<int>(JobOutcome::Stopped)] > 0) text += ", stopped";
   for (size_t k = 0; k < Batch.results.size() && k < Batch.jobs.size(); ++k) {
     const JobResult& result = Batch.results[k];
     text += "\r  " + JobName(Batch.jobs[k]) + " -> " + Batch.jobs[k].output + ": " + OutcomeWord(result.outcome);
