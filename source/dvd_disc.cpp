@@ -72,8 +72,10 @@ bool FileTitleStart(int32_t title, std::vector<uint8_t>& bytes) {
 }
 
 // The same packs read from the image or the device at the file's place,
-// past libdvdread and so past any decryption.
-bool BlockTitleStart(int32_t title, std::vector<uint8_t>& bytes) {
+// past libdvdread and so past any decryption. found tells whether the disc
+// has the file.
+bool BlockTitleStart(int32_t title, std::vector<uint8_t>& bytes, bool& found) {
+  found = false;
   std::string path;
   dvd_reader_t* reader = DvdDiscReader();
   if (reader == nullptr || !LibraryPath(DriveList[SelectedDrive], path)) return false;
@@ -85,6 +87,7 @@ bool BlockTitleStart(int32_t title, std::vector<uint8_t>& bytes) {
   uint32_t size = 0;
   const uint32_t block = UDFFindFile(reader, name, &size);
   if (block == 0 || size == 0) return false;
+  found = true;
   return ReadFileBytesAt(path, static_cast<uint64_t>(block) * DVD_BLOCK_SIZE, std::min<size_t>(size, LOOK_BYTES),
                          bytes);
 }
@@ -119,10 +122,17 @@ void DvdDiscRelease() {
 }
 
 bool DvdDiscTitleScrambled(int32_t title) {
-  if (SelectedSource() == nullptr) return false;
+  const Drive* source = SelectedSource();
+  if (source == nullptr) return false;
+  if (DvdDiscReadsThroughDevice(title)) return true;
   std::vector<uint8_t> bytes;
-  const bool read = SourceReadsBlocks() ? BlockTitleStart(title, bytes) : FileTitleStart(title, bytes);
-  return read && PacksScrambled(bytes.data(), bytes.size());
+  bool found = true;
+  const bool blocks = SourceReadsBlocks();
+  const bool read = blocks ? BlockTitleStart(title, bytes, found) : FileTitleStart(title, bytes);
+  // A drive refuses scrambled blocks to a reader that has not authenticated
+  // (libdvdcss authenticates before it reads).
+  if (!read) return blocks && !source->device.empty() && found;
+  return PacksScrambled(bytes.data(), bytes.size());
 }
 
 bool DvdDiscReadsThroughDevice(int32_t title) {

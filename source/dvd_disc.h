@@ -45,8 +45,9 @@ bool DvdDiscVolumeLabel(std::string& label);
 
 // True when the first packs of the title as the disc holds them (its VOB
 // file in a folder or on a mounted drive, its blocks in an image or on the
-// device, read past libdvdread) are scrambled. False also when they cannot
-// be read.
+// device, read past libdvdread) are scrambled, or when a drive refuses them
+// to a reader that has not authenticated. False when they cannot be read
+// otherwise.
 bool DvdDiscTitleScrambled(int32_t title);
 
 // True for a title of a mounted drive whose first packs are scrambled, or
