@@ -15,7 +15,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/disc_title_batch.h"
 #include "app/disc_title_choice.h"
+#include "app/extraction_batch.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/disc_title_dialog.h"
 #include "app/gui/drive_combo_box.h"
@@ -194,7 +196,9 @@ void VoltarkMainWindow::ShowDiscTitlesInToolTips() {
     QListWidgetItem* item = titles_->item(title.line);
     if (item == nullptr) continue;
     QStringList lines;
-    if (title.encrypted) lines << QStringLiteral("Encrypted (CSS): cannot be extracted");
+    if (title.encrypted)
+      lines << (title.decryptable ? QStringLiteral("Encrypted (CSS): read through the system's libdvdcss")
+                                  : QStringLiteral("Encrypted (CSS): cannot be extracted"));
     for (const DiscTitle* disc : DiscTitlesOfSet(TitleScanner.disc, title.title))
       lines << QString::fromStdString("Disc title" + DiscTitleLine(*disc));
     item->setToolTip(lines.join(QLatin1Char('\n')));
@@ -237,7 +241,10 @@ void VoltarkMainWindow::Extract() {
   const int32_t listedSize = TitleSelection.sizeMB;
   std::optional<DiscTitleChoice> part = AskDiscTitle(this, DiscTitlesOfSet(TitleScanner.disc, listedTitle));
   if (!part) return;
-  ExtractNarrowed(*part);
+  if (part->allDiscTitles)
+    ExtractAllDiscTitles();
+  else
+    ExtractNarrowed(*part);
   ClearDiscTitleNarrowing();
   TitleSelection.title = listedTitle;
   TitleSelection.sizeMB = listedSize;
@@ -257,10 +264,19 @@ void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part) {
   // is asked for again, as one over the disc's own files is.
   do {
     if (!AskOutputPath()) return;
-    ExtractDialog dialog(this);
-    workerRunning_ = true;
-    dialog.RunWorker(GuiWorkers.extract);
-    workerRunning_ = false;
+    ExtractionJob job;
+    job.title = TitleSelection.title;
+    job.discTitle = part.discTitle;
+    job.firstChapter = part.firstChapter;
+    job.lastChapter = part.lastChapter;
+    job.angle = part.angle;
+    job.streamKind = TitleSelection.streamKind;
+    job.subStreamId = TitleSelection.subStreamId;
+    job.dynamicCompression = TitleSelection.dynamicCompression;
+    job.output = TitleSelection.outputPath;
+    job.checked = true;  // the stream was chosen from the title's own list
+    Batch.jobs = {job};
+    RunExtractionDialog();
   } while (TakeExtractionOutputNotCreated());
 }
 
@@ -281,6 +297,33 @@ bool VoltarkMainWindow::AskOutputPath() {
   std::memset(TitleSelection.outputPath, 0, sizeof TitleSelection.outputPath);
   std::memcpy(TitleSelection.outputPath, path.constData(), static_cast<size_t>(path.size()));
   return true;
+}
+
+void VoltarkMainWindow::ExtractAllDiscTitles() {
+  // Every disc title with the audio stream chosen; a title without it is
+  // skipped with a message, and one summary ends the batch.
+  std::optional<QString> folder = AskFolder(QStringLiteral("Folder for the disc titles"));
+  if (!folder || SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
+  const std::string base = DiscFileBaseName(DriveList[SelectedDrive]);
+  Batch.jobs.clear();
+  for (const DiscTitle& title : TitleScanner.disc.titles) {
+    ExtractionJob job;
+    job.discTitle = title.number;
+    job.streamKind = TitleSelection.streamKind;
+    job.subStreamId = TitleSelection.subStreamId;
+    job.dynamicCompression = TitleSelection.dynamicCompression;
+    job.output = BatchOutputFile(folder->toLocal8Bit().toStdString(), base, title.number);
+    Batch.jobs.push_back(job);
+  }
+  RunExtractionDialog();
+}
+
+void VoltarkMainWindow::RunExtractionDialog() {
+  Batch.options = BatchOptions{};  // its Stop keeps the "done!" box of a single title
+  ExtractDialog dialog(this);
+  workerRunning_ = true;
+  dialog.RunWorker(GuiWorkers.extract);
+  workerRunning_ = false;
 }
 
 void VoltarkMainWindow::ShowReadme() {
