@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "source/title_scanner.h"
+
 namespace {
 
 // Kept private stream 1 outputs are numbered within their kind (8 each);
@@ -170,4 +172,13 @@ std::vector<std::string> TrackMapLines(const std::vector<OutputTrack>& tracks) {
     lines.push_back(std::string("stream ") + id + ": " + language + ", " + what + " (" + name + ")");
   }
   return lines;
+}
+
+DiscCatalog CatalogOfTitle(int title, uint32_t sizeMB, const DiscTitleTable& disc) {
+  ScanTitleStreams(title, sizeMB);  // a failed walk still lists what it met
+  DiscCatalog catalog;
+  catalog.disc = disc;
+  catalog.titles.push_back(
+      CatalogTitleOf(title, static_cast<int>(sizeMB), StreamsSeenByLastWalk(), TitleSetAudio(disc, title)));
+  return catalog;
 }

@@ -28,14 +28,6 @@ struct JobProblem {
   bool usageError() const { return code != JobProblemCode::KeptUndecodable; }
 };
 
-// One track of the output, in the order asked.
-struct OutputTrack {
-  CatalogStream stream;
-  bool copy = false;                // kept as the disc has it; else Layer II
-  bool dynamicCompression = false;  // decoded AC-3 only
-  uint8_t outputId = 0;  // private stream 1 sub-stream (kept AC-3/DTS/LPCM), else the MPEG audio stream id
-};
-
 struct JobCheck {
   int title = -1;  // the title (set) the job reads
   std::vector<OutputTrack> tracks;
@@ -47,6 +39,11 @@ struct JobCheck {
 // title set given in titleSet (its languages then come from that disc
 // title's IFO audio list).
 JobCheck CheckJob(const DiscCatalog& catalog, const ExtractionJob& job);
+
+// The catalog of one title, as the command line and a batch job check it:
+// the streams the walk of its beginning meets (as the scan lists them),
+// named by the IFO files.
+DiscCatalog CatalogOfTitle(int title, uint32_t sizeMB, const DiscTitleTable& disc);
 
 // "ac3:0 (en)", "pcm:0": the name and, where the IFO files give one, the language.
 std::string OfferedName(const CatalogStream& stream);

@@ -97,6 +97,7 @@ std::string ScanReportJson(const std::string& source, bool succeeded) {
     item["listIndex"] = title.line;
     item["streams"] = streams;
     item["encrypted"] = title.encrypted;
+    item["decryptable"] = title.decryptable;
     titles.push_back(item);
   }
   report["lines"] = lines;

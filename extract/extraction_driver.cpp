@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "ac3/ac3_decoder.h"
+#include "mpa/encoder_state.h"
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
@@ -23,6 +24,7 @@
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"
 #include "platform/work_buffers.h"
+#include "source/dvd_disc.h"
 #include "source/scrambling.h"
 #include "source/vob_reader.h"
 
@@ -55,6 +57,10 @@ void ResetExtractionState() {
     Ac3Reset(TitleSelection.dynamicCompression);
     Intake.Ac3GatherState = 0;
   }
+  // Nothing of an earlier extraction reaches this one: a title extracted
+  // after others gives the file it gives alone.
+  Intake.ac3SyncWord = 0;
+  MpaEncoderReset();
   Walk = ExtractionWalkState{};
   Mux.SystemHeaderSeen = false;
   Mux.OutputScr = 0;
@@ -187,10 +193,15 @@ void TakeDsi(const uint8_t* packet) {
 
 // A scrambled (CSS) packet cannot be decoded or copied: the extraction ends
 // and its output, which could only be partial, is removed.
+void ShowEncrypted() {
+  const std::string reason = EncryptedTitleReason();
+  Ui().ShowBox(FormatString(300, LoadString(IDS_ENCRYPTED_EXTRACT).c_str(), reason.c_str()), BoxKind::Error);
+}
+
 bool RefuseScrambled() {
   Walk.Encrypted = true;
   AbortFlag = true;
-  ShowError(IDS_ENCRYPTED_EXTRACT);
+  ShowEncrypted();
   return false;
 }
 
@@ -359,7 +370,10 @@ void EndWithoutTitle(unsigned message, bool removeOutput) {
   outputClosed = false;
   if (removeOutput) OutputFileRemove(Writer.file, TitleSelection.outputPath);
   AbortFlag = true;
-  ShowError(message);
+  if (message == IDS_ENCRYPTED_EXTRACT)
+    ShowEncrypted();
+  else
+    ShowError(message);
   Ui().WorkerDone();
 }
 

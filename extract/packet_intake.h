@@ -40,7 +40,7 @@ struct PacketIntakeState {
   uint8_t headerBytes[4] = {};    // four bytes are taken as they pass
   uint32_t headerHave = 4;        // 4: none is wanted
   int Ac3GatherState = 0;         // 0..5, kept across packets
-  uint16_t ac3SyncWord = 0;       // never reset between extractions
+  uint16_t ac3SyncWord = 0;       // the last two bytes met while looking for a sync word
   uint32_t ac3FrameBytes = 0;     // bytes after the fscod/frmsizecod byte
   uint32_t ac3Fill = 0;           // bytes gathered in Ac3FrameBuffer
   uint32_t ac3Missing = 0;

@@ -71,14 +71,20 @@ constexpr Entry kStrings[] = {
     // 174 has no text in the table; its box is shown empty.
     {175, "The output file is one of the source disc's files: choose another file"sv},
     {176, "Unsupported video frame rate: only 25 and 29.97 pictures per second are handled"sv},
-    {177, "This title is encrypted (CSS): it cannot be read without the disc's keys, and nothing was written"sv},
-    {178, "This title is encrypted (CSS) and cannot be extracted: Title #%u"sv},
-    {179, "These titles are encrypted (CSS) and cannot be extracted: Titles%s"sv},
+    {177, "This title is encrypted (CSS): %s; nothing was written"sv},
+    {178, "This title is encrypted (CSS) and cannot be extracted (%s): Title #%u"sv},
+    {179, "These titles are encrypted (CSS) and cannot be extracted (%s): Titles%s"sv},
     {180, "The disc's information files (IFO) were refused: %s"sv},
     {190, "The incomplete file was removed."sv},
     {191, "The incomplete file could not be removed."sv},
     {192, "The title's video has no MPEG-2 sequence header: it cannot be extracted, and no file was left"sv},
     {193, "no DVD titles found in %s"sv},
+    {240, "MPEG2 extraction stopped\r Video time = %s"sv},
+    {241, "MPEG2 extraction of %u titles: %u done, %u damaged, %u failed, %u skipped"sv},
+    {242, "%s has no audio stream %s: skipped"sv},
+    {243, "reading it needs libdvdcss installed on the system"sv},
+    {244, "libdvdcss is installed but could not decrypt it"sv},
+    {245, "this copy of the disc was made without decryption and cannot be read"sv},
 };
 
 }  // namespace

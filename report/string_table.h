@@ -69,6 +69,12 @@ enum StringId : unsigned {
   IDS_INCOMPLETE_KEPT = 191,
   IDS_NO_SEQUENCE_HEADER = 192,
   IDS_NO_TITLES = 193,
+  IDS_STOPPED = 240,
+  IDS_BATCH_SUMMARY = 241,
+  IDS_BATCH_NO_STREAM = 242,
+  IDS_NEEDS_LIBDVDCSS = 243,
+  IDS_LIBDVDCSS_FAILED = 244,
+  IDS_COPY_NOT_DECRYPTED = 245,
 };
 
 // The text of an id, with embedded NUL characters where the entry has them

@@ -177,7 +177,9 @@ void DvdBlockClearPlan() {
 
 bool DvdBlockPlanned() { return Blocks.planned; }
 
-bool DvdBlockWanted() { return PlanApplies() || SourceReadsBlocks(); }
+bool DvdBlockWanted() {
+  return PlanApplies() || SourceReadsBlocks() || DvdDiscReadsThroughDevice(VobReader.title);
+}
 
 bool DvdBlockActive() { return Blocks.active; }
 

@@ -35,7 +35,8 @@ void DvdBlockClearPlan();
 bool DvdBlockPlanned();
 
 // True when the reader must read through libdvdread: the source is an image
-// or an unmounted device, or a plan is set.
+// or an unmounted device, a plan is set, or the title of a mounted drive is
+// scrambled (DvdDiscReadsThroughDevice).
 bool DvdBlockWanted();
 
 // True while the block back end holds the part open.

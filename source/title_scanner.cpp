@@ -95,22 +95,30 @@ bool ScanTitle(int32_t number, uint32_t sizeMB) {
   if (!VobOpenPart()) return false;
   if (!ScanWalkTitle()) TitleScanner.failed = true;
   VobClose();
-  TitleScanner.titles.back().encrypted = TitleScanner.scrambled;
+  // The walk read the title as an extraction would: clear when libdvdcss
+  // decrypted it, which only the raw look at the disc's bytes tells apart.
+  ScannedTitle& scanned = TitleScanner.titles.back();
+  scanned.encrypted = TitleScanner.scrambled || DvdDiscTitleScrambled(number);
+  scanned.decryptable = scanned.encrypted && !TitleScanner.scrambled;
   AppendStreamLines(TitleScanner.titles.back());
   return true;
 }
 
-// One message for all encrypted titles, and one for the IFO tables refused.
+// One message for all encrypted titles that cannot be read, and one for
+// the IFO tables refused.
 void ReportDiscProblems() {
   std::vector<unsigned> encrypted;
   for (const ScannedTitle& title : TitleScanner.titles)
-    if (title.encrypted) encrypted.push_back(static_cast<unsigned>(title.title));
+    if (title.encrypted && !title.decryptable) encrypted.push_back(static_cast<unsigned>(title.title));
+  const std::string reason = encrypted.empty() ? "" : EncryptedTitleReason();
   if (encrypted.size() == 1) {
-    Ui().ShowBox(FormatString(200, LoadString(IDS_ENCRYPTED_TITLE).c_str(), encrypted[0]), BoxKind::Error);
+    Ui().ShowBox(FormatString(300, LoadString(IDS_ENCRYPTED_TITLE).c_str(), reason.c_str(), encrypted[0]),
+                 BoxKind::Error);
   } else if (encrypted.size() > 1) {
     std::string numbers;
     for (unsigned number : encrypted) numbers += " #" + std::to_string(number);
-    Ui().ShowBox(FormatString(600, LoadString(IDS_ENCRYPTED_TITLES).c_str(), numbers.c_str()), BoxKind::Error);
+    Ui().ShowBox(FormatString(700, LoadString(IDS_ENCRYPTED_TITLES).c_str(), reason.c_str(), numbers.c_str()),
+                 BoxKind::Error);
   }
   if (!TitleScanner.disc.refused.empty()) {
     std::string reasons;

@@ -48,7 +48,8 @@ struct ScannedTitle {
   int32_t line;
   std::string text;
   std::vector<ScannedStream> streams;
-  bool encrypted = false;  // its first packets are scrambled (CSS)
+  bool encrypted = false;    // the disc scrambles its packets (CSS)
+  bool decryptable = false;  // encrypted, and read clear through libdvdcss
 };
 
 struct TitleScannerState {
@@ -74,7 +75,7 @@ struct TitleScannerState {
   uint32_t byteCount = 0;   // bytes walked modulo 1 MiB
   uint32_t walkedMB = 0;    // whole MiB walked
   uint32_t limitMB = 0;     // the walk ends once walkedMB exceeds it
-  bool scrambled = false;   // a packet met was scrambled (CSS)
+  bool scrambled = false;   // a packet met was scrambled (CSS): it cannot be read
 };
 
 extern TitleScannerState TitleScanner;

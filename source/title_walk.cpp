@@ -156,7 +156,12 @@ bool ScanWalkTitle() {
     // Every id above the system header's is a packet with a length field.
     while (id > CODE_SYSTEM_HEADER) {
       uint32_t length;
-      if (!TakeRecordLength(length) || !ClassifyPacket(id, length) || !AdvanceRecord(length)) return false;
+      if (!TakeRecordLength(length) || !ClassifyPacket(id, length)) return false;
+      // In a scrambled title the bytes after a pack's first packet may be
+      // scrambled too (a padding packet after it): the walk goes on at the
+      // next pack, where the headers are clear again.
+      if (TitleScanner.scrambled) length = PACK_SIZE - VobCurrentOffset() % PACK_SIZE;
+      if (!AdvanceRecord(length)) return false;
       CountBytes(length);
       if (WalkLimitReached()) return true;
       if (!ReadStartCode(id)) return false;

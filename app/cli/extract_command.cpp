@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/disc_catalog.h"
+#include "app/disc_title_batch.h"
 #include "app/disc_title_choice.h"
+#include "app/extraction_batch.h"
 #include "app/extraction_job.h"
 #include "app/job_check.h"
 #include "app/job_selection.h"
@@ -98,23 +101,24 @@ bool ParseChapters(const std::string& text, int& first, int& last) {
 // from into TitleSelection. 0, or the exit status after a message on
 // stderr: a disc title, chapter or angle the disc lacks is a usage error,
 // refused IFO tables a failure.
-int PlanDiscTitle(const ExtractCommand& extract, const DiscTitleTable& table, int firstChapter, int lastChapter) {
+int PlanDiscTitle(const ExtractCommand& extract, const DiscTitleTable& table, int discTitle, int firstChapter,
+                  int lastChapter) {
   std::string error;
-  const DiscTitle* chosen = FindDiscTitle(table, extract.discTitle, error);
+  const DiscTitle* chosen = FindDiscTitle(table, discTitle, error);
   if (chosen == nullptr || !NarrowToDiscTitle(*chosen, firstChapter, extract.chapters.empty() ? 0 : lastChapter,
                                               extract.angle, error)) {
     std::fprintf(stderr, "VOLTARK: %s: %s\n", extract.source.c_str(), error.c_str());
-    return DiscTitleRefused(table, extract.discTitle) ? EXIT_FAILED : EXIT_USAGE;
+    return DiscTitleRefused(table, discTitle) ? EXIT_FAILED : EXIT_USAGE;
   }
   return 0;
 }
 
-ExtractionJob JobOf(const ExtractCommand& extract, const std::vector<AudioChoice>& choices, int firstChapter,
-                   int lastChapter) {
+ExtractionJob JobOf(const ExtractCommand& extract, const std::vector<AudioChoice>& choices, int discTitle,
+                   int firstChapter, int lastChapter) {
   ExtractionJob job;
   job.source = extract.source;
   job.title = extract.title;
-  job.discTitle = extract.discTitle;
+  job.discTitle = discTitle;
   job.firstChapter = firstChapter;
   job.lastChapter = extract.chapters.empty() ? 0 : lastChapter;
   job.angle = extract.angle;
@@ -125,26 +129,93 @@ ExtractionJob JobOf(const ExtractCommand& extract, const std::vector<AudioChoice
   return job;
 }
 
-// The catalog of the one title read: the streams the walk of its beginning
-// meets (as the scan lists them), named by the IFO files.
-DiscCatalog CatalogOfTitle(int title, uint32_t sizeMB, const DiscTitleTable& disc) {
-  ScanTitleStreams(title, sizeMB);  // a failed walk still lists what it met
-  DiscCatalog catalog;
-  catalog.disc = disc;
-  catalog.titles.push_back(
-      CatalogTitleOf(title, static_cast<int>(sizeMB), StreamsSeenByLastWalk(), TitleSetAudio(disc, title)));
-  return catalog;
-}
-
 // An existing file is replaced only with --overwrite or when the user says
 // so on the terminal; without a terminal to ask on, it is left as it was.
-bool MayWriteOutput(const ExtractCommand& extract) {
-  if (extract.overwrite || !PathExists(extract.output)) return true;
-  if (StdinIsTerminal() && AskYesNo("voltark-cli extract: " + extract.output + " exists. Overwrite it?")) return true;
-  std::fprintf(stderr,
-               "voltark-cli extract: %s exists and was left as it was; give --overwrite to replace it\n",
-               extract.output.c_str());
+bool MayWriteFile(const ExtractCommand& extract, const std::string& output) {
+  if (extract.overwrite || !PathExists(output)) return true;
+  if (StdinIsTerminal() && AskYesNo("voltark-cli extract: " + output + " exists. Overwrite it?")) return true;
+  std::fprintf(stderr, "voltark-cli extract: %s exists and was left as it was; give --overwrite to replace it\n",
+               output.c_str());
   return false;
+}
+
+bool MayWriteOutput(const ExtractCommand& extract) { return MayWriteFile(extract, extract.output); }
+
+// The worst of the titles.
+int RunBatch(const ExtractCommand& extract) {
+  Batch.options.stopIsNotDone = true;
+  VerboseErrors = extract.verbose;
+  TerminalUi ui;
+  UiInstall(&ui);
+  ExtractionBatchWorker();
+  UiInstall(nullptr);
+  return ExitCode(BatchExitStatus());
+}
+
+std::string NumberList(const std::vector<int>& numbers) {
+  std::string text;
+  for (int number : numbers) text += (text.empty() ? "" : ", ") + std::to_string(number);
+  return text;
+}
+
+// Several disc titles, each into its own file of the output folder or
+// pattern.
+int ExtractDiscTitles(const ExtractCommand& extract, bool all, std::vector<int> numbers,
+                      const std::vector<AudioChoice>& choices, const Drive& drive) {
+  const DiscTitleTable table = ReadDiscTitles();
+  if (!table.found) {
+    std::string error;
+    FindDiscTitle(table, 1, error);
+    std::fprintf(stderr, "VOLTARK: %s: %s\n", extract.source.c_str(), error.c_str());
+    return EXIT_FAILED;
+  }
+  if (all) {
+    numbers.clear();
+    for (int number = 1; number <= table.listed; ++number) numbers.push_back(number);
+  }
+  for (int number : numbers) {
+    if (number <= table.listed) continue;
+    std::fprintf(stderr, "voltark-cli extract: the disc has no title %d; it has %d\n", number, table.listed);
+    return EXIT_USAGE;
+  }
+  std::vector<int> leftOut;
+  numbers = LongEnoughTitles(table, numbers, extract.minDuration, leftOut);
+  if (!leftOut.empty())
+    std::fprintf(stderr, "VOLTARK: left out, shorter than %g s: disc titles %s\n", extract.minDuration,
+                 NumberList(leftOut).c_str());
+  if (numbers.empty()) {
+    std::fprintf(stderr, "VOLTARK: no disc title to extract\n");
+    return EXIT_FAILED;
+  }
+  // The folder of the files is made when it does not exist yet.
+  const bool pattern = IsOutputPattern(extract.output);
+  std::filesystem::path folder = pattern ? std::filesystem::path(extract.output).parent_path()
+                                         : std::filesystem::path(extract.output);
+  std::error_code failed;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, failed) &&
+      !std::filesystem::create_directories(folder, failed)) {
+    std::fprintf(stderr, "VOLTARK: %s: the output folder cannot be made\n", folder.string().c_str());
+    return EXIT_FAILED;
+  }
+  const std::string base = DiscFileBaseName(drive);
+  Batch.jobs.clear();
+  for (int number : numbers) {
+    ExtractionJob job;
+    job.source = extract.source;
+    job.discTitle = number;
+    job.audio = choices;
+    job.keepAudio = extract.keepAudio;
+    job.dynamicCompression = extract.dynamicCompression;
+    job.output = BatchOutputFile(extract.output, base, number);
+    // Every file of the batch is checked before the first is written.
+    if (OutputIsSourceFile(job.output.c_str())) {
+      ShowError(IDS_OUTPUT_IS_INPUT);
+      return EXIT_FAILED;
+    }
+    if (!MayWriteFile(extract, job.output)) return EXIT_FAILED;
+    Batch.jobs.push_back(job);
+  }
+  return RunBatch(extract);
 }
 
 }  // namespace
@@ -162,11 +233,16 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
           ->check(CLI::Range(0, 99));
   CLI::Option* discTitle =
       extract.command
-          ->add_option("--disc-title", extract.discTitle,
+          ->add_option("--disc-title", extract.discTitles,
                        "The disc's own title T (as players and scan --disc-titles number it): only the cells of "
-                       "its programme chain, in programme order")
-          ->check(CLI::Range(1, MAX_DISC_TITLES))
+                       "its programme chain, in programme order; \"all\" or a list such as 1,3-5 extracts each "
+                       "of those titles into its own file of the --output folder (or pattern with %d or %02d)")
           ->excludes(title);
+  extract.command
+      ->add_option("--min-duration", extract.minDuration,
+                   "With several disc titles: leave out those shorter than SECONDS (menus, decoys)")
+      ->check(CLI::NonNegativeNumber)
+      ->needs(discTitle);
   extract.command->add_option("--chapters", extract.chapters, "Chapters A or A-B of the disc title (default: all)")
       ->needs(discTitle);
   extract.command->add_option("--angle", extract.angle, "Angle K of the disc title's angle blocks (default 1)")
@@ -184,7 +260,11 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
   extract.command->add_flag("--drc", extract.dynamicCompression,
                             "Dynamic Audio Compression (dynamic range compression) of the AC-3 tracks that are "
                             "decoded and re-encoded; kept tracks are left as they are");
-  extract.command->add_option("--output", extract.output, "The MPEG-2 program stream file to write")->required();
+  extract.command
+      ->add_option("--output", extract.output,
+                   "The MPEG-2 program stream file to write; with several disc titles a folder (files named "
+                   "LABEL_t01.mpg) or a pattern such as ep%02d.mpg")
+      ->required();
   extract.command->add_flag("--overwrite", extract.overwrite,
                             "Replace an existing output file without asking (without it, an existing file is "
                             "replaced only when the answer on the terminal is yes)");
@@ -193,8 +273,20 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
 }
 
 int RunExtractCommand(const ExtractCommand& extract) {
-  if (extract.title < 0 && extract.discTitle == 0) {
+  if (extract.title < 0 && extract.discTitles.empty()) {
     std::fprintf(stderr, "voltark-cli extract: --title N or --disc-title T is required\n");
+    return EXIT_USAGE;
+  }
+  bool allDiscTitles = false;
+  std::vector<int> discTitles;
+  if (!extract.discTitles.empty() && !ParseDiscTitleList(extract.discTitles, allDiscTitles, discTitles)) {
+    std::fprintf(stderr, "voltark-cli extract: --disc-title must be T, all or a list such as 1,3-5 (1..%d)\n",
+                 MAX_DISC_TITLES);
+    return EXIT_USAGE;
+  }
+  const bool several = allDiscTitles || extract.discTitles.find_first_of(",-") != std::string::npos;
+  if (several && (!extract.chapters.empty() || extract.angle != 1)) {
+    std::fprintf(stderr, "voltark-cli extract: --chapters and --angle need a single --disc-title\n");
     return EXIT_USAGE;
   }
   int firstChapter = 1, lastChapter = 1;
@@ -221,13 +313,15 @@ int RunExtractCommand(const ExtractCommand& extract) {
   }
   DriveList = {drive};
   SelectedDrive = 0;
-
   ClearDiscTitleNarrowing();
+  if (several) return ExtractDiscTitles(extract, allDiscTitles, discTitles, choices, drive);
+
   // The disc's own titles: the one asked, and the languages of the audio.
   const DiscTitleTable discTable = ReadDiscTitles();
+  const int discTitle = discTitles.empty() ? 0 : discTitles.front();
   int title = extract.title;
-  if (extract.discTitle > 0) {
-    if (const int status = PlanDiscTitle(extract, discTable, firstChapter, lastChapter)) return status;
+  if (discTitle > 0) {
+    if (const int status = PlanDiscTitle(extract, discTable, discTitle, firstChapter, lastChapter)) return status;
     title = TitleSelection.title;  // the title set the disc title plays from
   }
   if (OutputIsSourceFile(extract.output.c_str())) {
@@ -236,7 +330,7 @@ int RunExtractCommand(const ExtractCommand& extract) {
   }
   uint32_t sizeMB = 0;
   if (!TitleSizeMB(title, sizeMB)) return RefuseMissingTitle(title);
-  const ExtractionJob job = JobOf(extract, choices, firstChapter, lastChapter);
+  const ExtractionJob job = JobOf(extract, choices, discTitle, firstChapter, lastChapter);
   const JobCheck check = CheckJob(CatalogOfTitle(title, sizeMB, discTable), job);
   if (TellProblems(check)) return EXIT_USAGE;
   if (!WorkerWritesTracks(check)) {
@@ -250,16 +344,10 @@ int RunExtractCommand(const ExtractCommand& extract) {
     for (const std::string& line : TrackMapLines(check.tracks)) std::printf("%s\n", line.c_str());
   std::fflush(stdout);
 
-  VerboseErrors = extract.verbose;  // the walk of the check above reports nothing twice
-  // A disc title's size is that of the cells it walks, set with its plan.
-  if (extract.discTitle == 0) TitleSelection.sizeMB = static_cast<int32_t>(sizeMB);
-  SelectCheckedJob(job, check);
-
-  TerminalUi ui;
-  UiInstall(&ui);
-  AbortFlag = false;  // as a progress dialog does before it starts its worker
-  ExtractionWorker();
-  UiInstall(nullptr);
-  ClearDiscTitleNarrowing();
-  return !ExtractionFailed() && ExtractionOutputClosed() ? 0 : EXIT_FAILED;
+  ExtractionJob checkedJob = job;
+  checkedJob.title = title;
+  checkedJob.checked = true;  // the walk of the check above reports nothing twice
+  checkedJob.tracks = check.tracks;
+  Batch.jobs = {checkedJob};
+  return RunBatch(extract);
 }

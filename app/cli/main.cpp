@@ -1,10 +1,11 @@
 // voltark-cli: the command-line front end. Each subcommand lives in a file
 // of its own and is dispatched from here.
 #include <CLI/CLI.hpp>
-#include <csignal>
 
 #include "app/cli/extract_command.h"
 #include "app/cli/scan_command.h"
+#include "platform/stop_signals.h"
+#include "report/exit_status.h"
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
@@ -14,11 +15,13 @@ namespace {
 
 constexpr int EXIT_USAGE = 2;
 
-// The first Ctrl-C stops the running work as the Abort button does; a
-// second one ends the program at once.
-void OnInterrupt(int) {
-  AbortFlag = true;
-  std::signal(SIGINT, SIG_DFL);
+// A run that a stop signal ended says so in its status, whatever its work
+// reached: a script tells a stopped run from a finished one.
+int WithStopSignal(int code) {
+  ExitStatus status = static_cast<ExitStatus>(code);
+  if (StopSignalReceived() == StopSignal::Interrupt) status = WorstExitStatus(status, ExitStatus::Interrupted);
+  if (StopSignalReceived() == StopSignal::Terminate) status = WorstExitStatus(status, ExitStatus::Terminated);
+  return ExitCode(status);
 }
 
 }  // namespace
@@ -44,8 +47,10 @@ int main(int argc, char** argv) {
     ShowError(IDS_NO_BUFFER);
     return 1;
   }
-  std::signal(SIGINT, OnInterrupt);
-  if (scan.command->parsed()) return RunScanCommand(scan);
-  if (extract.command->parsed()) return RunExtractCommand(extract);
+  // The first Ctrl-C or SIGTERM stops the running work as the Stop button
+  // does; a second one ends the program at once.
+  StopSignalsInstall(&AbortFlag, &StopRequested);
+  if (scan.command->parsed()) return WithStopSignal(RunScanCommand(scan));
+  if (extract.command->parsed()) return WithStopSignal(RunExtractCommand(extract));
   return EXIT_USAGE;
 }

@@ -17,7 +17,9 @@
 #include <cstring>
 
 #include "app/disc_catalog.h"
+#include "app/disc_title_batch.h"
 #include "app/disc_title_choice.h"
+#include "app/extraction_batch.h"
 #include "app/job_check.h"
 #include "app/job_selection.h"
 #include "app/gui/about_dialog.h"
@@ -214,7 +216,9 @@ void VoltarkMainWindow::ShowDiscTitlesInToolTips() {
     QListWidgetItem* item = titles_->item(title.line);
     if (item == nullptr) continue;
     QStringList lines;
-    if (title.encrypted) lines << QStringLiteral("Encrypted (CSS): cannot be extracted");
+    if (title.encrypted)
+      lines << (title.decryptable ? QStringLiteral("Encrypted (CSS): read through the system's libdvdcss")
+                                  : QStringLiteral("Encrypted (CSS): cannot be extracted"));
     for (const DiscTitle* disc : DiscTitlesOfSet(TitleScanner.disc, title.title))
       lines << QString::fromStdString("Disc title" + DiscTitleLine(*disc));
     item->setToolTip(lines.join(QLatin1Char('\n')));
@@ -254,24 +258,27 @@ void VoltarkMainWindow::Extract() {
   const JobCheck check = CheckJob(CatalogFromScan(), job);
   if (check.Refused()) return;
   if (!SelectCheckedJob(job, check)) {
-    Ui().ShowBox("This version writes one re-encoded AC3 or PCM stream: select one line and clear \"Keep "
-                 "original audio\".",
+    Ui().ShowBox("This version re-encodes one track: select one line, or check \"Keep original audio\".",
                  BoxKind::Error);
     return;
   }
+  job.tracks = check.tracks;
   // The extraction may be narrowed to one of the disc's own titles; the
   // listed title and size come back once it has run.
   const int32_t listedTitle = TitleSelection.title;
   const int32_t listedSize = TitleSelection.sizeMB;
   std::optional<DiscTitleChoice> part = AskDiscTitle(this, DiscTitlesOfSet(TitleScanner.disc, listedTitle));
   if (!part) return;
-  ExtractNarrowed(*part);
+  if (part->allDiscTitles)
+    ExtractAllDiscTitles(job);
+  else
+    ExtractNarrowed(*part, job);
   ClearDiscTitleNarrowing();
   TitleSelection.title = listedTitle;
   TitleSelection.sizeMB = listedSize;
 }
 
-void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part) {
+void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part, ExtractionJob job) {
   if (part.discTitle > 0) {
     std::string error;
     const DiscTitle* title = FindDiscTitle(TitleScanner.disc, part.discTitle, error);
@@ -285,10 +292,15 @@ void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part) {
   // is asked for again, as one over the disc's own files is.
   do {
     if (!AskOutputPath()) return;
-    ExtractDialog dialog(this);
-    workerRunning_ = true;
-    dialog.RunWorker(GuiWorkers.extract);
-    workerRunning_ = false;
+    job.title = TitleSelection.title;
+    job.discTitle = part.discTitle;
+    job.firstChapter = part.firstChapter;
+    job.lastChapter = part.lastChapter;
+    job.angle = part.angle;
+    job.output = TitleSelection.outputPath;
+    job.checked = true;  // the streams were chosen from the title's own list
+    Batch.jobs = {job};
+    RunExtractionDialog();
   } while (TakeExtractionOutputNotCreated());
 }
 
@@ -309,6 +321,32 @@ bool VoltarkMainWindow::AskOutputPath() {
   std::memset(TitleSelection.outputPath, 0, sizeof TitleSelection.outputPath);
   std::memcpy(TitleSelection.outputPath, path.constData(), static_cast<size_t>(path.size()));
   return true;
+}
+
+void VoltarkMainWindow::ExtractAllDiscTitles(const ExtractionJob& chosen) {
+  // Every disc title with the audio stream chosen; a title without it is
+  // skipped with a message, and one summary ends the batch.
+  std::optional<QString> folder = AskFolder(QStringLiteral("Folder for the disc titles"));
+  if (!folder || SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
+  const std::string base = DiscFileBaseName(DriveList[SelectedDrive]);
+  Batch.jobs.clear();
+  for (const DiscTitle& title : TitleScanner.disc.titles) {
+    ExtractionJob job = chosen;
+    job.discTitle = title.number;
+    job.checked = false;  // each title is checked for the streams chosen
+    job.tracks.clear();
+    job.output = BatchOutputFile(folder->toLocal8Bit().toStdString(), base, title.number);
+    Batch.jobs.push_back(job);
+  }
+  RunExtractionDialog();
+}
+
+void VoltarkMainWindow::RunExtractionDialog() {
+  Batch.options = BatchOptions{};  // its Stop keeps the "done!" box of a single title
+  ExtractDialog dialog(this);
+  workerRunning_ = true;
+  dialog.RunWorker(GuiWorkers.extract);
+  workerRunning_ = false;
 }
 
 void VoltarkMainWindow::ShowReadme() {

@@ -103,6 +103,44 @@ TEST_F(CliExtractTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(ReadFileBytes(Output()), "keep");
 }
 
+// A title long enough to be stopped while it is extracted, made once per
+// build (a few seconds).
+std::filesystem::path LongTitle() {
+  static const std::filesystem::path dir = std::filesystem::path(VOLTARK_TESTDATA_DIR) / "long-title";
+  if (!std::filesystem::exists(dir / "VIDEO_TS/VTS_01_1.VOB")) {
+    std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-dvd-folder.sh' '" + dir.string() +
+                          "' 'title=1 seconds=240 video=color audio=ac3:2ch' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return {};
+  }
+  return dir;
+}
+
+TEST_F(CliExtractTest, AStopSignalClosesTheFileAndTheStatusSaysWhichSignal) {
+  const std::filesystem::path title = LongTitle();
+  if (title.empty()) GTEST_SKIP() << "ffmpeg cannot make the long title";
+  for (const auto& [name, expected] : {std::pair{"INT", 130}, std::pair{"TERM", 143}}) {
+    SCOPED_TRACE(name);
+    std::filesystem::remove(Output());
+    // The signal comes once the first buffer of the output is written.
+    const std::string command = std::string("'") + VOLTARK_BINARY_DIR + "/bin/voltark-cli' extract '" +
+                                title.string() + "' --title 1 --audio ac3:0 --output '" + Output() + "' 2>'" +
+                                (dir_ / "err").string() + "' & pid=$!; while [ ! -s '" + Output() +
+                                "' ] && kill -0 $pid 2>/dev/null; do sleep 0.01; done; kill -" + name +
+                                " $pid; wait $pid; echo $? >'" + (dir_ / "status").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(std::atoi(ReadFileBytes(dir_ / "status").c_str()), expected);
+    const std::string err = ReadFileBytes(dir_ / "err");
+    EXPECT_EQ(err.rfind("VOLTARK: MPEG2 extraction stopped\n Video time = ", 0), 0u) << err;
+    EXPECT_EQ(err.find("done!"), std::string::npos) << err;
+    const std::string probe = "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + Output() + "' >'" +
+                              (dir_ / "seconds").string() + "'";
+    ASSERT_EQ(std::system(probe.c_str()), 0);
+    const double seconds = std::atof(ReadFileBytes(dir_ / "seconds").c_str());
+    EXPECT_GT(seconds, 1.0);
+    EXPECT_LT(seconds, 239.0);
+  }
+}
+
 TEST_F(CliExtractTest, OutputThatIsAnyFileOfTheDiscIsRefusedAndTheDiscLeftAsItWas) {
   namespace fs = std::filesystem;
   const fs::path disc = dir_ / "disc";
