@@ -59,6 +59,7 @@ bool Picture() {
       if (!ApplyAvOffset() || !ReleasePreRoll()) return false;
     }
     Intake.VideoRefSet = true;
+    StampsSettled();
   }
   if (!Intake.AudioStarted && Intake.VideoRefSet && !FillSilenceUntilAudio()) return false;
   uint32_t ticket = 0;
@@ -88,7 +89,7 @@ bool VideoScanRelease() {
 
 bool VideoPacketIn(const uint8_t* packet, uint32_t length) {
   TimeCandidate packetTime;
-  if (PesHasPts(packet, length)) {
+  if (PesHasPts(packet, length) && StampTrusted(ReadPesPts(packet))) {
     packetTime.hasPts = true;
     packetTime.pts = ReadPesPts(packet);
   }

@@ -225,6 +225,10 @@ bool VideoRestart() {
   return ok;
 }
 
+uint32_t VideoEndTicks() {
+  return ToTicks(T.gopBaseHalfTicks + uint64_t{PrefixFields(Intake.GopFrames)} * T.fieldHalfTicks);
+}
+
 bool VideoTimingFinish() {
   ClosePicture();
   const bool resolved = ResolvePending(true);

@@ -93,5 +93,10 @@ bool VideoRestart();
 // every held video pack is released. False on a refused pack.
 bool VideoTimingFinish();
 
+// The output time at which the last picture counted so far ends: the
+// current GOP's start plus the durations up to its highest
+// temporal_reference.
+uint32_t VideoEndTicks();
+
 // Half ticks to 48 kHz samples (4/15), truncated.
 constexpr int64_t HalfTicksToSamples(int64_t halfTicks) { return halfTicks * 4 / 15; }

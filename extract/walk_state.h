@@ -17,6 +17,8 @@ struct ExtractionWalkState {
   uint32_t bytesSinceMib = 0;
   uint32_t shownPercentage = 0;
   uint32_t LastInputScr = 0;        // SCR of the last pack whose packet was used
+  bool resyncPending = false;       // a stretch was skipped: the next packet used realigns
+  bool checkStamps = false;         // time stamps are checked until audio and video realigned
 };
 
 extern ExtractionWalkState Walk;

@@ -2,3 +2,4 @@
 
 std::atomic<bool> AbortFlag{false};
 std::atomic<bool> VerboseErrors{false};
+std::atomic<bool> StopOnDamage{false};

@@ -10,3 +10,7 @@ extern std::atomic<bool> AbortFlag;
 
 // Set by the verbose switch; detail messages with offsets are shown only then.
 extern std::atomic<bool> VerboseErrors;
+
+// Set by --stop-on-damage: the walk ends at the first damage of the input,
+// as it did before damaged stretches were skipped.
+extern std::atomic<bool> StopOnDamage;

@@ -75,6 +75,9 @@ constexpr Entry kStrings[] = {
     {178, "This title is encrypted (CSS) and cannot be extracted: Title #%u"sv},
     {179, "These titles are encrypted (CSS) and cannot be extracted: Titles%s"sv},
     {180, "The disc's information files (IFO) were refused: %s"sv},
+    {185, "Damaged stretch of %u bytes skipped (offset %08X in VOB file #%u)"sv},
+    {186, "%u damaged stretches of the input were skipped (%u KiB), at video times %s"sv},
+    {187, "1 damaged stretch of the input was skipped (%u KiB), at video time %s"sv},
 };
 
 }  // namespace

@@ -65,6 +65,9 @@ enum StringId : unsigned {
   IDS_ENCRYPTED_TITLE = 178,
   IDS_ENCRYPTED_TITLES = 179,
   IDS_IFO_REFUSED = 180,
+  IDS_DAMAGE_SKIPPED = 185,
+  IDS_DAMAGE_SUMMARY = 186,
+  IDS_DAMAGE_SUMMARY_ONE = 187,
 };
 
 // The text of an id, with embedded NUL characters where the entry has them

@@ -8,6 +8,7 @@
 
 #include "app/disc_title_choice.h"
 #include "extract/title_selection.h"
+#include "report/exit_status.h"
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
@@ -133,6 +134,9 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
   extract.command->add_option("--output", extract.output, "The MPEG-2 program stream file to write")->required();
   extract.command->add_flag("-v,--verbose", extract.verbose,
                             "Report every error in detail, with its offset in the VOB file, instead of one summary");
+  extract.command->add_flag("--stop-on-damage", extract.stopOnDamage,
+                            "End the extraction at the first damaged stretch of the input (unreadable sectors, "
+                            "bytes that are no program stream) instead of skipping to the next whole pack");
 }
 
 int RunExtractCommand(const ExtractCommand& extract) {
@@ -185,6 +189,7 @@ int RunExtractCommand(const ExtractCommand& extract) {
   }
 
   VerboseErrors = extract.verbose;  // the walk of the check above reports nothing twice
+  StopOnDamage = extract.stopOnDamage;
   TitleSelection.title = title;
   // A disc title's size is that of the cells it walks, set with its plan.
   if (extract.discTitle == 0) TitleSelection.sizeMB = static_cast<int32_t>(sizeMB);
@@ -199,5 +204,6 @@ int RunExtractCommand(const ExtractCommand& extract) {
   ExtractionWorker();
   UiInstall(nullptr);
   ClearDiscTitleNarrowing();
-  return !ExtractionFailed() && ExtractionOutputClosed() ? 0 : EXIT_FAILED;
+  if (ExtractionFailed() || !ExtractionOutputClosed()) return ExitCode(ExitStatus::Failed);
+  return ExitCode(ExtractionSkippedDamage() ? ExitStatus::Damaged : ExitStatus::Done);
 }

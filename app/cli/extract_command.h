@@ -16,6 +16,7 @@ struct ExtractCommand {
   bool dynamicCompression = false;
   std::string output;
   bool verbose = false;
+  bool stopOnDamage = false;
 };
 
 void AddExtractCommand(CLI::App& app, ExtractCommand& extract);
