@@ -62,6 +62,7 @@ class DriverTest : public ExtractTest {
   void TearDown() override {
     DriveList.clear();
     VobMapViews = false;
+    StopOnDamage = false;
     ExtractTest::TearDown();
   }
   void Write(const ProgramStream& stream, size_t partSize = 0x40000000) {
@@ -144,6 +145,7 @@ TEST_F(DriverTest, OnlyTheFirstSystemHeaderCountsAndAWildcardEntryWaitsForTheVid
 }
 
 TEST_F(DriverTest, SystemHeaderWithoutVideoEntryEndsTheWalk) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   ProgramStream s;
   s.PackHeader(0).SystemHeader(20000, {{0xBD, true, 58}}).PadPack();
   uint64_t scr = SCR_STEP;
@@ -156,6 +158,7 @@ TEST_F(DriverTest, SystemHeaderWithoutVideoEntryEndsTheWalk) {
 }
 
 TEST_F(DriverTest, SystemHeaderTooShortForItsFieldsIsNotReadPastItsEnd) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   // header_length 0: the 6 bytes of the start code and the length only. Its
   // rate_bound would lie in the next record (or past the end of the part).
   ProgramStream s;
@@ -288,6 +291,7 @@ class TruncatingUi : public RecordingUi {
 };
 
 TEST_F(DriverTest, ReadFaultUnderTheMappingEndsTheWalkWithTheAccessError) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   VobMapViews = true;
   VerboseErrors = true;
   ProgramStream s = testps::VideoOnlyStream(4 * 512);
@@ -305,6 +309,7 @@ TEST_F(DriverTest, ReadFaultUnderTheMappingEndsTheWalkWithTheAccessError) {
 }
 
 TEST_F(DriverTest, ReadFaultAtALengthFieldEndsTheWalkWithTheAccessError) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   // A packet whose start code ends one page and whose length field begins
   // the next, a page the disc can no longer deliver.
   constexpr size_t AT = 4092;
@@ -355,6 +360,7 @@ TEST_F(DriverTest, OutputFailureEndsTheExtractionWithTheSummary) {
 }
 
 TEST_F(DriverTest, CorruptLengthsAreNotFollowedOutOfTheView) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   VerboseErrors = true;
   // A PES_packet_length of 65535 (65541 bytes): where the view holds that
   // many bytes the walk goes on there and meets no start code; where it
