@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
   }
   if (getenv("EIO_FS_DELAY_MS") != NULL) delayMs = atoi(getenv("EIO_FS_DELAY_MS"));
   countFile = getenv("EIO_FS_COUNT");
-  char* args[] = {argv[0], "-f", "-o", "ro,default_permissions", argv[2], NULL};
-  return fuse_main(5, args, &operations, NULL);
+  // Foreground and single-threaded: the counts need no lock.
+  char* args[] = {argv[0], "-f", "-s", "-o", "ro,default_permissions", argv[2], NULL};
+  return fuse_main(6, args, &operations, NULL);
 }
