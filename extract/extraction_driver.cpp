@@ -34,6 +34,8 @@ namespace {
 
 enum class Ending { Normal, WalkFailure, PacketFailure };
 
+constexpr uint32_t SCRAMBLED_RUN_ENCRYPTED = 16;  // scrambled packets in a row
+
 std::atomic<bool> outputClosed{false};
 
 void ShowStatus() {
@@ -279,6 +281,19 @@ bool PesHeaderUsable(const uint8_t* packet, uint32_t length) {
   return length >= 9 && (packet[6] & 0xC0) == 0x80 && PesPayloadOffset(packet) <= length;
 }
 
+// A packet that claims to be scrambled among clear ones carries a damaged
+// header; a run of them is an encrypted stretch, which ends the extraction
+// as a scrambled title does.
+bool ScrambledByDamage(uint32_t length) {
+  const uint8_t* packet = VobReader.current;
+  if (!ScramblableStream(packet[3])) return false;
+  if (!PesScrambled(packet, length)) {
+    Walk.scrambledRun = 0;
+    return false;
+  }
+  return ++Walk.scrambledRun < SCRAMBLED_RUN_ENCRYPTED;
+}
+
 // How the record of the given length at current is to be taken.
 RecordFit Fit(uint32_t length) {
   if (StopOnDamage) return FitRecord(length);
@@ -342,7 +357,8 @@ PackResult WalkPack() {
     const RecordFit fit = Fit(length);
     if (fit == RecordFit::Refused) return Damage();
     if (fit == RecordFit::Whole) {
-      if (!StopOnDamage && !PesHeaderUsable(VobReader.current, length)) return Damage();
+      if (!StopOnDamage && (!PesHeaderUsable(VobReader.current, length) || ScrambledByDamage(length)))
+        return Damage();
       if (!TakePacket(length)) return {PackWalk::Failed, Ending::PacketFailure};
     }
     next = NextRecord(length, ended);
@@ -467,6 +483,10 @@ void CheckScrContinuity(uint32_t scr) {
   // A skipped stretch is a break as a step of the clock is; its detail
   // message has been shown.
   if (!Walk.resyncPending) ShowVobDetailError(IDS_STREAMS_SYNC);
+  // Pictures up to the next GOP header go on counting the GOP in progress
+  // (the same one when no GOP header came since an earlier skip).
+  if (Walk.resyncPending && !Walk.countUntimed) Walk.untimedFrames = Intake.GopFrames;
+  Walk.countUntimed = Walk.resyncPending;
   Walk.resyncPending = false;
   // The pictures of the GOP in progress are counted in; a refused pack
   // shows again at the next packet.

@@ -13,6 +13,7 @@
 #include "extract/packet_intake.h"
 #include "extract/start_code_search.h"
 #include "extract/video_timing.h"
+#include "extract/walk_state.h"
 
 PacketIntakeState Intake;
 
@@ -28,6 +29,7 @@ bool AppendHeld(uint32_t count) { return MuxAppendVideoBytes(Intake.held, count)
 
 bool GopStart() {
   Intake.GopSeen = true;
+  Walk.countUntimed = false;
   if (Intake.VideoRefSet) return VideoGopEnd();
   VideoGopSkipped();
   return true;
@@ -50,6 +52,11 @@ bool Picture() {
   const uint32_t tr = (uint32_t{Intake.held[4]} << 2) | (Intake.held[5] >> 6);
   const auto codingType = static_cast<uint8_t>((Intake.held[5] >> 3) & 0x07);
   const PictureStamps stamps = VideoPictureStart(tr, codingType, Intake.GopSeen);
+  // Untimed pictures of the GOP the skip fell into continue its count: a
+  // temporal_reference beyond the pictures counted extends it.
+  if (!Intake.GopSeen && Walk.countUntimed) {
+    for (; Walk.untimedFrames <= tr; ++Walk.untimedFrames) VideoCountUntimedPicture();
+  }
   const TimeCandidate& a = Intake.candidateA;
   if (!Intake.VideoRefSet && Intake.GopSeen && a.hasPts && VideoTiming.fieldHalfTicks != 0) {
     Intake.GopStartInputPts = VideoSetReference(a.pts);

@@ -93,6 +93,12 @@ bool VideoRestart();
 // every held video pack is released. False on a refused pack.
 bool VideoTimingFinish();
 
+// A picture between a skipped stretch and the next GOP header: it has no
+// time stamp, but takes one frame of output time, so that the GOP after it
+// starts once it has been shown; the audio aligned at that GOP leaves
+// room for it.
+void VideoCountUntimedPicture();
+
 // The output time at which the last picture counted so far ends: the
 // current GOP's start plus the durations up to its highest
 // temporal_reference.
