@@ -25,11 +25,6 @@ void LogStretch(uint32_t part, uint32_t start, uint32_t end) {
 
 }  // namespace
 
-bool PlausiblePackHeader(const uint8_t* p) {
-  return p[0] == 0x00 && p[1] == 0x00 && p[2] == 0x01 && p[3] == CODE_PACK && (p[4] & 0xC4) == 0x44 &&
-         (p[6] & 0x04) != 0 && (p[8] & 0x04) != 0 && (p[9] & 0x01) != 0 && (p[12] & 0x03) == 0x03;
-}
-
 bool SkipToNextPack(bool& ended) {
   uint32_t part = static_cast<uint32_t>(VobReader.part);
   uint32_t start = VobCurrentOffset();

@@ -6,10 +6,6 @@
 
 #include <cstdint>
 
-// A pack header whose start code, marker bits and mux rate markers are
-// those of an MPEG-2 pack header (14 bytes at p).
-bool PlausiblePackHeader(const uint8_t* p);
-
 // The record at `current` cannot be used: the reader moves to the next pack
 // start code on a 2048-byte boundary of a part with a plausible header,
 // trying unreadable blocks again and passing over what cannot be read; a

@@ -35,6 +35,7 @@ namespace {
 enum class Ending { Normal, WalkFailure, PacketFailure };
 
 constexpr uint32_t SCRAMBLED_RUN_ENCRYPTED = 16;  // scrambled packets in a row
+constexpr uint64_t SHORT_SKIP_BYTES = 16 * 2048;   // far less than a GOP of a DVD
 
 std::atomic<bool> outputClosed{false};
 
@@ -367,22 +368,47 @@ PackResult WalkPack() {
   return {PackWalk::Done, Ending::Normal};
 }
 
+// A short skip within a GOP: the video goes on with the next whole packet
+// and its pictures keep their times by temporal_reference (the lost ones
+// leave their time); the audio realigns with the video at the time stamp
+// of its next packet, as when it starts, filling what was lost with
+// silence. A skipped start code may have held back bytes: they are passed
+// on, and the scanner starts afresh.
+bool ShortBreak() {
+  if (!VideoScanRelease()) return false;
+  if (Intake.AudioStarted) {
+    WaitEncoderIdle();
+    Intake.AudioStarted = false;
+    // Where the audio handed on ends, from the video reference's GOP start.
+    Intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.AudioPts - Intake.RefVideoBase)) +
+                      static_cast<int32_t>(Handoff.EncFill + AudioDelayed());
+  }
+  Walk.softBreak = true;
+  return true;
+}
+
 // A skip is a break in the streams: a partly gathered audio frame is
-// dropped, the next packet used realigns audio and video as after a step of
-// the input clock, and the time stamps that realign them are checked first.
-void BreakStreams() {
+// dropped and the time stamps that realign the streams are checked first.
+// After a long skip (or before the video has its reference) the next packet
+// used realigns audio and video as after a step of the input clock.
+bool BreakStreams(uint64_t skipped) {
   Intake.Ac3GatherState = 0;
   Intake.ac3SyncWord = 0;
-  Walk.resyncPending = true;
   Walk.checkStamps = true;
+  if (skipped <= SHORT_SKIP_BYTES && Intake.VideoRefSet && !Walk.resyncPending && !Walk.countUntimed)
+    return ShortBreak();
+  Walk.softBreak = false;
+  Walk.resyncPending = true;
+  return true;
 }
 
 // Passes over the damage at current to the next whole pack. PackWalk::Done
 // when the walk goes on there.
 PackResult PassDamage() {
-  BreakStreams();
   bool ended = false;
+  const uint64_t before = DamageLog.bytes;
   if (!SkipToNextPack(ended)) return {PackWalk::Failed, Ending::WalkFailure};
+  if (!BreakStreams(DamageLog.bytes - before)) return {PackWalk::Failed, Ending::PacketFailure};
   if (ended) return {PackWalk::Ended, Ending::Normal};
   Walk.code = CODE_PACK;
   return {PackWalk::Done, Ending::Normal};

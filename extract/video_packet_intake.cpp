@@ -30,6 +30,7 @@ bool AppendHeld(uint32_t count) { return MuxAppendVideoBytes(Intake.held, count)
 bool GopStart() {
   Intake.GopSeen = true;
   Walk.countUntimed = false;
+  Walk.softBreak = false;
   if (Intake.VideoRefSet) return VideoGopEnd();
   VideoGopSkipped();
   return true;
@@ -51,6 +52,13 @@ bool TakeHeaderBytes(const uint8_t* from, const uint8_t* end) {
 bool Picture() {
   const uint32_t tr = (uint32_t{Intake.held[4]} << 2) | (Intake.held[5] >> 6);
   const auto codingType = static_cast<uint8_t>((Intake.held[5] >> 3) & 0x07);
+  // After a short skip the GOP's count goes on; a picture whose
+  // temporal_reference the GOP has already shown belongs to a later GOP
+  // whose header was lost: the streams realign as after a long skip.
+  if (Walk.softBreak && Intake.GopSeen && VideoShown(tr)) {
+    Walk.softBreak = false;
+    Walk.resyncPending = true;
+  }
   const PictureStamps stamps = VideoPictureStart(tr, codingType, Intake.GopSeen);
   // Untimed pictures of the GOP the skip fell into continue its count: a
   // temporal_reference beyond the pictures counted extends it.
@@ -60,6 +68,7 @@ bool Picture() {
   const TimeCandidate& a = Intake.candidateA;
   if (!Intake.VideoRefSet && Intake.GopSeen && a.hasPts && VideoTiming.fieldHalfTicks != 0) {
     Intake.GopStartInputPts = VideoSetReference(a.pts);
+    Intake.RefVideoBase = Intake.VideoBase;
     if (Intake.AudioStarted) {
       Intake.AvOffset = SatAdd(
           Intake.AvOffset, TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts)));

@@ -235,6 +235,8 @@ void VideoCountUntimedPicture() {
   Intake.AvOffset = SatSub(Intake.AvOffset, static_cast<int32_t>(samples));
 }
 
+bool VideoShown(uint32_t tr) { return tr < TEMPORAL_REFERENCES && T.complete[tr]; }
+
 uint32_t VideoEndTicks() {
   return ToTicks(T.gopBaseHalfTicks + uint64_t{PrefixFields(Intake.GopFrames)} * T.fieldHalfTicks);
 }

@@ -99,6 +99,10 @@ bool VideoTimingFinish();
 // room for it.
 void VideoCountUntimedPicture();
 
+// True when the current GOP has shown a whole picture of this
+// temporal_reference.
+bool VideoShown(uint32_t tr);
+
 // The output time at which the last picture counted so far ends: the
 // current GOP's start plus the durations up to its highest
 // temporal_reference.
