@@ -77,6 +77,7 @@ void StartScan() {
     AppendLine(TitleScanner.label);
   }
   TitleScanner.failed = false;
+  TitleScanner.damageSkipped = 0;
 }
 
 // One title: its title line, the walk of its beginning and its stream lines.

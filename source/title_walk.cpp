@@ -195,6 +195,7 @@ Walked WalkPack(uint8_t& id) {
 // To the next whole pack: a pack start code on a 2048-byte boundary with a
 // plausible header; Ended when the title ends first.
 Walked SkipToNextPack(uint8_t& id) {
+  ++TitleScanner.damageSkipped;
   uint32_t offset = (VobCurrentOffset() / PACK_SIZE + 1) * PACK_SIZE;
   uint32_t lastUnreadable = UINT32_MAX;
   while (!AbortFlag.load(std::memory_order_relaxed)) {
