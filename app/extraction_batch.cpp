@@ -7,9 +7,11 @@
 #include "app/disc_title_choice.h"
 #include "app/job_check.h"
 #include "app/job_selection.h"
+#include "common/time_values.h"
 #include "extract/extraction_driver.h"
 #include "extract/extraction_request.h"
 #include "extract/title_selection.h"
+#include "extract/video_timing.h"
 #include "extract/walk_state.h"
 #include "platform/ui_port.h"
 #include "report/messages.h"
@@ -83,7 +85,7 @@ bool PrepareJob(const ExtractionJob& job, JobOutcome& refused) {
 JobOutcome LastOutcome() {
   if (ExtractionFailed() || !ExtractionOutputClosed()) return JobOutcome::Failed;
   if (StopRequested.load()) return JobOutcome::Stopped;
-  return JobOutcome::Done;
+  return ExtractionSkippedDamage() ? JobOutcome::Damaged : JobOutcome::Done;
 }
 
 const char* OutcomeWord(JobOutcome outcome) {
@@ -138,7 +140,7 @@ int ExtractionBatchWorker() {
     }
     ExtractionWorker();
     result.outcome = LastOutcome();
-    result.videoSeconds = Walk.ShownSeconds;
+    result.videoSeconds = VideoEndTicks() / CLOCK_HZ;  // where the last picture written ends
     if (result.outcome == JobOutcome::Stopped && count == 1 && Batch.options.stopIsNotDone)
       front.ShowBox(StoppedMessage(result.videoSeconds), BoxKind::Information);
   }

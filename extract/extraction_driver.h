@@ -11,6 +11,9 @@ int ExtractionWorker();
 // True when the last extraction's walk ended on an error.
 bool ExtractionFailed();
 
+// True when the last extraction passed over damaged stretches of its input.
+bool ExtractionSkippedDamage();
+
 // True when the last extraction's output was written and closed without
 // error (false also when the extraction could not start).
 bool ExtractionOutputClosed();

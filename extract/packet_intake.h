@@ -27,6 +27,7 @@ struct PacketIntakeState {
   bool GopSeen = false;
   bool VideoRefSet = false;
   uint32_t GopStartInputPts = 0;
+  uint32_t RefVideoBase = 0;      // VideoBase of the GOP whose input time is GopStartInputPts
   bool AudioStarted = false;
   uint32_t FirstAudioPts = 0;
   int32_t AvOffset = 0;           // >0 samples to drop, <0 silence to insert

@@ -3,3 +3,4 @@
 std::atomic<bool> AbortFlag{false};
 std::atomic<bool> VerboseErrors{false};
 std::atomic<bool> StopRequested{false};
+std::atomic<bool> StopOnDamage{false};

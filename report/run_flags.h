@@ -16,3 +16,6 @@ extern std::atomic<bool> VerboseErrors;
 // starts no further title. Set together with AbortFlag; cleared by the front
 // end before it starts a run.
 extern std::atomic<bool> StopRequested;
+// Set by --stop-on-damage: the walk ends at the first damage of the input,
+// as it did before damaged stretches were skipped.
+extern std::atomic<bool> StopOnDamage;

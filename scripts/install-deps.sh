@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   python3
   libdvdread-dev mjpegtools dvdauthor genisoimage lsdvd
+  fuse3 libfuse3-dev
 )
 
 missing=()

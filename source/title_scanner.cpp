@@ -78,6 +78,7 @@ void StartScan() {
   }
   TitleScanner.failed = false;
   TitleScanner.noTitles = false;
+  TitleScanner.damageSkipped = 0;
 }
 
 // One title: its title line, the walk of its beginning and its stream lines.

@@ -56,6 +56,7 @@ struct TitleScannerState {
   // Scan-wide, reset at the start of each scan.
   int32_t nextLine = 0;  // index of the next list line
   bool failed = false;   // a walk failed: the summary message's condition
+  uint32_t damageSkipped = 0;  // stretches the walks passed over as damaged
   bool labelListed = false;
   std::string label;     // the first line, when labelListed
   std::vector<ScannedTitle> titles;

@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "report/messages.h"
 #include "report/run_flags.h"
@@ -15,6 +17,7 @@
 #include "platform/file_names.h"
 #include "platform/guarded_read.h"
 #include "source/dvd_block_reader.h"
+#include "source/readable_search.h"
 
 VobReaderState VobReader;
 std::atomic<bool> VobMapViews{false};
@@ -61,22 +64,57 @@ bool IsMappable(int fd) {
 // as a mapping would until unmapped.
 alignas(64) uint8_t ViewBuffer[VOB_VIEW_SIZE];
 
-// A view is read into the reader's buffer: the walk then finds its bytes in
-// the cache and its pages in the TLB, where a fresh mapping costs a page walk
-// and a cache miss for every 4 KiB it reads (about three times the time of
-// the copy). A view that cannot be read whole (a sector the disc cannot
-// deliver, a file cut short meanwhile) is mapped instead.
-bool ReadView(uint32_t length) {
-  uint8_t* buffer = ViewBuffer;
+// Reads length bytes at offset of the part; false unless all could be read.
+bool ReadExactly(uint8_t* out, uint32_t length, uint32_t offset) {
   uint32_t done = 0;
   while (done < length) {
-    const off_t at = static_cast<off_t>(VobReader.viewOffset) + done;
-    const ssize_t got = pread(VobReader.fd, buffer + done, length - done, at);
+    const ssize_t got = pread(VobReader.fd, out + done, length - done, static_cast<off_t>(offset) + done);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     done += static_cast<uint32_t>(got);
   }
-  VobReader.viewBase = buffer;
+  return true;
+}
+
+// A block that cannot be read is tried again VOB_READ_RETRIES times: a
+// drive often delivers a marginal sector at a later attempt.
+bool ReadBlockRetrying(uint8_t* out, uint32_t length, uint32_t offset) {
+  for (int attempt = 0; attempt <= VOB_READ_RETRIES; ++attempt) {
+    if (ReadExactly(out, length, offset)) return true;
+  }
+  return false;
+}
+
+// Reads as much of the view as can be read: large reads while they succeed;
+// where one fails (an unreadable sector, a file cut short meanwhile) the
+// block there is tried again, and the first block that cannot be read ends
+// the readable bytes. The rest of the view is zeroed. Returns the count read.
+uint32_t ReadReadable(uint8_t* out, uint32_t length, uint32_t offset) {
+  uint32_t done = 0;
+  while (done < length) {
+    const ssize_t got = pread(VobReader.fd, out + done, length - done, static_cast<off_t>(offset) + done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got > 0) {
+      done += static_cast<uint32_t>(got);
+      continue;
+    }
+    done &= ~(PACK_SIZE - 1);
+    const uint32_t block = std::min(PACK_SIZE, length - done);
+    if (!ReadBlockRetrying(out + done, block, offset + done)) break;
+    done += block;
+  }
+  std::memset(out + done, 0, length - done);
+  return done;
+}
+
+// A view is read into the reader's buffer: the walk then finds its bytes in
+// the cache and its pages in the TLB, where a fresh mapping costs a page walk
+// and a cache miss for every 4 KiB it reads (about three times the time of
+// the copy). Reading into a buffer and knowing how many bytes came is also
+// what tells the walk where the disc cannot be read.
+bool ReadView(uint32_t length) {
+  VobReader.readable = ReadReadable(ViewBuffer, length, VobReader.viewOffset);
+  VobReader.viewBase = ViewBuffer;
   VobReader.viewLength = length;
   VobReader.viewMapped = false;
   return true;
@@ -91,12 +129,13 @@ bool MapView(uint32_t length) {
   if (view == MAP_FAILED) return false;
   VobReader.viewBase = static_cast<const uint8_t*>(view);
   VobReader.viewLength = length;
+  VobReader.readable = length;  // faults tell the rest
   VobReader.viewMapped = true;
   return true;
 }
 
 bool LoadView(uint32_t length) {
-  return (!VobMapViews.load(std::memory_order_relaxed) && ReadView(length)) || MapView(length);
+  return VobMapViews.load(std::memory_order_relaxed) ? MapView(length) : ReadView(length);
 }
 
 void UnmapView() {
@@ -104,6 +143,7 @@ void UnmapView() {
   VobReader.viewMapped = false;
   VobReader.viewBase = nullptr;
   VobReader.viewLength = 0;
+  VobReader.readable = 0;
 }
 
 void ReleasePart() {
@@ -118,6 +158,13 @@ bool FailOpen(unsigned id) {
   ShowVobError(id);
   ReleasePart();
   return false;
+}
+
+// False when the count bytes at p reach past what could be read of a view
+// read into the buffer.
+bool ViewReadable(const uint8_t* p, size_t count) {
+  if (VobReader.viewMapped || p < ViewBuffer || p >= ViewBuffer + VOB_VIEW_SIZE) return true;
+  return static_cast<size_t>(p - ViewBuffer) + count <= VobReader.readable;
 }
 
 // The position shown in messages about VOB files.
@@ -213,7 +260,53 @@ void VobClose() {
 }
 
 bool VobGuardedRead(const uint8_t* p, size_t count, uint8_t* out) {
-  return GuardedRead(p, count, out) && DvdBlockReadable(p, count);
+  return ViewReadable(p, count) && GuardedRead(p, count, out) && DvdBlockReadable(p, count);
+}
+
+uint32_t VobReadableInView() {
+  if (VobReader.closed || VobReader.posInView >= VobReader.readable) return 0;
+  return VobReader.readable - VobReader.posInView;
+}
+
+bool VobSeek(uint32_t offset) {
+  if (DvdBlockActive()) return DvdBlockSeek(offset);
+  if (offset >= VobReader.fileSize) {
+    ReleasePart();
+    ++VobReader.part;
+    return VobOpenPart();
+  }
+  // Within the bytes read of this view (a block that failed there is read
+  // anew by a fresh view).
+  if (offset >= VobReader.viewOffset && offset - VobReader.viewOffset < VOB_VIEW_STEP &&
+      offset - VobReader.viewOffset < VobReader.readable) {
+    VobReader.posInView = offset - VobReader.viewOffset;
+    VobReader.current = VobReader.viewBase + VobReader.posInView;
+    return true;
+  }
+  // A read view starts at the offset itself, so that nothing before it (an
+  // area that could not be read) is read again; a mapping at a page.
+  const uint32_t start = VobMapViews.load(std::memory_order_relaxed) ? offset & ~(VOB_MAP_ALIGN - 1) : offset;
+  UnmapView();
+  VobReader.viewOffset = start;
+  const uint32_t rest = VobReader.fileSize - start;
+  if (!LoadView(rest < VOB_VIEW_SIZE ? rest : VOB_VIEW_SIZE)) {
+    AbortFlag = true;
+    ShowVobError(IDS_NO_VIEW);
+    ReleasePart();
+    return false;
+  }
+  VobReader.posInView = offset - start;
+  VobReader.current = VobReader.viewBase + VobReader.posInView;
+  return true;
+}
+
+uint32_t VobNextReadableBlock(uint32_t offset) {
+  if (DvdBlockActive()) return DvdBlockNextReadable(offset);
+  return NextReadableBlock(offset, VobReader.fileSize, [](uint32_t at) {
+    alignas(16) static uint8_t probe[PACK_SIZE];
+    const uint32_t length = std::min(PACK_SIZE, VobReader.fileSize - at);
+    return ReadBlockRetrying(probe, length, at);
+  });
 }
 
 bool VobCheckPackStart(const uint8_t* p) {

@@ -15,6 +15,7 @@
 #include "app/job_check.h"
 #include "app/job_selection.h"
 #include "extract/title_selection.h"
+#include "report/exit_status.h"
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
@@ -145,6 +146,7 @@ bool MayWriteOutput(const ExtractCommand& extract) { return MayWriteFile(extract
 int RunBatch(const ExtractCommand& extract) {
   Batch.options.stopIsNotDone = true;
   VerboseErrors = extract.verbose;
+  StopOnDamage = extract.stopOnDamage;
   TerminalUi ui;
   UiInstall(&ui);
   ExtractionBatchWorker();
@@ -270,6 +272,9 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
                             "replaced only when the answer on the terminal is yes)");
   extract.command->add_flag("-v,--verbose", extract.verbose,
                             "Report every error in detail, with its offset in the VOB file, instead of one summary");
+  extract.command->add_flag("--stop-on-damage", extract.stopOnDamage,
+                            "End the extraction at the first damaged stretch of the input (unreadable sectors, "
+                            "bytes that are no program stream) instead of skipping to the next whole pack");
 }
 
 int RunExtractCommand(const ExtractCommand& extract) {

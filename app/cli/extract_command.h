@@ -20,6 +20,7 @@ struct ExtractCommand {
   std::string output;
   bool overwrite = false;  // an existing output file may be replaced without asking
   bool verbose = false;
+  bool stopOnDamage = false;
 };
 
 void AddExtractCommand(CLI::App& app, ExtractCommand& extract);

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   CLI::App app{"VOLTARK: turns a title of a PAL video DVD into one MPEG-2 program stream file.", "voltark-cli"};
   app.set_version_flag("--version", "voltark-cli " VOLTARK_VERSION);
   app.require_subcommand(1);
+  app.footer(EXIT_STATUS_HELP);
 
   ScanCommand scan;
   AddScanCommand(app, scan);

@@ -269,7 +269,12 @@ TEST_F(CliDiscTest, UnreadableBlocksAndDamagedIfoFilesAreReported) {
   std::string image = ReadFileBytes(disc_ / "disc.iso");
   fs::path cut = dir_ / "cut.iso";
   WriteFileBytes(cut, image.data(), image.size() / 2);
-  CliRun faulted = Cli("extract -v '" + cut.string() + "' --title 1 --audio ac3:0 --output '" + Out("f.mpg") + "'");
+  // They are passed over (status 3), or end the extraction with --stop-on-damage.
+  CliRun skipped = Cli("extract -v '" + cut.string() + "' --title 1 --audio ac3:0 --output '" + Out("f.mpg") + "'");
+  EXPECT_EQ(skipped.status, 3);
+  EXPECT_NE(skipped.err.find("Damaged stretch of "), std::string::npos) << skipped.err;
+  CliRun faulted = Cli("extract -v --stop-on-damage --overwrite '" + cut.string() + "' --title 1 --audio ac3:0 --output '" +
+                       Out("f.mpg") + "'");
   EXPECT_EQ(faulted.status, 1);
   EXPECT_NE(faulted.err.find("Input file access error"), std::string::npos) << faulted.err;
 

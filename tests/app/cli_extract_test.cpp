@@ -35,7 +35,7 @@ TEST_F(CliExtractTest, ExtractsATitleAndEndsWithTheCompletionMessage) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   // Not a terminal: no progress line, only the closing message.
-  EXPECT_EQ(run.err, "VOLTARK: MPEG2 extraction done!\n Video time = 00:00:05\n");
+  EXPECT_EQ(run.err, "VOLTARK: MPEG2 extraction done!\n Video time = 00:00:06\n");
   ASSERT_TRUE(std::filesystem::exists(Output()));
   EXPECT_GT(std::filesystem::file_size(Output()), 100u * 2048);
   EXPECT_EQ(std::filesystem::file_size(Output()) % 2048, 0u);
@@ -164,6 +164,27 @@ TEST_F(CliExtractTest, OutputThatIsAnyFileOfTheDiscIsRefusedAndTheDiscLeftAsItWa
     EXPECT_EQ(run.err, "VOLTARK: The output file is one of the source disc's files: choose another file\n");
     EXPECT_EQ(fs::exists(output) ? ReadFileBytes(output) : "", before) << output;
   }
+}
+
+// A damaged copy: a run of zeros in part 1. The extraction passes over it
+// and ends with status 3 and the closing line that tells the stretch;
+// --stop-on-damage ends at it as a failure (status 1).
+TEST_F(CliExtractTest, DamageSkippedEndsWithStatusThreeAndStopOnDamageWithOne) {
+  namespace fs = std::filesystem;
+  const fs::path disc = dir_ / "disc";
+  fs::create_directories(disc / "VIDEO_TS");
+  for (const char* name : {"VTS_01_1.VOB", "VTS_01_2.VOB"})
+    fs::copy_file(fs::path(VOLTARK_SOURCE_DIR) / "samples/sample-dvd/VIDEO_TS" / name, disc / "VIDEO_TS" / name);
+  std::string part = ReadFileBytes(disc / "VIDEO_TS/VTS_01_1.VOB");
+  std::fill(part.begin() + 400 * 2048 + 5, part.begin() + 420 * 2048 + 5, '\0');
+  WriteFileBytes(disc / "VIDEO_TS/VTS_01_1.VOB", part.data(), part.size());
+  const std::string arguments = "'" + disc.string() + "' --title 1 --audio ac3:0 --output '" + Output() + "'";
+  ExtractRun run = Extract(arguments);
+  EXPECT_EQ(run.status, 3) << run.err;
+  EXPECT_NE(run.err.find("\n 1 damaged stretch of the input was skipped (42 KiB), at video time 00:00:0"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(Extract(arguments + " --stop-on-damage").status, 1);
 }
 
 }  // namespace

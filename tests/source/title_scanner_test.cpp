@@ -176,11 +176,13 @@ TEST_F(ScannerTest, LinesBeyondThirtyTwoEntriesAreListedButNotSelectable) {
   EXPECT_EQ(TitleScanner.titles[3].streams[5].entry, -1);
 }
 
-// A missing start code in title 1 at offset 0x1A800 of part 1.
+// A missing start code in title 1 at offset 0x1A800 of part 1; the walk
+// stops there (--stop-on-damage) unless a test says otherwise.
 class BrokenTitleTest : public ScannerTest {
  protected:
   void SetUp() override {
     ScannerTest::SetUp();
+    StopOnDamage = true;
     ProgramStream stream = TitleWith({0xA1});
     ProgramStream more = VideoOnlyStream(0x30000 / PACK_BYTES);
     stream.bytes().resize(stream.size() - 4);  // no end code
@@ -203,6 +205,17 @@ TEST_F(BrokenTitleTest, WithVerboseTheDetailWithItsOffsetReplacesTheSummary) {
   EXPECT_EQ(ui_->boxTexts(), Lines{"Missing PACK START CODE (offset 0001A800 in VOB file #1)"});
 }
 
+TEST_F(BrokenTitleTest, TheDamageIsPassedOverUnlessTheWalkStopsAtIt) {
+  StopOnDamage = false;
+  VerboseErrors = true;
+  const Lines lines = Scan();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[2], "Title #2  (1MB)");  // the title loop went on
+  EXPECT_EQ(ui_->boxTexts(), Lines{});
+  EXPECT_FALSE(ScanFailed());
+  EXPECT_EQ(TitleScanner.damageSkipped, 1u);
+}
+
 TEST_F(ScannerTest, AnEmptyFirstPartEndsTheScanAfterItsTitleLine) {
   WriteVob(dir_.path(), 1, 1, {});
   WriteTitle(dir_.path(), 1, {}, 1);
@@ -215,6 +228,7 @@ TEST_F(ScannerTest, AnEmptyFirstPartEndsTheScanAfterItsTitleLine) {
 }
 
 TEST_F(ScannerTest, ALengthRunningPastThePartEndIsTheReadersFailure) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   ProgramStream stream = TitleWith({0x80});
   stream.bytes().resize(stream.size() - 4 - 100);  // the video packet is cut short
   WriteTitle(dir_.path(), 1, stream.bytes());
@@ -223,6 +237,7 @@ TEST_F(ScannerTest, ALengthRunningPastThePartEndIsTheReadersFailure) {
 }
 
 TEST_F(ScannerTest, ALengthRunningPastTheViewInsideThePartIsNotFollowed) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   // A record starting 4 bytes before the view's first step whose length
   // field claims 0xFFFF bytes would end beyond the bytes mapped.
   ProgramStream stream = VideoOnlyStream((VOB_VIEW_STEP - PACK_BYTES) / PACK_BYTES);
@@ -254,6 +269,7 @@ TEST_F(ScannerTest, ASubStreamIdOutsideItsPacketIsNotRead) {
 }
 
 TEST_F(ScannerTest, AReadFaultEndsTheWalkWithoutAborting) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   // Two views; the second cannot be read whole once the file is cut short
   // after the open. It is mapped instead, and its missing bytes fault where
   // they begin.
