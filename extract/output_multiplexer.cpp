@@ -238,7 +238,9 @@ void MuxResetOutputState() {
 }
 
 bool MuxWriteFirstPack(uint16_t videoBound) {
-  if (Mux.MuxRate == 0) Mux.MuxRate = DVD_MUX_RATE;  // a damaged header: a DVD's rate
+  // A DVD never needs more than its 10.08 Mbit/s; a header that claims
+  // more (or 0) would only make the packs' time at the mux rate too short.
+  if (Mux.MuxRate == 0 || Mux.MuxRate > DVD_MUX_RATE) Mux.MuxRate = DVD_MUX_RATE;
   Mux.packTicks = PackTicks(Mux.MuxRate);
   uint32_t videoBytes = BoundBytes(videoBound);
   if (videoBytes < MIN_VIDEO_BUFFER_BYTES) videoBytes = MIN_VIDEO_BUFFER_BYTES;

@@ -126,8 +126,8 @@ extern MuxState Mux;
 void MuxResetOutputState();
 
 // Pack 0 with the input's 14-bit video buffer bound and rate_bound
-// (Mux.MuxRate; 0 is taken as the DVD mux rate), which gives the packs'
-// program_mux_rate and the SCR step; sets up the video and the Layer II
+// (Mux.MuxRate, at most the DVD mux rate), which gives the packs'
+// program_mux_rate, the system header's rate_bound and the SCR step; sets up the video and the Layer II
 // stream. False when the output refuses the pack.
 bool MuxWriteFirstPack(uint16_t videoBound);
 
