@@ -73,6 +73,12 @@ void Resolve(JobCheck& check, const CatalogTitle& title, const ExtractionJob& jo
       for (const CatalogStream& stream : title.streams) AddPicked(check, stream, copy);
       continue;
     }
+    // A stream without decoder asked to be re-encoded is refused as such,
+    // whether the title has it or not.
+    if (choice.pick == AudioPick::Stream && !copy && !Decodable(choice.format)) {
+      check.problems.push_back({JobProblemCode::NoDecoder, StreamName(choice.format, choice.index), {}});
+      continue;
+    }
     bool found = false;
     for (const CatalogStream& stream : title.streams) {
       if (choice.pick == AudioPick::Language) {
@@ -81,10 +87,6 @@ void Resolve(JobCheck& check, const CatalogTitle& title, const ExtractionJob& jo
         found = true;
       } else if (stream.format == choice.format && stream.index == choice.index) {
         found = true;
-        if (!copy && !Decodable(stream.format)) {
-          check.problems.push_back({JobProblemCode::NoDecoder, StreamName(stream.format, stream.index), {}});
-          break;
-        }
         OutputTrack track;
         track.stream = stream;
         track.copy = copy;

@@ -85,7 +85,7 @@ std::string ScanReportJson(const std::string& source, bool succeeded) {
       item["line"] = stream.text;
       item["listIndex"] = stream.line;
       item["selectable"] = stream.entry >= 0;
-      if (stream.entry >= 0) item["subStreamId"] = TitleList[stream.entry].subStreamId;
+      if (stream.subStreamId != 0) item["subStreamId"] = stream.subStreamId;
       const std::string language = StreamLanguage(catalog, title.title, stream.kind, stream.index);
       if (!language.empty()) item["language"] = language;
       streams.push_back(item);

@@ -66,9 +66,10 @@ bool TellProblems(const JobCheck& check) {
         break;
       case JobProblemCode::NoDecoder:
         std::fprintf(stderr,
-                     "voltark-cli extract: %s cannot be re-encoded: VOLTARK has no decoder for it; keep it as it is "
-                     "with %s=copy\n",
-                     subject, subject);
+                     "voltark-cli extract: %s (\"%s stream #%s\") cannot be re-encoded: VOLTARK has no decoder for "
+                     "it; keep it as it is with %s=copy\n",
+                     subject, problem.subject.rfind("dts", 0) == 0 ? "DTS" : "MPEG",
+                     problem.subject.substr(problem.subject.find(':') + 1).c_str(), subject);
         break;
       case JobProblemCode::KeptUndecodable:
         std::fprintf(stderr, "voltark-cli extract: %s is kept as it is: VOLTARK has no decoder for it\n", subject);
