@@ -17,6 +17,7 @@
 #include "extract/damage_skip.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_request.h"
+#include "extract/kept_audio.h"
 #include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
@@ -46,6 +47,11 @@ std::atomic<bool> outputNotCreated{false};
 std::atomic<bool> failureShown{false};
 
 void ShowStatus() {
+  if (TitleSelection.subStreamId == 0) {
+    // Only kept tracks: no stream is decoded.
+    Ui().SetStatusText("Extracting title " + std::to_string(TitleSelection.title) + ", audio kept as on the disc");
+    return;
+  }
   const bool pcm = TitleSelection.streamKind == STREAM_KIND_PCM;
   const unsigned stream = TitleSelection.subStreamId - (pcm ? 0xA0u : 0x80u);
   std::string format = LoadString(IDS_EXTRACTING, 48);
@@ -81,6 +87,13 @@ void ResetExtractionState() {
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
   VideoScanReset();  // nothing held over from an extraction that failed mid-start-code
+  // The streams of the output: the Layer II stream when a track is
+  // re-encoded, and one per kept track.
+  Mux.layer2Present = TitleSelection.subStreamId != 0;
+  Mux.layer2StreamId = TitleSelection.layer2StreamId;
+  Mux.layer2Rank = TitleSelection.layer2Rank;
+  KeptAudioReset();
+  KeptAudioPlanStreams();
 }
 
 // The walk ends on an error.
@@ -233,15 +246,18 @@ bool RefuseScrambled() {
   return false;
 }
 
-// A packet of a chosen stream: used once pack 0 is written.
-bool UsePacket(bool video, const uint8_t* packet, uint32_t length) {
+// A packet of a chosen stream: used once pack 0 is written. A track kept
+// as it is gets the packet too (the decoded one may be the same sub-stream).
+bool UsePacket(bool video, bool decoded, KeptTrack* kept, const uint8_t* packet, uint32_t length) {
   if (PesScrambled(packet, length)) return RefuseScrambled();
-  CheckScrContinuity(Walk.scr);
+  if (!CheckScrContinuity(Walk.scr)) return false;
   if (!Mux.SystemHeaderSeen) {
     ShowVobDetailError(IDS_NO_SYSTEM_HEADER);
     return true;
   }
-  return video ? VideoPacketIn(packet, length) : AudioPacketIn(packet, length);
+  if (kept != nullptr && !KeptPacketIn(*kept, packet, length)) return false;
+  if (video) return VideoPacketIn(packet, length);
+  return !decoded || AudioPacketIn(packet, length);
 }
 
 bool TakePacket(uint32_t length) {
@@ -249,12 +265,16 @@ bool TakePacket(uint32_t length) {
   const uint8_t code = Walk.code;
   if (code >= 0xE0 && code <= 0xEF && !Walk.AngleSkip) {
     if (Walk.VideoStreamNumber < 0) Walk.VideoStreamNumber = code & 0x0F;
-    if ((code & 0x0F) == Walk.VideoStreamNumber) return UsePacket(true, packet, length);
+    if ((code & 0x0F) == Walk.VideoStreamNumber) return UsePacket(true, false, nullptr, packet, length);
   } else if (code == CODE_PRIVATE_1 && !Walk.AngleSkip) {
-    if (length > 9 && PesPayloadOffset(packet) < length &&
-        packet[PesPayloadOffset(packet)] == TitleSelection.subStreamId) {
-      return UsePacket(false, packet, length);
+    if (length > 9 && PesPayloadOffset(packet) < length) {
+      const uint8_t sub = packet[PesPayloadOffset(packet)];
+      const bool decoded = TitleSelection.subStreamId != 0 && sub == TitleSelection.subStreamId;
+      KeptTrack* kept = KeptTrackOfSubStream(sub);
+      if (decoded || kept != nullptr) return UsePacket(false, decoded, kept, packet, length);
     }
+  } else if (code >= 0xC0 && code <= 0xDF && !Walk.AngleSkip) {
+    if (KeptTrack* kept = KeptTrackOfStream(code)) return UsePacket(false, false, kept, packet, length);
   } else if (code == CODE_PRIVATE_2 && length >= 40 && packet[6] == 0x01) {
     TakeDsi(packet);
   }
@@ -479,7 +499,7 @@ void FinishExtraction(Ending ending) {
     if (OutputWriteFailed()) failureShown = true;
     return;
   }
-  const bool finished = VideoTimingFinish() && AudioFlush() && MuxFinish();
+  const bool finished = VideoTimingFinish() && KeptAudioFinish() && AudioFlush() && MuxFinish();
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
   if (OutputWriteFailed()) failureShown = true;
@@ -492,6 +512,7 @@ void FinishExtraction(Ending ending) {
     RefuseTitleWithoutSequenceHeader();
     return;
   }
+  if (TitleSelection.subStreamId == 0) return;  // nothing decoded
   if (TitleSelection.streamKind == STREAM_KIND_PCM) {
     if (!Intake.PcmFound) ShowError(IDS_NO_PCM);
   } else {
@@ -541,10 +562,10 @@ void EndWithoutTitle(unsigned message, bool removeOutput) {
 
 }  // namespace
 
-void CheckScrContinuity(uint32_t scr) {
+bool CheckScrContinuity(uint32_t scr) {
   if (!Walk.resyncPending && scr >= Walk.LastInputScr) {
     Walk.LastInputScr = scr;
-    return;
+    return true;
   }
   // A skipped stretch is a break as a step of the clock is; its detail
   // message has been shown.
@@ -569,6 +590,7 @@ void CheckScrContinuity(uint32_t scr) {
   Walk.LastInputScr = scr;
   Intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.AudioPts - Intake.VideoBase)) +
                     static_cast<int32_t>(Handoff.EncFill + AudioDelayed());
+  return KeptAudioClockStep();
 }
 
 bool ExtractionFailed() { return Walk.WalkFailed; }

@@ -340,7 +340,7 @@ int RunExtractCommand(const ExtractCommand& extract) {
   const JobCheck check = CheckJob(CatalogOfTitle(title, sizeMB, discTable), job);
   if (TellProblems(check)) return EXIT_USAGE;
   if (!WorkerWritesTracks(check)) {
-    std::fprintf(stderr, "voltark-cli extract: this version writes one re-encoded AC3 or PCM stream only\n");
+    std::fprintf(stderr, "voltark-cli extract: this version re-encodes one track; keep the others with =copy\n");
     return EXIT_USAGE;
   }
   if (!MayWriteOutput(extract)) return EXIT_FAILED;
