@@ -97,7 +97,7 @@ std::string ScanReportJson(const std::string& source, bool succeeded) {
       item["line"] = stream.text;
       item["listIndex"] = stream.line;
       item["selectable"] = stream.entry >= 0;
-      if (stream.entry >= 0) item["subStreamId"] = TitleList[stream.entry].subStreamId;
+      if (stream.subStreamId != 0) item["subStreamId"] = stream.subStreamId;
       streams.push_back(item);
     }
     nlohmann::ordered_json item;

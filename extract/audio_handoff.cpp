@@ -27,6 +27,9 @@ void WaitEncoderIdle() {
 bool EncoderSubmit() {
   int i = Handoff.EncCurrent;
   int next = NextPair(i);
+  // The frame's place in the output first: the encoder may fill it in as
+  // soon as the pair is busy.
+  if (!MuxQueueAudioFrame()) return false;
   Handoff.EncBusy[i] = true;
   const int encoderWaitsFor = Handoff.EncoderWaitsFor;
   if (encoderWaitsFor == i || encoderWaitsFor == ANY_PAIR) EventSignal(Handoff.EncoderWake);
@@ -37,7 +40,7 @@ bool EncoderSubmit() {
     AwaitEncoder(half, [half] { return !Handoff.EncBusy[half]; });
   }
   Handoff.EncCurrent = next;
-  return Handoff.EncoderOk;
+  return true;
 }
 
 void EncoderStop() {
@@ -123,17 +126,15 @@ bool MuxFinish() {
   // Bytes the start-code scanner holds as a possible start code (a trailing
   // 00 after the last slice) are the stream's last bytes: they go out too.
   if (!VideoScanRelease()) return false;
-  WaitEncoderIdle();
   if (Mux.AudioPts <= FIRST_PTS) {
     EncoderStop();  // samples still in the encoder input are dropped
   } else {
     bool submitted = SubmitClosingSilence();
     EncoderStop();
     if (!submitted) return false;
-    if (!MuxWriteLastAudioPack()) return false;
   }
-  // The partly filled video pack is written whenever it holds a byte, also
-  // for a title of one GOP (VideoBase never advanced): the video is copied
-  // whole, its sequence_end_code with it.
-  return MuxWriteLastVideoPack();
+  // The partly filled packs are written whenever they hold a byte, also
+  // the video pack of a title of one GOP (VideoBase never advanced): the
+  // video is copied whole, its sequence_end_code with it.
+  return MuxFinishStreams();
 }

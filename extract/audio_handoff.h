@@ -20,7 +20,6 @@ struct AudioHandoffState {
   uint32_t SkipSamples = 0;    // incoming samples still to be discarded
   std::atomic<bool> EncBusy[ENC_PAIRS] = {};  // submitted, not yet packed
   std::atomic<bool> EncoderStopRequest{false};
-  std::atomic<bool> EncoderOk{false};
   AutoResetEvent EncoderWake;  // a pair was submitted or a stop requested
   AutoResetEvent EncoderDone;  // a pair the worker waits for was released, or a state change
   // The release the worker waits for: a pair, ANY_PAIR (every release) or
@@ -33,6 +32,9 @@ struct AudioHandoffState {
   // pair as soon as it is submitted.
   std::atomic<int> EncoderWaitsFor{-1};
   std::atomic<bool> EncoderDrain{false};
+  // Frames encoded since the extraction's first frame: the encoder puts
+  // frame k where the multiplexer placed it (MuxLayer2FrameSlot).
+  std::atomic<uint64_t> FramesEncoded{0};
   std::thread thread;
 };
 
@@ -48,19 +50,21 @@ void PcmDrop(uint32_t n);
 constexpr uint32_t MAX_SILENCE_SAMPLES = 60 * 48000;
 bool PcmInsertSilence(uint32_t n);
 
-// Submits the current pair and switches pairs; returns EncoderOk.
+// Queues the current pair's frame in the multiplexer, submits the pair and
+// switches pairs; false when the output refused a pack or the encoder
+// failed.
 bool EncoderSubmit();
 // Waits until no pair is busy, then ends the encoder thread.
 void EncoderStop();
 // True while any pair is submitted and not yet packed.
 bool EncoderBusy();
-// Waits until no pair is busy. Never called while holding MuxMutex.
+// Waits until no pair is busy.
 void WaitEncoderIdle();
 constexpr int NO_PAIR = -1;
 constexpr int ANY_PAIR = ENC_PAIRS;
 // Returns once done() holds, woken by the release of pair wakeAt (or by
 // every release: ANY_PAIR) and by state changes. done() must read what the
-// encoder thread writes before a release (EncBusy, or under MuxMutex).
+// encoder thread writes before a release (EncBusy, FramesEncoded).
 template <typename Done>
 void AwaitEncoder(int wakeAt, Done done) {
   Handoff.WorkerWaitsFor = wakeAt;
@@ -75,6 +79,7 @@ inline int NextPair(int i) { return i + 1 < ENC_PAIRS ? i + 1 : 0; }
 
 // End of an extraction: the video bytes the start-code scanner holds are
 // appended, one frame of silence ends the audio, the encoder thread is
-// stopped and the last audio and video packs are closed and written. False
-// when the output or the encoder failed.
+// stopped and every stream of the multiplexer ends: its last packs are
+// closed and everything is written. False when the output or the encoder
+// failed.
 bool MuxFinish();

@@ -18,11 +18,7 @@ bool EncoderStart() {
   Handoff.EncoderWaitsFor = NO_PAIR;
   Handoff.EncoderDrain = false;
   Handoff.EncoderStopRequest = false;
-  Handoff.EncoderOk = true;
-  // The queue is emptied before the thread can flush it.
-  Mux.deferredCount = 0;
-  Mux.deferredHead = 0;
-  Mux.deferredWaiting = 0;
+  Handoff.FramesEncoded = 0;
   if (!StartWorkerThread(Handoff.thread, EncoderThread, "voltark-encoder")) {
     ShowError(IDS_ENCODER_SETUP);
     return false;
@@ -33,7 +29,7 @@ bool EncoderStart() {
 
 namespace {
 
-enum class PairResult { Packed, Stopped, Failed };
+enum class PairResult { Encoded, Stopped };
 
 // Pair i is not submitted yet: waits until half of the pairs are, so that
 // the two threads do not take turns at every frame; sooner when the worker
@@ -46,8 +42,8 @@ void AwaitSubmissions(int i) {
   Handoff.EncoderWaitsFor = NO_PAIR;
 }
 
-// Waits for pair i, encodes and packs it, flushes the held-back video and
-// releases the pair.
+// Waits for pair i, encodes it into the place the multiplexer gave its
+// frame and releases the pair.
 PairResult EncodePair(int i) {
   if (!Handoff.EncBusy[i]) AwaitSubmissions(i);
   while (!Handoff.EncBusy[i]) {
@@ -55,33 +51,13 @@ PairResult EncodePair(int i) {
     EventWait(Handoff.EncoderWake);
   }
   if (Handoff.EncoderStopRequest) return PairResult::Stopped;
-  FrameEncoder(WorkBuffers.EncLeft[i], WorkBuffers.EncRight[i], WorkBuffers.EncodedFrame);
-  if (!MuxAppendAudioFrame(WorkBuffers.EncodedFrame)) return PairResult::Failed;
-  {
-    std::lock_guard lock(Mux.MuxMutex);
-    if (!MuxFlushDeferredVideo()) return PairResult::Failed;
-    Handoff.EncBusy[i] = false;
-  }
+  const uint64_t frame = Handoff.FramesEncoded.load(std::memory_order_relaxed);
+  FrameEncoder(WorkBuffers.EncLeft[i], WorkBuffers.EncRight[i], MuxLayer2FrameSlot(frame));
+  Handoff.FramesEncoded.store(frame + 1, std::memory_order_release);
+  Handoff.EncBusy[i] = false;
   const int waitsFor = Handoff.WorkerWaitsFor;
   if (waitsFor == i || waitsFor == ANY_PAIR) EventSignal(Handoff.EncoderDone);
-  return PairResult::Packed;
-}
-
-void ReleaseAllPairs() {
-  for (std::atomic<bool>& busy : Handoff.EncBusy) busy = false;
-}
-
-// Every pair submitted after a failure is released without being encoded.
-void ReleasePairsUntilStop() {
-  Handoff.EncoderWaitsFor = ANY_PAIR;
-  ReleaseAllPairs();
-  Handoff.EncoderOk = false;
-  EventSignal(Handoff.EncoderDone);
-  while (!Handoff.EncoderStopRequest) {
-    EventWait(Handoff.EncoderWake);
-    ReleaseAllPairs();
-    EventSignal(Handoff.EncoderDone);
-  }
+  return PairResult::Encoded;
 }
 
 }  // namespace
@@ -90,12 +66,7 @@ int EncoderThread() {
   RaiseCurrentThreadPriority(ThreadPriority::AboveNormal);
   // The pairs are taken in the order the worker submits them.
   for (int pair = 0; !Handoff.EncoderStopRequest; pair = NextPair(pair)) {
-    PairResult result = EncodePair(pair);
-    if (result == PairResult::Stopped) break;
-    if (result == PairResult::Failed) {
-      ReleasePairsUntilStop();
-      break;
-    }
+    if (EncodePair(pair) == PairResult::Stopped) break;
   }
   Handoff.EncoderStopRequest = false;
   EventSignal(Handoff.EncoderDone);

@@ -1,15 +1,16 @@
 // The encoder thread: turns each submitted pair of 1152-sample buffers into
-// one Layer II frame, packs it, and writes the video packs held back while it
-// worked. One thread per extraction, from EncoderStart to EncoderStop.
+// one Layer II frame, in the place the multiplexer gave that frame when the
+// pair was submitted. It writes nothing: the multiplexer writes the frame
+// once it is there. One thread per extraction, from EncoderStart to
+// EncoderStop.
 #pragma once
 
 #include <cstdint>
 
 #include "common/q24.h"
 
-// Resets the hand-off flags and events, starts the thread, and empties the
-// deferred video queue. False (after message 174) when the thread cannot be
-// started.
+// Resets the hand-off flags, events and frame count and starts the thread.
+// False (after message 174) when the thread cannot be started.
 bool EncoderStart();
 
 int EncoderThread();

@@ -1,10 +1,12 @@
+// The packing side of the multiplexer: pack 0, the video packs filled in
+// place in their store as the bytes arrive, and the queue of Layer II
+// frames. The merge (mux_merge.cpp) places and writes the packs.
 #include "extract/output_multiplexer.h"
 
-#include <algorithm>
 #include <cstring>
 
-#include "common/time_values.h"
 #include "extract/audio_handoff.h"
+#include "extract/mux_merge.h"
 #include "extract/output_writer.h"
 #include "extract/pack_format.h"
 #include "platform/work_buffers.h"
@@ -13,177 +15,217 @@ MuxState Mux;
 
 namespace {
 
-uint8_t* DeferredSlot(uint32_t k) { return WorkBuffers.DeferredVideo + k * OUTPUT_PACK_BYTES; }
+constexpr uint32_t AUDIO_FRAME_TICKS = 2160;       // 1152 samples at 48 kHz
+constexpr uint32_t MIN_VIDEO_BUFFER_BYTES = 40960;  // below this a bound is taken as damaged
+constexpr uint32_t VIDEO_BUFFER_MARGIN = 2048;     // headers taken as decoded with the picture before
 
-// Pulls the SCR forward so that it never lags the reference time c by more
-// than SCR_LEAD; it never moves back.
-void ClampScr(uint32_t c) {
-  if (Mux.OutputScr + SCR_LEAD < c) Mux.OutputScr = c - SCR_LEAD;
+MuxVideoStream& V = Mux.video;
+
+uint8_t* VideoSlot(uint32_t slot) { return WorkBuffers.VideoPacks + slot * OUTPUT_PACK_BYTES; }
+uint32_t CurrentSlot() { return (V.oldest + V.stored) % HELD_VIDEO_PACKS; }
+uint8_t* CurrentPack() { return VideoSlot(CurrentSlot()); }
+VideoPackInfo& CurrentInfo() { return V.info[CurrentSlot()]; }
+
+uint64_t Layer2BytesReady() {
+  return Handoff.FramesEncoded.load(std::memory_order_acquire) * uint64_t{ENC_FRAME_BYTES};
 }
 
-bool WritePack(uint8_t* pack) {
-  WriteScr(pack, Mux.OutputScr);
-  if (!OutputAppendPack(pack)) return false;
-  Mux.OutputScr += PACK_TICKS;
-  return true;
+// A pack's time at the mux rate, rounded up: bytes never arrive faster than
+// program_mux_rate says.
+uint32_t PackTicks(uint32_t muxRate) {
+  const uint64_t ticks = uint64_t{OUTPUT_PACK_BYTES} * 90000;
+  const uint64_t rate = uint64_t{muxRate} * 50;
+  return static_cast<uint32_t>((ticks + rate - 1) / rate);
 }
 
-void ResetAudioPack() {
-  Mux.audioHasPts = false;
-  Mux.audioPosition = PACK_PAYLOAD_START;
-  Mux.audioFree = PACK_PAYLOAD_BYTES;
+uint32_t BoundBytes(uint16_t bound) {
+  const uint32_t size = bound & 0x1FFF;
+  return (bound & 0x2000) != 0 ? size * 1024 : size * 128;
 }
 
-void ResetVideoPack() {
-  uint8_t* pack = WorkBuffers.VideoPack;
-  pack[21] = 0x00;
-  pack[22] = 5;
-  std::memset(pack + 23, 0xFF, 5);
-  Mux.videoHasPicture = false;
-  Mux.videoTicket = 0;
-  Mux.videoPosition = PACK_PAYLOAD_START;
-  Mux.videoFree = PACK_PAYLOAD_BYTES;
+// The video buffer in 1024-byte units, as the system header gives it.
+uint16_t VideoBoundFor(uint32_t bytes) { return static_cast<uint16_t>(0x2000 | ((bytes + 1023) / 1024)); }
+
+void SetUpStreams(uint32_t videoBufferBytes) {
+  V.oldest = 0;
+  V.stored = 0;
+  V.unplaced = 0;
+  V.filled = 0;
+  V.openKnown = false;
+  V.openDts = 0;
+  V.lastDts = 0;
+  V.unknownPending = false;
+  V.ended = false;
+  BufferReset(V.buffer, videoBufferBytes - VIDEO_BUFFER_MARGIN);
+
+  MuxUnitStream& audio = Mux.unit[LAYER2_STREAM];
+  audio.streamId = 0xC0;
+  audio.payload = WorkBuffers.EncodedFrames;
+  audio.payloadBytes = ENCODED_FRAME_SLOTS * ENC_FRAME_BYTES;
+  audio.bytesReady = Layer2BytesReady;
+  audio.units = 0;
+  audio.bytesQueued = 0;
+  audio.nextPts = Mux.AudioPts;
+  audio.placedUnit = 0;
+  audio.bytesPlaced = 0;
+  audio.bytesWritten = 0;
+  audio.ended = false;
+  BufferReset(audio.buffer, MPEG_AUDIO_BUFFER_BYTES);
+  Handoff.FramesEncoded = 0;  // no frame is submitted before pack 0
+  Mux.unitStreams = 1;
+  Mux.queueFirst = 0;
+  Mux.queueCount = 0;
+  Mux.latePacks = 0;
+  Mux.forced = false;
 }
 
-uint32_t HeldSlotIndex(uint32_t i) { return (Mux.deferredHead + i) % HELD_VIDEO_PACKS; }
-
-// The PTS bytes of a video pack, with the prefix its flags call for.
-void PatchPts(uint8_t* pack, uint32_t pts) {
-  WriteTimeStampField(pack + 23, pack[21] == 0xC0 ? 0x3 : 0x2, pts);
-}
-
-void WritePesHeader(uint8_t* pack, uint8_t streamId) {
-  pack[14] = 0x00;
-  pack[15] = 0x00;
-  pack[16] = 0x01;
-  pack[17] = streamId;
-  pack[18] = static_cast<uint8_t>(FULL_PES_PACKET_LENGTH >> 8);
-  pack[19] = static_cast<uint8_t>(FULL_PES_PACKET_LENGTH & 0xFF);
-  pack[20] = 0x81;
-  pack[21] = 0x80;
-  pack[22] = 5;
-}
-
+// Pack 0: the system header names every stream with its buffer bound.
 void BuildFirstPack(uint8_t* pack, uint16_t videoBound) {
   WritePackHeader(pack, Mux.OutputScr, Mux.MuxRate);
   const uint32_t rate = Mux.MuxRate;
-  const uint8_t systemHeader[] = {
-      0x00, 0x00, 0x01, 0xBB, 0x00, 12,
-      static_cast<uint8_t>((rate >> 15) | 0x80), static_cast<uint8_t>(rate >> 7),
-      static_cast<uint8_t>((rate << 1) | 0x01),
-      0x04, 0xE1, 0x7F,
-      0xB9, static_cast<uint8_t>((videoBound >> 8) | 0xC0), static_cast<uint8_t>(videoBound),
-      0xB8, 0xC0, 0x20,
-      0x00, 0x00, 0x01, 0xBE, 0x07, 0xDA};
-  std::memcpy(pack + PACK_HEADER_BYTES, systemHeader, sizeof systemHeader);
-  std::memset(pack + 38, 0xFF, OUTPUT_PACK_BYTES - 38);
-}
-
-void WaitQueueRoom() {
-  AwaitEncoder(ANY_PAIR, [] {
-    std::lock_guard lock(Mux.MuxMutex);
-    return Mux.deferredCount < DEFERRED_VIDEO_PACKS || !EncoderBusy();
-  });
-}
-
-// A completed video pack goes straight to the output.
-bool WriteVideoPackDirectly() {
-  if (Mux.videoHasPicture) {
-    uint32_t c = Mux.PrevVideoPts;
-    Mux.PrevVideoPts = Mux.LastVideoPts = Mux.PendingVideoPts;
-    ClampScr(std::min(c, Mux.LastAudioPts));
+  uint32_t audioStreams = 0;
+  for (uint32_t k = 0; k < Mux.unitStreams; ++k) audioStreams += (Mux.unit[k].streamId & 0xE0) == 0xC0 ? 1 : 0;
+  uint8_t* h = pack + PACK_HEADER_BYTES;
+  const uint32_t headerLength = 6 + 3 * (1 + Mux.unitStreams);
+  const uint8_t fixed[] = {0x00, 0x00, 0x01, 0xBB, static_cast<uint8_t>(headerLength >> 8),
+                           static_cast<uint8_t>(headerLength), static_cast<uint8_t>((rate >> 15) | 0x80),
+                           static_cast<uint8_t>(rate >> 7), static_cast<uint8_t>((rate << 1) | 0x01),
+                           static_cast<uint8_t>(audioStreams << 2),  // fixed_flag 0, CSPS_flag 0
+                           0xE1,  // audio and video locked to the clock, marker, video_bound 1
+                           0x7F};
+  std::memcpy(h, fixed, sizeof fixed);
+  h += sizeof fixed;
+  *h++ = 0xE0;
+  *h++ = static_cast<uint8_t>((videoBound >> 8) | 0xC0);
+  *h++ = static_cast<uint8_t>(videoBound);
+  for (uint32_t k = 0; k < Mux.unitStreams; ++k) {
+    const uint32_t units = (Mux.unit[k].buffer.capacity + 127) / 128;  // scale 0: 128-byte units
+    *h++ = Mux.unit[k].streamId;
+    *h++ = static_cast<uint8_t>((units >> 8) | 0xC0);
+    *h++ = static_cast<uint8_t>(units);
   }
-  return WritePack(WorkBuffers.VideoPack);
+  const uint32_t paddingLength = OUTPUT_PACK_BYTES - static_cast<uint32_t>(h - pack) - 6;
+  const uint8_t padding[] = {0x00, 0x00, 0x01, 0xBE, static_cast<uint8_t>(paddingLength >> 8),
+                             static_cast<uint8_t>(paddingLength)};
+  std::memcpy(h, padding, sizeof padding);
+  std::memset(h + sizeof padding, 0xFF, paddingLength);
 }
 
-// MuxMutex held, and written only by the encoder thread or by the worker
-// while the encoder is idle: the held packs up to the first that waits for
-// its time stamp.
-bool FlushHeldVideo() {
-  while (Mux.deferredCount > 0) {
-    const uint32_t k = Mux.deferredHead;
-    if (Mux.deferredTicket[k] != 0) return true;
-    if (Mux.deferredPrevPts[k] != 0) {
-      Mux.LastVideoPts = Mux.deferredPts[k];
-      ClampScr(std::min(Mux.deferredPrevPts[k], Mux.LastAudioPts));
-    }
-    if (!WritePack(DeferredSlot(k))) {
-      Mux.deferredCount = 0;
-      Mux.deferredWaiting = 0;
-      return false;
-    }
-    Mux.deferredHead = (k + 1) % HELD_VIDEO_PACKS;
-    --Mux.deferredCount;
-  }
+// A new pack in the next free slot; its first bytes are decoded with the
+// picture whose bytes are arriving.
+void ResetVideoPack() {
+  uint8_t* pack = CurrentPack();
+  WritePackHeader(pack, 0, Mux.MuxRate);
+  WritePesHeader(pack, 0xE0);
+  pack[21] = 0x00;
+  std::memset(pack + 23, 0xFF, 5);
+  V.hasPicture = false;
+  V.position = PACK_PAYLOAD_START;
+  V.free = PACK_PAYLOAD_BYTES;
+  V.filled = 0;
+  V.segmentFrom = 0;
+  Mux.videoTicket = 0;
+  VideoPackInfo& info = CurrentInfo();
+  info.segments = 1;
+  info.segment[0] = BufferSegment{V.openDts, 0};
+  info.unknownMask = V.openKnown ? 0 : 1;
+  info.hasPts = false;
+  info.pts = 0;
+  info.ticket = 0;
+}
+
+bool needsSlot = true;  // the last pack was completed: the next one needs a slot
+
+// The next pack gets a slot of its own, once the merge has written enough.
+bool EnsureVideoPack() {
+  if (!needsSlot) return true;
+  if (!MergeMakeRoom([] { return V.stored < HELD_VIDEO_PACKS; })) return false;
+  ResetVideoPack();
+  needsSlot = false;
   return true;
 }
 
-bool EncoderIdle() { return !EncoderBusy(); }
-
-// MuxMutex held: the pack being filled goes to the end of the held queue.
-void HoldVideoPack(uint32_t ticket) {
-  const uint32_t k = HeldSlotIndex(Mux.deferredCount);
-  if (Mux.videoHasPicture) {
-    Mux.deferredPrevPts[k] = Mux.PrevVideoPts;
-    Mux.deferredPts[k] = Mux.PendingVideoPts;
-    Mux.PrevVideoPts = Mux.PendingVideoPts;
-  } else {
-    Mux.deferredPrevPts[k] = 0;
-  }
-  Mux.deferredTicket[k] = ticket;
-  if (ticket != 0) ++Mux.deferredWaiting;
-  std::memcpy(DeferredSlot(k), WorkBuffers.VideoPack, OUTPUT_PACK_BYTES);
-  ++Mux.deferredCount;
+// The pack being filled is complete (full, or closed): it is stored and
+// waits for its turn.
+void StoreVideoPack() {
+  VideoPackInfo& info = CurrentInfo();
+  info.segment[info.segments - 1].bytes = V.filled - V.segmentFrom;
+  const uint8_t* pack = CurrentPack();
+  info.hasPts = (pack[21] & 0x80) != 0;
+  info.pts = Mux.PendingVideoPts;
+  info.ticket = info.hasPts ? Mux.videoTicket : 0;
+  if (info.unknownMask != 0) V.unknownPending = true;
+  ++V.stored;
+  ++V.unplaced;
+  V.filled = 0;
+  needsSlot = true;
 }
 
-// MuxMutex held: every held pack keeps its estimated stamp.
-void ClearHeldTickets() {
-  for (uint32_t i = 0; i < Mux.deferredCount; ++i) Mux.deferredTicket[HeldSlotIndex(i)] = 0;
-  Mux.deferredWaiting = 0;
-}
-
-// A completed video pack: held back while the encoder works on audio that
-// came earlier in the input, or while it or a pack before it waits for its
-// time stamp; written directly otherwise.
 bool CompleteVideoPack() {
-  const uint32_t ticket = Mux.videoTicket;
-  for (;;) {
-    std::unique_lock lock(Mux.MuxMutex);
-    const bool idle = EncoderIdle();
-    if (idle && !FlushHeldVideo()) return false;
-    if (idle && Mux.deferredCount == 0 && ticket == 0) break;
-    const bool waiting = ticket != 0 || Mux.deferredWaiting > 0;
-    if (Mux.deferredCount < (waiting ? HELD_VIDEO_PACKS : DEFERRED_VIDEO_PACKS)) {
-      HoldVideoPack(ticket);
-      return true;
-    }
-    if (idle) {
-      // Full of packs that wait for a time stamp: only a stream far outside
-      // the DVD buffer limits gets here. They keep their estimates.
-      ClearHeldTickets();
-      continue;
-    }
-    // The queue is full: wait, never while holding the mutex, for room after
-    // the encoder's next frame or for the encoder to be idle.
-    lock.unlock();
-    WaitQueueRoom();
-  }
-  return WriteVideoPackDirectly();
+  StoreVideoPack();
+  return MergeRun();
 }
 
 // The pack being filled has fewer than 6 bytes free: the free bytes become
 // PES stuffing and the pack is completed without the picture.
 bool StuffAndCompleteVideoPack() {
-  uint8_t* pack = WorkBuffers.VideoPack;
-  const uint32_t f = Mux.videoFree;
-  std::memmove(pack + PACK_PAYLOAD_START + f, pack + PACK_PAYLOAD_START, Mux.videoPosition - PACK_PAYLOAD_START);
+  uint8_t* pack = CurrentPack();
+  const uint32_t f = V.free;
+  std::memmove(pack + PACK_PAYLOAD_START + f, pack + PACK_PAYLOAD_START, V.position - PACK_PAYLOAD_START);
   std::memset(pack + PACK_PAYLOAD_START, 0xFF, f);
   pack[22] = static_cast<uint8_t>(pack[22] + f);
-  Mux.videoPosition += f;
-  Mux.videoFree = 0;
-  if (!CompleteVideoPack()) return false;
-  ResetVideoPack();
-  return true;
+  V.position += f;
+  V.free = 0;
+  return CompleteVideoPack() && EnsureVideoPack();
+}
+
+// Bytes waiting for a decoding time (before the first picture with time
+// stamps, or after a picture without) take that of this picture.
+void SettleOpenTimes(uint32_t dts) {
+  auto settle = [dts](VideoPackInfo& info) {
+    for (uint32_t i = 0; i < info.segments; ++i)
+      if ((info.unknownMask >> i) & 1) info.segment[i].dts = dts;
+    info.unknownMask = 0;
+  };
+  settle(CurrentInfo());
+  if (!V.unknownPending) return;
+  for (uint32_t i = V.stored - V.unplaced; i < V.stored; ++i) settle(V.info[(V.oldest + i) % HELD_VIDEO_PACKS]);
+  V.unknownPending = false;
+}
+
+// A picture starts at the pack's current end: its bytes form a segment of
+// their own, decoded at its time.
+void StartSegment(bool known, uint32_t dts) {
+  if (known) {
+    V.openDts = dts;
+    V.lastDts = LaterTime(V.lastDts, dts);
+    SettleOpenTimes(dts);
+  }
+  V.openKnown = known;
+  VideoPackInfo& info = CurrentInfo();
+  uint32_t last = info.segments - 1u;
+  if (V.filled != V.segmentFrom) {
+    if (info.segments == VIDEO_PACK_SEGMENTS) {
+      // No slot left: the bytes so far go with this later picture.
+      if (!known) info.unknownMask = static_cast<uint8_t>(info.unknownMask | (1u << last));
+      if (known) info.segment[last].dts = LaterTime(info.segment[last].dts, dts);
+      return;
+    }
+    info.segment[last].bytes = V.filled - V.segmentFrom;
+    V.segmentFrom = V.filled;
+    last = info.segments++;
+  }
+  info.segment[last] = BufferSegment{V.openDts, 0};
+  if (known) {
+    info.unknownMask = static_cast<uint8_t>(info.unknownMask & ~(1u << last));
+  } else {
+    info.unknownMask = static_cast<uint8_t>(info.unknownMask | (1u << last));
+  }
+}
+
+// The PTS bytes of a video pack, with the prefix its flags call for.
+void PatchPts(uint8_t* pack, uint32_t pts) {
+  WriteTimeStampField(pack + 23, pack[21] == 0xC0 ? 0x3 : 0x2, pts);
 }
 
 }  // namespace
@@ -191,39 +233,40 @@ bool StuffAndCompleteVideoPack() {
 void MuxResetOutputState() {
   Mux.OutputScr = 0;
   Mux.PendingVideoPts = 0;
-  Mux.LastAudioPts = 0;
-  Mux.PrevVideoPts = 0;
-  Mux.LastVideoPts = 0;
-  Mux.audioHasPts = false;
-  Mux.videoHasPicture = false;
   Mux.videoTicket = 0;
+  V.hasPicture = false;
+  needsSlot = true;
 }
 
 bool MuxWriteFirstPack(uint16_t videoBound) {
-  uint8_t* pack = WorkBuffers.AudioPack;  // free until the audio pack is set up below
-  BuildFirstPack(pack, videoBound);
-  if (!WritePack(pack)) return false;
-
-  WritePackHeader(WorkBuffers.AudioPack, Mux.OutputScr, Mux.MuxRate);
-  WritePesHeader(WorkBuffers.AudioPack, 0xC0);
-  ResetAudioPack();
-
-  WritePackHeader(WorkBuffers.VideoPack, Mux.OutputScr, Mux.MuxRate);
-  WritePesHeader(WorkBuffers.VideoPack, 0xE0);
-  ResetVideoPack();
-  return true;
+  // A DVD never needs more than its 10.08 Mbit/s; a header that claims
+  // more (or 0) would only make the packs' time at the mux rate too short.
+  if (Mux.MuxRate == 0 || Mux.MuxRate > DVD_MUX_RATE) Mux.MuxRate = DVD_MUX_RATE;
+  Mux.packTicks = PackTicks(Mux.MuxRate);
+  uint32_t videoBytes = BoundBytes(videoBound);
+  if (videoBytes < MIN_VIDEO_BUFFER_BYTES) videoBytes = MIN_VIDEO_BUFFER_BYTES;
+  SetUpStreams(videoBytes);
+  uint8_t* pack = WorkBuffers.AudioPack;  // free until the first audio pack is written
+  Mux.OutputScr = 0;
+  BuildFirstPack(pack, BoundBytes(videoBound) == videoBytes ? videoBound : VideoBoundFor(videoBytes));
+  if (!OutputAppendPack(pack)) return false;
+  Mux.OutputScr = Mux.packTicks;
+  needsSlot = true;
+  return EnsureVideoPack();
 }
 
 bool MuxMarkPictureStart(bool refSet, const PictureStamps& stamps, uint32_t* ticket) {
   *ticket = 0;
-  if (Mux.videoHasPicture) return true;
-  uint8_t* pack = WorkBuffers.VideoPack;
+  if (!EnsureVideoPack()) return false;
+  if (!V.hasPicture && refSet && stamps.hasDts && V.free < 6 && !StuffAndCompleteVideoPack()) return false;
+  StartSegment(refSet, stamps.hasDts ? stamps.dts : stamps.pts);
+  if (V.hasPicture) return true;
+  uint8_t* pack = CurrentPack();
   if (refSet && stamps.hasDts) {
-    if (Mux.videoFree < 6 && !StuffAndCompleteVideoPack()) return false;
     // The DTS field goes after the PTS: the payload in hand moves 5 bytes on.
-    std::memmove(pack + PACK_PAYLOAD_START + 5, pack + PACK_PAYLOAD_START, Mux.videoPosition - PACK_PAYLOAD_START);
-    Mux.videoPosition += 5;
-    Mux.videoFree -= 5;
+    std::memmove(pack + PACK_PAYLOAD_START + 5, pack + PACK_PAYLOAD_START, V.position - PACK_PAYLOAD_START);
+    V.position += 5;
+    V.free -= 5;
     pack[21] = 0xC0;
     pack[22] = 10;
     WriteTimeStampField(pack + 23, 0x3, stamps.pts);
@@ -239,105 +282,101 @@ bool MuxMarkPictureStart(bool refSet, const PictureStamps& stamps, uint32_t* tic
       Mux.videoTicket = *ticket = Mux.nextTicket;
     }
   }
-  Mux.videoHasPicture = true;
+  V.hasPicture = true;
   return true;
 }
 
 bool MuxResolvePictureTime(uint32_t ticket, uint32_t pts) {
-  std::lock_guard lock(Mux.MuxMutex);
-  if (ticket != 0 && ticket == Mux.videoTicket) {
-    PatchPts(WorkBuffers.VideoPack, pts);
+  if (ticket == 0) return true;
+  if (!needsSlot && ticket == Mux.videoTicket) {
+    PatchPts(CurrentPack(), pts);
     Mux.PendingVideoPts = pts;
     Mux.videoTicket = 0;
     return true;
   }
-  for (uint32_t i = 0; i < Mux.deferredCount && ticket != 0; ++i) {
-    const uint32_t k = HeldSlotIndex(i);
-    if (Mux.deferredTicket[k] != ticket) continue;
-    PatchPts(DeferredSlot(k), pts);
-    Mux.deferredPts[k] = pts;
-    Mux.deferredTicket[k] = 0;
-    --Mux.deferredWaiting;
+  for (uint32_t i = 0; i < V.stored; ++i) {
+    const uint32_t slot = (V.oldest + i) % HELD_VIDEO_PACKS;
+    VideoPackInfo& info = V.info[slot];
+    if (info.ticket != ticket) continue;
+    PatchPts(VideoSlot(slot), pts);
+    info.pts = pts;
+    info.ticket = 0;
     break;
   }
-  // While the encoder works, it writes them after its frame.
-  return !EncoderIdle() || FlushHeldVideo();
+  return MergeRun();
+}
+
+void MuxClearTickets() {
+  Mux.videoTicket = 0;
+  for (uint32_t i = 0; i < V.stored; ++i) V.info[(V.oldest + i) % HELD_VIDEO_PACKS].ticket = 0;
 }
 
 bool MuxReleaseHeldVideo() {
-  std::lock_guard lock(Mux.MuxMutex);
-  Mux.videoTicket = 0;
-  ClearHeldTickets();
-  return !EncoderIdle() || FlushHeldVideo();
+  MuxClearTickets();
+  return MergeRun();
+}
+
+void MuxCloseVideoPack() {
+  if (needsSlot || V.filled == 0) return;
+  ClosePartialPack(CurrentPack(), V.position, V.free);
+  StoreVideoPack();
 }
 
 bool MuxAppendVideoBytes(const uint8_t* src, uint32_t n) {
-  uint8_t* pack = WorkBuffers.VideoPack;
-  while (n >= Mux.videoFree) {
-    uint32_t take = Mux.videoFree;
-    std::memcpy(pack + Mux.videoPosition, src, take);
+  while (n > 0) {
+    if (!EnsureVideoPack()) return false;
+    const uint32_t take = n < V.free ? n : V.free;
+    std::memcpy(CurrentPack() + V.position, src, take);
     src += take;
     n -= take;
-    Mux.videoFree = 0;
-    if (!CompleteVideoPack()) return false;
-    ResetVideoPack();
-    if (n == 0) return true;
+    V.position += take;
+    V.free -= take;
+    V.filled += take;
+    if (V.free == 0 && !CompleteVideoPack()) return false;
   }
-  std::memcpy(pack + Mux.videoPosition, src, n);
-  Mux.videoPosition += n;
-  Mux.videoFree -= n;
   return true;
+}
+
+uint8_t* MuxVideoPackInProgress() { return CurrentPack(); }
+
+bool MuxQueueUnit(uint32_t k, uint32_t pts, uint32_t bytes, uint32_t nextPts) {
+  MuxUnitStream& s = Mux.unit[k];
+  // The producer fills the unit in at once: its bytes must not land on
+  // bytes still to be written, nor its record on one still to be placed.
+  if (!MergeMakeRoom([&s, bytes] {
+        return s.bytesQueued + bytes - s.bytesWritten <= s.payloadBytes && s.units - s.placedUnit < UNIT_SLOTS;
+      }))
+    return false;
+  const uint32_t slot = static_cast<uint32_t>(s.units % UNIT_SLOTS);
+  s.unitPts[slot] = pts;
+  s.unitStart[slot] = s.bytesQueued;
+  ++s.units;
+  s.bytesQueued += bytes;
+  s.nextPts = LaterTime(nextPts, pts);
+  return MergeRun();
+}
+
+bool MuxQueueAudioFrame() {
+  const uint32_t pts = Mux.AudioPts;
+  Mux.AudioPts += AUDIO_FRAME_TICKS;  // frames follow each other
+  return MuxQueueUnit(LAYER2_STREAM, pts, ENC_FRAME_BYTES, Mux.AudioPts);
+}
+
+uint8_t* MuxLayer2FrameSlot(uint64_t k) {
+  return WorkBuffers.EncodedFrames + (k % ENCODED_FRAME_SLOTS) * ENC_FRAME_BYTES;
 }
 
 bool MuxAppendAudioFrame(const uint8_t* frame) {
-  uint8_t* pack = WorkBuffers.AudioPack;
-  if (!Mux.audioHasPts) {
-    pack[21] = 0x80;
-    WritePtsField(pack + 23, Mux.AudioPts);
-    Mux.audioHasPts = true;
-  }
-  Mux.AudioPts += AUDIO_FRAME_TICKS;
-  uint32_t r = ENC_FRAME_BYTES;
-  while (r > 0) {
-    if (Mux.audioFree > r) {
-      std::memcpy(pack + Mux.audioPosition, frame, r);
-      Mux.audioPosition += r;
-      Mux.audioFree -= r;
-      return true;
-    }
-    uint32_t take = Mux.audioFree;
-    std::memcpy(pack + Mux.audioPosition, frame, take);
-    frame += take;
-    r -= take;
-    uint32_t c = std::min(Mux.LastAudioPts, Mux.LastVideoPts);
-    Mux.LastAudioPts = Mux.AudioPts;
-    ClampScr(c);
-    if (!WritePack(pack)) return false;
-    ResetAudioPack();
-  }
-  return true;
+  const uint64_t k = Mux.unit[LAYER2_STREAM].units;
+  if (!MuxQueueAudioFrame()) return false;
+  std::memcpy(MuxLayer2FrameSlot(k), frame, ENC_FRAME_BYTES);
+  Handoff.FramesEncoded.fetch_add(1, std::memory_order_release);
+  return MergeRun();
 }
 
-bool MuxFlushDeferredVideo() { return FlushHeldVideo(); }
-
-bool MuxWriteLastAudioPack() {
-  if (Mux.audioFree >= PACK_PAYLOAD_BYTES) return true;  // empty: not written
-  if (!Mux.audioHasPts) {
-    // Only the tail of a frame that began in the previous pack: no frame
-    // starts here, so the pack carries no PTS rather than a stale one.
-    WorkBuffers.AudioPack[21] = 0x00;
-    std::memset(WorkBuffers.AudioPack + 23, 0xFF, 5);
-  }
-  ClosePartialPack(WorkBuffers.AudioPack, Mux.audioPosition, Mux.audioFree);
-  uint32_t c = std::min(Mux.LastAudioPts, Mux.LastVideoPts);
-  Mux.LastAudioPts = Mux.AudioPts;
-  ClampScr(c);
-  return WritePack(WorkBuffers.AudioPack);
-}
-
-bool MuxWriteLastVideoPack() {
-  if (!MuxReleaseHeldVideo()) return false;
-  if (Mux.videoFree >= PACK_PAYLOAD_BYTES) return true;
-  ClosePartialPack(WorkBuffers.VideoPack, Mux.videoPosition, Mux.videoFree);
-  return WriteVideoPackDirectly();
+bool MuxFinishStreams() {
+  MuxCloseVideoPack();
+  V.ended = true;
+  for (uint32_t k = 0; k < Mux.unitStreams; ++k) Mux.unit[k].ended = true;
+  return MergeFinish();
 }

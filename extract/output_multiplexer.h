@@ -1,60 +1,38 @@
 // The output multiplexer: builds the output program stream of 2048-byte
 // packs, one PES packet each: pack 0 (pack header, system header, padding),
-// then video packs (0xE0) and audio packs (0xC0) with their SCR and PTS.
+// then the packs of the video (0xE0) and of every other elementary stream,
+// merged in decoding order.
 //
-// Two threads complete packs, never at once: the worker (pack 0, video packs,
-// the final packs) and the encoder thread (audio packs and the video packs
-// held back while it encoded audio that came earlier in the input).
+// Each stream has a context of its own: the video, packed as its bytes
+// arrive, and streams of time-stamped units (the Layer II frames, 0xC0),
+// packed from a queue. The merge keeps each stream's decoder buffer
+// occupancy and gives every pack its SCR: a pack goes out when its bytes
+// fit in its buffer, not before 0.7 s ahead of its PTS, and, among the
+// packs that may go, the one whose bytes are decoded first (so none is
+// late while the mux rate allows). The SCR follows: it advances by one
+// pack's time at the mux rate, or jumps to when the next pack may go.
 //
-// A video pack whose picture time stamp is not known yet (an anchor picture
-// shown after B-pictures whose duration the stream has not told yet) is held
-// back too, with every video pack after it, until the video intake resolves
-// its ticket; its stamp is then written into the held pack.
+// Only the extraction worker calls the multiplexer. Every decision depends
+// on what the streams hold, never on how far the encoder thread has got:
+// the encoder only fills the frames the multiplexer has already placed,
+// and a pack waits to be written until its bytes are there. The order of
+// the packs is thus a function of the input and the options alone.
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 
+#include "extract/decoder_buffer_model.h"
 #include "platform/work_buffers.h"
 
-constexpr uint32_t SCR_LEAD = 22500;    // SCR may lag the time stamps by 0.25 s
-constexpr uint32_t PACK_TICKS = 147;    // SCR step per pack
-constexpr uint32_t FIRST_PTS = 22500;   // first audio frame, first picture
-
-struct MuxState {
-  uint32_t OutputScr = 0;      // SCR of the next pack written
-  uint32_t MuxRate = 0;        // rate_bound of the first input system header
-  uint32_t audioPosition = 0;  // write position and free bytes in AudioPack
-  uint32_t audioFree = 0;
-  bool audioHasPts = false;
-  uint32_t AudioPts = FIRST_PTS;  // PTS of the next audio frame packed
-  uint32_t videoPosition = 0;
-  uint32_t videoFree = 0;
-  bool videoHasPicture = false;
-  uint32_t PendingVideoPts = 0;
-  uint32_t PrevVideoPts = 0;
-  uint32_t LastVideoPts = 0;
-  uint32_t LastAudioPts = 0;
-  uint32_t videoTicket = 0;      // the pack being filled waits for this ticket; 0 none
-  uint32_t nextTicket = 0;
-  uint32_t deferredHead = 0;     // ring of held video packs: oldest slot, count
-  uint32_t deferredCount = 0;
-  uint32_t deferredWaiting = 0;  // held packs whose ticket is not resolved yet
-  uint32_t deferredPrevPts[HELD_VIDEO_PACKS] = {};
-  uint32_t deferredPts[HELD_VIDEO_PACKS] = {};
-  uint32_t deferredTicket[HELD_VIDEO_PACKS] = {};
-  bool SystemHeaderSeen = false;  // pack 0 is written
-  std::mutex MuxMutex;            // the deferral decision vs. the encoder's flush
-};
-
-extern MuxState Mux;
-
-// The reset that comes with a newly opened output.
-void MuxResetOutputState();
-
-// Pack 0 with the input's 14-bit video buffer scale and size; prepares the
-// audio and video packs. False when the output refuses the pack.
-bool MuxWriteFirstPack(uint16_t videoBound);
+constexpr uint32_t FIRST_PTS = 22500;          // first audio frame, first picture
+constexpr uint32_t DVD_MUX_RATE = 25200;       // 10.08 Mbit/s in units of 50 bytes/s
+constexpr uint32_t PTS_LEAD_LIMIT = 63000;     // a pack goes at most 0.7 s before its PTS
+constexpr uint32_t MPEG_AUDIO_BUFFER_BYTES = 4096;
+constexpr uint32_t MAX_UNIT_STREAMS = 8;
+constexpr uint32_t UNIT_SLOTS = 1024;          // queued units of one stream not yet packed
+constexpr uint32_t OUTPUT_QUEUE_SLOTS = 4096;  // packs placed and not yet written
+constexpr uint32_t VIDEO_PACK_SEGMENTS = 6;
+constexpr uint32_t LAYER2_STREAM = 0;          // the unit stream of the Layer II frames
 
 // Time stamps of a picture. exact is false while the PTS is an estimate that
 // the video intake resolves later (MuxResolvePictureTime).
@@ -65,6 +43,94 @@ struct PictureStamps {
   bool exact = true;
 };
 
+// What the merge knows of a stored video pack.
+struct VideoPackInfo {
+  BufferSegment segment[VIDEO_PACK_SEGMENTS];  // bytes of each picture, in order
+  uint8_t segments = 0;
+  uint8_t unknownMask = 0;  // segments whose decoding time comes with a later picture
+  bool hasPts = false;
+  uint32_t pts = 0;
+  uint32_t ticket = 0;      // the PTS is an estimate until this ticket is resolved
+};
+
+struct MuxVideoStream {
+  DecoderBufferModel buffer;
+  uint32_t oldest = 0;       // slot of the oldest pack not yet written
+  uint32_t stored = 0;       // complete packs not yet written
+  uint32_t unplaced = 0;     // the newest of them, not yet placed in the output order
+  uint32_t position = 0;     // write position and free bytes of the pack being filled
+  uint32_t free = 0;
+  bool hasPicture = false;
+  uint32_t filled = 0;       // payload bytes in it
+  uint32_t segmentFrom = 0;  // of which before its newest segment
+  bool openKnown = false;    // the decoding time of the bytes arriving is known
+  uint32_t openDts = 0;
+  uint32_t lastDts = 0;      // the latest decoding time known: no later byte is decoded earlier
+  bool unknownPending = false;  // a pack not yet placed waits for a decoding time
+  bool ended = false;
+  VideoPackInfo info[HELD_VIDEO_PACKS];
+};
+
+// A stream of units (access units: frames) queued with their time stamps;
+// their bytes are filled in by their producer into a ring of payload bytes
+// and packed 2020 bytes a pack.
+struct MuxUnitStream {
+  uint8_t streamId = 0xC0;
+  DecoderBufferModel buffer;
+  uint8_t* payload = nullptr;  // ring of payload bytes
+  uint32_t payloadBytes = 0;
+  uint64_t (*bytesReady)() = nullptr;  // payload bytes filled in so far
+  uint32_t unitPts[UNIT_SLOTS] = {};
+  uint64_t unitStart[UNIT_SLOTS] = {};
+  uint64_t units = 0;           // units queued
+  uint64_t bytesQueued = 0;     // their bytes
+  uint32_t nextPts = 0;         // no unit queued later has an earlier time stamp
+  uint64_t placedUnit = 0;      // unit holding the first byte not yet placed
+  uint64_t bytesPlaced = 0;
+  uint64_t bytesWritten = 0;
+  bool ended = false;
+};
+
+struct QueuedPack {
+  uint32_t stream = 0;  // 0 the video, 1 + k unit stream k
+  uint32_t scr = 0;
+  uint32_t slot = 0;    // video
+  uint64_t start = 0;   // unit stream: its payload bytes
+  uint32_t length = 0;
+  bool hasPts = false;
+  uint32_t pts = 0;
+};
+
+struct MuxState {
+  uint32_t OutputScr = 0;   // the earliest SCR of the next pack
+  uint32_t MuxRate = 0;     // program_mux_rate and rate_bound
+  uint32_t packTicks = 0;   // one pack's time at the mux rate
+  uint32_t AudioPts = FIRST_PTS;  // PTS of the next Layer II frame queued
+  uint32_t PendingVideoPts = 0;   // PTS given to the video pack being filled
+  uint32_t videoTicket = 0;       // the pack being filled waits for this ticket; 0 none
+  uint32_t nextTicket = 0;
+  bool SystemHeaderSeen = false;  // pack 0 is written
+  bool forced = false;      // a store is full: the merge waits for no stream
+  uint32_t latePacks = 0;   // packs placed after their decoding time
+  MuxVideoStream video;
+  MuxUnitStream unit[MAX_UNIT_STREAMS];
+  uint32_t unitStreams = 0;
+  QueuedPack queue[OUTPUT_QUEUE_SLOTS];
+  uint32_t queueFirst = 0;
+  uint32_t queueCount = 0;
+};
+
+extern MuxState Mux;
+
+// The reset that comes with a newly opened output.
+void MuxResetOutputState();
+
+// Pack 0 with the input's 14-bit video buffer bound and rate_bound
+// (Mux.MuxRate, at most the DVD mux rate), which gives the packs'
+// program_mux_rate, the system header's rate_bound and the SCR step; sets up the video and the Layer II
+// stream. False when the output refuses the pack.
+bool MuxWriteFirstPack(uint16_t videoBound);
+
 // A picture starts in the video pack being filled: the first one gives the
 // pack its stamps (when refSet) and marks the pack as having a picture. A
 // DTS takes 5 more header bytes; a pack with fewer than 6 bytes free is
@@ -73,28 +139,32 @@ struct PictureStamps {
 // False when the output refuses a pack.
 bool MuxMarkPictureStart(bool refSet, const PictureStamps& stamps, uint32_t* ticket);
 
-// Worker: the exact PTS of a ticket's pack; held packs that no longer wait
-// are written when the encoder is idle. False when the output refuses a pack.
+// The exact PTS of a ticket's pack. False when the output refuses a pack.
 bool MuxResolvePictureTime(uint32_t ticket, uint32_t pts);
 
-// Worker: every held pack keeps the estimate it has and may be written.
-// False when the output refuses a pack.
+// Every pack keeps the estimate it has. False when the output refuses a pack.
 bool MuxReleaseHeldVideo();
 
-// Worker: n bytes of video elementary stream. False when the output refuses
-// a pack.
+// n bytes of video elementary stream. False when the output refuses a pack.
 bool MuxAppendVideoBytes(const uint8_t* src, uint32_t n);
 
-// Encoder thread: one 1152-byte audio frame. False when the output refuses
-// a pack.
+// The video pack being filled.
+uint8_t* MuxVideoPackInProgress();
+
+// The next Layer II frame (1152 bytes, PTS Mux.AudioPts) is submitted to
+// the encoder, which fills it in at MuxLayer2FrameSlot. False when the
+// output refuses a pack.
+bool MuxQueueAudioFrame();
+// Where the encoder puts frame k (counted from the start of the extraction).
+uint8_t* MuxLayer2FrameSlot(uint64_t k);
+// Generic form: a unit of bytes with its time stamp (decoding time = PTS)
+// in unit stream k; its payload is filled in by its producer. No unit
+// queued later in the stream has a time stamp before nextPts.
+bool MuxQueueUnit(uint32_t k, uint32_t pts, uint32_t bytes, uint32_t nextPts);
+// Queues a frame whose bytes are at hand (no encoder thread); false when
+// the output refuses a pack.
 bool MuxAppendAudioFrame(const uint8_t* frame);
 
-// Encoder thread, MuxMutex held: writes the held-back video packs in order,
-// up to the first one that waits for its time stamp. After a refusal the
-// queue is empty.
-bool MuxFlushDeferredVideo();
-
-// End of an extraction (worker, encoder stopped): close and write the partly
-// filled audio or video pack, if it holds data. False on refusal.
-bool MuxWriteLastAudioPack();
-bool MuxWriteLastVideoPack();
+// End of an extraction (encoder stopped): every stream ends, the partly
+// filled packs are closed and every pack is written. False on refusal.
+bool MuxFinishStreams();

@@ -31,6 +31,18 @@ void WriteTimeStampField(uint8_t* field, uint8_t prefix, uint32_t pts) {
   field[4] = static_cast<uint8_t>((pts << 1) | 0x01);
 }
 
+void WritePesHeader(uint8_t* pack, uint8_t streamId) {
+  pack[14] = 0x00;
+  pack[15] = 0x00;
+  pack[16] = 0x01;
+  pack[17] = streamId;
+  pack[18] = static_cast<uint8_t>(FULL_PES_PACKET_LENGTH >> 8);
+  pack[19] = static_cast<uint8_t>(FULL_PES_PACKET_LENGTH & 0xFF);
+  pack[20] = 0x81;
+  pack[21] = 0x80;
+  pack[22] = 5;
+}
+
 void ClosePartialPack(uint8_t* pack, uint32_t position, uint32_t free) {
   if (free > 6) {
     uint32_t pesLength = FULL_PES_PACKET_LENGTH - free;

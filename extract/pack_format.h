@@ -20,6 +20,10 @@ void WriteTimeStampField(uint8_t* field, uint8_t prefix, uint32_t value);
 // The five bytes of a '0010' PTS field.
 inline void WritePtsField(uint8_t* field, uint32_t pts) { WriteTimeStampField(field, 0x2, pts); }
 
+// Bytes 14..27 of an audio or video pack: the PES header of a full pack
+// with a PTS (bytes 23..27 are the caller's).
+void WritePesHeader(uint8_t* pack, uint8_t streamId);
+
 // Ends a pack with free bytes left at position: above 6 free bytes a
 // padding packet takes them and the PES packet is shortened; otherwise they
 // are 0xFF inside the payload. The pack stays 2048 bytes long.

@@ -29,9 +29,8 @@ bool AllocateWorkBuffers() {
   for (int pair = 0; ok && pair < ENC_PAIRS; ++pair)
     ok = Allocate(b.EncLeft[pair], frame) && Allocate(b.EncRight[pair], frame);
   ok = ok && Allocate(b.Ac3FrameBuffer, AC3_FRAME_BUFFER_BYTES) &&
-            Allocate(b.EncodedFrame, ENC_FRAME_BYTES) && Allocate(b.AudioPack, OUTPUT_PACK_BYTES) &&
-            Allocate(b.VideoPack, OUTPUT_PACK_BYTES) &&
-            Allocate(b.DeferredVideo, HELD_VIDEO_PACKS * OUTPUT_PACK_BYTES) &&
+            Allocate(b.EncodedFrames, ENCODED_FRAME_SLOTS * ENC_FRAME_BYTES) &&
+            Allocate(b.AudioPack, OUTPUT_PACK_BYTES) && Allocate(b.VideoPacks, HELD_VIDEO_PACKS * OUTPUT_PACK_BYTES) &&
             Allocate(b.OutBuffer[0], OUT_BUFFER_BYTES) && Allocate(b.OutBuffer[1], OUT_BUFFER_BYTES);
   allocated = ok;
   return ok;

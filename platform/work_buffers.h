@@ -15,13 +15,13 @@ constexpr uint32_t OUTPUT_PACK_BYTES = 2048;
 // of video, a time slice lost to another process). Each waits for the other
 // only in batches of half of them: eight frames.
 constexpr int ENC_PAIRS = 16;
-// Video packs held back while the encoder works on earlier audio: the video
-// of a batch of frames and more at the highest DVD rate.
-constexpr uint32_t DEFERRED_VIDEO_PACKS = 512;
-// Held while a picture's time stamp waits for the pictures shown before it:
-// an anchor picture and the B-pictures after it, each at most the 224 KiB
-// video buffer of a DVD, with room to spare.
-constexpr uint32_t HELD_VIDEO_PACKS = 1024;
+// Video packs kept until the multiplexer has written them: those that wait
+// for the audio that goes before them (up to a second and a half of video
+// at the highest DVD rate, while the encoder catches up) and those whose
+// picture time stamp waits for the pictures shown before it.
+constexpr uint32_t HELD_VIDEO_PACKS = 2048;
+// Encoded Layer II frames kept until the multiplexer has written them.
+constexpr uint32_t ENCODED_FRAME_SLOTS = 256;
 constexpr uint32_t OUT_BUFFER_BYTES = 0x200000;  // 1024 packs
 
 struct WorkBufferSet {
@@ -30,10 +30,9 @@ struct WorkBufferSet {
   int32_t* EncLeft[ENC_PAIRS] = {};  // audio hand-off and encoder thread
   int32_t* EncRight[ENC_PAIRS] = {};
   uint8_t* Ac3FrameBuffer = nullptr;  // packet intake
-  uint8_t* EncodedFrame = nullptr;    // encoder thread
-  uint8_t* AudioPack = nullptr;       // multiplexer
-  uint8_t* VideoPack = nullptr;
-  uint8_t* DeferredVideo = nullptr;   // HELD_VIDEO_PACKS packs
+  uint8_t* EncodedFrames = nullptr;   // encoder thread: ENCODED_FRAME_SLOTS frames, read by the multiplexer
+  uint8_t* AudioPack = nullptr;       // multiplexer: the audio pack being written
+  uint8_t* VideoPacks = nullptr;      // multiplexer: HELD_VIDEO_PACKS packs
   uint8_t* OutBuffer[2] = {};         // output writer
 };
 

@@ -36,23 +36,24 @@ int32_t AddEntry(int32_t line, const ScannedTitle& title, int32_t kind, uint8_t 
 }
 
 void AppendStreams(ScannedTitle& title, const char* kind, unsigned formatId, const bool* seen, int slots,
-                   int32_t entryKind, uint8_t firstSubStreamId) {
+                   int32_t entryKind, uint8_t firstSubStreamId, bool selectable) {
   std::string format = LoadString(formatId, LINE_FORMAT_SIZE);
   for (int index = 0; index < slots; ++index) {
     if (!seen[index]) continue;
     std::string text = FormatString(LINE_SIZE, format.c_str(), static_cast<unsigned>(index));
     int32_t line = AppendLine(text);
-    int32_t entry = entryKind == 0 ? -1
-                                   : AddEntry(line, title, entryKind, static_cast<uint8_t>(firstSubStreamId + index));
-    title.streams.push_back(ScannedStream{kind, index, line, text, entry});
+    const auto subStreamId = static_cast<uint8_t>(firstSubStreamId == 0 ? 0 : firstSubStreamId + index);
+    int32_t entry = selectable ? AddEntry(line, title, entryKind, subStreamId) : -1;
+    title.streams.push_back(ScannedStream{kind, index, line, text, subStreamId, entry});
   }
 }
 
 void AppendStreamLines(ScannedTitle& title) {
-  AppendStreams(title, "MPEG", IDS_MPEG_STREAM, TitleScanner.mpegSeen, MPEG_STREAM_SLOTS, 0, 0);
-  AppendStreams(title, "PCM", IDS_PCM_STREAM, TitleScanner.pcmSeen, PCM_STREAM_SLOTS, STREAM_KIND_PCM, 0xA0);
-  AppendStreams(title, "AC3", IDS_AC3_STREAM, TitleScanner.ac3Seen, AC3_STREAM_SLOTS, STREAM_KIND_AC3, 0x80);
-  AppendStreams(title, "DTS", IDS_DTS_STREAM, TitleScanner.dtsSeen, DTS_STREAM_SLOTS, 0, 0);
+  AppendStreams(title, "MPEG", IDS_MPEG_STREAM, TitleScanner.mpegSeen, MPEG_STREAM_SLOTS, 0, 0, false);
+  AppendStreams(title, "PCM", IDS_PCM_STREAM, TitleScanner.pcmSeen, PCM_STREAM_SLOTS, STREAM_KIND_PCM, 0xA0, true);
+  AppendStreams(title, "AC3", IDS_AC3_STREAM, TitleScanner.ac3Seen, AC3_STREAM_SLOTS, STREAM_KIND_AC3, 0x80, true);
+  // DTS lines are listed with their ids but cannot be selected: no decoder.
+  AppendStreams(title, "DTS", IDS_DTS_STREAM, TitleScanner.dtsSeen, DTS_STREAM_SLOTS, 0, 0x88, false);
 }
 
 // The volume label: the file system's, else the disc's own identifier.

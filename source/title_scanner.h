@@ -16,8 +16,8 @@ constexpr int MAX_TITLES = 100;
 constexpr int MAX_PARTS = 9;
 constexpr int MPEG_STREAM_SLOTS = 32;
 constexpr int PCM_STREAM_SLOTS = 10;
-constexpr int AC3_STREAM_SLOTS = 10;
-constexpr int DTS_STREAM_SLOTS = 6;
+constexpr int AC3_STREAM_SLOTS = 8;  // sub-streams 0x80..0x87
+constexpr int DTS_STREAM_SLOTS = 8;  // sub-streams 0x88..0x8F
 constexpr int SUBPICTURE_STREAM_SLOTS = 32;
 constexpr int32_t SCAN_HIT_LIMIT = 5000;
 constexpr uint32_t MEBIBYTE = 0x100000;
@@ -40,6 +40,7 @@ struct ScannedStream {
   int32_t index;        // the n of "stream #n"
   int32_t line;         // index in the title list
   std::string text;     // the list line
+  uint8_t subStreamId;  // PCM, AC3 and DTS lines: their private stream 1 sub-stream id; 0 for MPEG
   int32_t entry;        // index in TitleList; -1 when the line is not selectable
 };
 

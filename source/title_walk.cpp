@@ -108,13 +108,13 @@ bool ClassifyPacket(uint8_t id, uint32_t length) {
   if (!present) return true;
   if (sub >= 0xA0 && sub <= 0xA9)
     MarkSeen(TitleScanner.pcmSeen, sub - 0xA0);
-  else if (sub >= 0x80 && sub <= 0x88)
+  else if (sub >= 0x80 && sub <= 0x87)
     MarkSeen(TitleScanner.ac3Seen, sub - 0x80);
-  else if (sub >= 0x89 && sub <= 0x8E)
-    MarkSeen(TitleScanner.dtsSeen, sub - 0x89);
+  else if (sub >= 0x88 && sub <= 0x8F)
+    MarkSeen(TitleScanner.dtsSeen, sub - 0x88);
   else if (sub >= 0x20 && sub <= 0x3F)
     TitleScanner.subpictureSeen[sub - 0x20] = true;  // not a list line: the walk's limit stays that of audio
-  // Anything else (0x8F, ...) is neither listed nor counted.
+  // Anything else is neither listed nor counted.
   return true;
 }
 

@@ -53,6 +53,13 @@ bool ParseAudio(const std::string& audio, int32_t& kind, uint8_t& subStreamId) {
   return true;
 }
 
+// "dts:K" names "DTS stream #K" (sub-stream 0x88 + K), which is listed but
+// has no decoder here.
+bool NamesDtsStream(const std::string& audio) {
+  return audio.size() == 5 && audio.compare(0, 4, "dts:") == 0 && audio[4] >= '0' &&
+         audio[4] - '0' <= MAX_AUDIO_STREAM;
+}
+
 std::string StreamName(int32_t kind, uint8_t subStreamId) {
   const bool pcm = kind == STREAM_KIND_PCM;
   return (pcm ? "pcm:" : "ac3:") + std::to_string(subStreamId - (pcm ? 0xA0 : 0x80));
@@ -261,7 +268,7 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
       ->needs(discTitle);
   extract.command->add_option("--audio", extract.audio,
                               "Audio stream: ac3:K for \"AC3 stream #K\", pcm:K for \"PCM stream #K\" (K = 0..7); "
-                              "required unless --subs-only");
+                              "dts:K (\"DTS stream #K\") cannot be decoded; required unless --subs-only");
   CLI::Option* subs = extract.command->add_option(
       "--subs", extract.subs,
       "Subtitle streams kept as a VobSub pair beside the output (NAME.idx, NAME.sub): sub:N (the disc's logical "
@@ -319,6 +326,13 @@ int RunExtractCommand(const ExtractCommand& extract) {
   }
   int32_t kind = 0;
   uint8_t subStreamId = 0;
+  if (NamesDtsStream(extract.audio)) {
+    std::fprintf(stderr,
+                 "voltark-cli extract: %s is \"DTS stream #%c\", which VOLTARK cannot decode; choose an ac3:K or "
+                 "pcm:K stream\n",
+                 extract.audio.c_str(), extract.audio[4]);
+    return EXIT_USAGE;
+  }
   if (!extract.audio.empty() && !ParseAudio(extract.audio, kind, subStreamId)) {
     std::fprintf(stderr, "voltark-cli extract: --audio must be ac3:K or pcm:K with K = 0..%d\n", MAX_AUDIO_STREAM);
     return EXIT_USAGE;

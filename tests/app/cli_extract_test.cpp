@@ -83,7 +83,9 @@ TEST_F(CliExtractTest, AnExistingFileIsReplacedOnlyWithOverwriteWhenNoTerminalCa
 }
 
 TEST_F(CliExtractTest, UsageErrorsExitWithTwo) {
-  EXPECT_EQ(Extract(Sample() + " --title 1 --audio dts:0 --output '" + Output() + "'").status, 2);
+  ExtractRun dts = Extract(Sample() + " --title 1 --audio dts:0 --output '" + Output() + "'");
+  EXPECT_EQ(dts.status, 2);
+  EXPECT_NE(dts.err.find("\"DTS stream #0\""), std::string::npos) << dts.err;
   EXPECT_EQ(Extract(Sample() + " --title 1 --audio ac3:8 --output '" + Output() + "'").status, 2);
   EXPECT_EQ(Extract(Sample() + " --title 100 --audio ac3:0 --output '" + Output() + "'").status, 2);
   EXPECT_EQ(Extract(Sample() + " --title 1 --audio ac3:0").status, 2);

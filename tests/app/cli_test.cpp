@@ -48,7 +48,7 @@ class CliTest : public ::testing::Test {
     one.AudioPack(90, 0x80).EndCode();
     WriteTitle(dir_ / "disc", 1, one.bytes(), 16 * testps::PACK_BYTES);
     ProgramStream two;
-    two.NavPack(0).MpegAudioPack(10, 0xC0).AudioPack(20, 0x89).VideoPack(30).EndCode();
+    two.NavPack(0).MpegAudioPack(10, 0xC0).AudioPack(20, 0x88).VideoPack(30).EndCode();
     WriteTitle(dir_ / "disc", 2, two.bytes());
     ProgramStream four;
     four.NavPack(0).AudioPack(10, 0x81).AudioPack(10, 0x80).VideoPack(30).EndCode();
@@ -82,6 +82,11 @@ TEST_F(CliTest, ScanPrintsTheListAndJsonAgreesWithIt) {
   EXPECT_EQ(title2["sizeMB"], 1);
   EXPECT_EQ(title2["streams"][0]["kind"], "MPEG");
   EXPECT_EQ(title2["streams"][0]["selectable"], false);
+  const nlohmann::json& dts = title2["streams"][1];  // sub-stream 0x88: DTS, not AC3 #8
+  EXPECT_EQ(dts["kind"], "DTS");
+  EXPECT_EQ(dts["index"], 0);
+  EXPECT_EQ(dts["selectable"], false);
+  EXPECT_EQ(dts["subStreamId"], 0x88);
   const nlohmann::json& ac3 = report["titles"][2]["streams"][1];
   EXPECT_EQ(ac3["kind"], "AC3");
   EXPECT_EQ(ac3["index"], 1);

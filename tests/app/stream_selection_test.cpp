@@ -11,9 +11,9 @@ class StreamSelection : public ::testing::Test {
   void SetUp() override {
     saved_ = TitleSelection;
     TitleSelection = {};
-    // Lines: 0 label, 1 title, 2 MPEG, 3 PCM #0, 4 AC3 #8, 5 DTS #0.
+    // Lines: 0 label, 1 title, 2 MPEG, 3 PCM #0, 4 AC3 #7, 5 DTS #0.
     TitleList[0] = {3, 1, 120, STREAM_KIND_PCM, 0xA0};
-    TitleList[1] = {4, 1, 120, STREAM_KIND_AC3, 0x88};
+    TitleList[1] = {4, 1, 120, STREAM_KIND_AC3, 0x87};
     TitleListCount = 2;
   }
   void TearDown() override {
@@ -43,11 +43,11 @@ TEST_F(StreamSelection, OnlyStreamLinesWithAnEntryEnableExtraction) {
   EXPECT_TRUE(ac3.extractEnabled);
   EXPECT_TRUE(ac3.compressionEnabled);
   EXPECT_EQ(TitleSelection.streamKind, STREAM_KIND_AC3);
-  EXPECT_EQ(TitleSelection.subStreamId, 0x88);
+  EXPECT_EQ(TitleSelection.subStreamId, 0x87);
 
   // A title line after a stream line disables again; the choice stays.
   EXPECT_FALSE(SelectionUpdate(1).extractEnabled);
-  EXPECT_EQ(TitleSelection.subStreamId, 0x88);
+  EXPECT_EQ(TitleSelection.subStreamId, 0x87);
 }
 
 TEST_F(StreamSelection, TakesTheFirstEntryOfALineAndNeverReadsPastTheTable) {

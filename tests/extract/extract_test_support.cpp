@@ -114,3 +114,18 @@ std::vector<uint8_t> StreamPayload(const std::vector<Pack>& packs, uint8_t strea
   }
   return bytes;
 }
+
+void ExpectScrsFollowTheStreams(const std::vector<Pack>& packs) {
+  int faults = 0;
+  for (size_t i = 1; i < packs.size() && faults < 5; ++i) {
+    const uint32_t scr = PackScr(packs[i]);
+    if (scr < PackScr(packs[i - 1]) + 147) {
+      ADD_FAILURE() << "pack " << i << ": SCR " << scr << " after " << PackScr(packs[i - 1]);
+      ++faults;
+    }
+    if (PackHasPts(packs[i]) && PackPts(packs[i]) > scr + 90000) {
+      ADD_FAILURE() << "pack " << i << ": PTS " << PackPts(packs[i]) << " more than 1 s ahead of SCR " << scr;
+      ++faults;
+    }
+  }
+}

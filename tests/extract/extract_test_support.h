@@ -56,3 +56,6 @@ uint32_t PesLength(const Pack& pack);     // bytes 18..19
 std::vector<uint8_t> PackPayload(const Pack& pack);
 // The concatenated payloads of every pack of a stream.
 std::vector<uint8_t> StreamPayload(const std::vector<Pack>& packs, uint8_t streamId);
+// Every pack's SCR at least one pack's time (147) after the one before, and
+// no PTS more than one second ahead of its pack's SCR.
+void ExpectScrsFollowTheStreams(const std::vector<Pack>& packs);

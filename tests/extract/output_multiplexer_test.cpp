@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <thread>
+#include <map>
 
 #include "extract/audio_handoff.h"
 #include "source/input_layout.h"
@@ -30,11 +29,12 @@ class MultiplexerTest : public ExtractTest {
     ASSERT_TRUE(OutputOpen());
     Mux.MuxRate = MUX_RATE;
     Mux.AudioPts = FIRST_PTS;
-    Mux.deferredCount = 0;
     for (std::atomic<bool>& busy : Handoff.EncBusy) busy = false;
     ASSERT_TRUE(MuxWriteFirstPack(VIDEO_BOUND));
   }
+  // Every stream ends; the output is closed and read back.
   std::vector<Pack> Close() {
+    EXPECT_TRUE(MuxFinishStreams());
     EXPECT_TRUE(OutputClose());
     return SplitPacks(OutputBytes());
   }
@@ -52,7 +52,7 @@ TEST_F(MultiplexerTest, FirstPackCarriesTheSystemHeaderAndPadding) {
   const std::vector<uint8_t> head = {
       0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04, 0x00, 0x04, 0x01, 0x01, 0x89, 0xC3, 0xF8,  // pack header
       0x00, 0x00, 0x01, 0xBB, 0x00, 0x0C, 0x80, 0xC4, 0xE1, 0x04, 0xE1, 0x7F,              // system header
-      0xB9, 0xE0, 0xE8, 0xB8, 0xC0, 0x20,                                                  // stream entries
+      0xE0, 0xE0, 0xE8, 0xC0, 0xC0, 0x20,                                                  // stream entries
       0x00, 0x00, 0x01, 0xBE, 0x07, 0xDA};                                                 // padding
   EXPECT_EQ(std::vector<uint8_t>(packs[0].begin(), packs[0].begin() + 38), head);
   for (size_t i = 38; i < 2048; ++i) ASSERT_EQ(packs[0][i], 0xFF) << i;
@@ -77,12 +77,12 @@ TEST_F(MultiplexerTest, TimeFieldsKeepTheirLowBitsAndMarkers) {
   EXPECT_EQ(std::vector<uint8_t>(pes + 9, pes + 14), (std::vector<uint8_t>{0x21, 0x48, 0xD1, 0xAC, 0xF1}));
 }
 
+
 TEST_F(MultiplexerTest, AudioFramesSplitOverPacksGiveThePtsOfTheFrameThatStartsThere) {
   for (uint8_t k = 1; k <= 4; ++k) ASSERT_TRUE(MuxAppendAudioFrame(Frame(k).data()));
-  // 4 x 1152 = 4608 bytes: two full packs and 568 bytes in hand.
-  EXPECT_EQ(Mux.audioFree, 2020u * 3 - 4608);
+  // 4 x 1152 = 4608 bytes: two full packs and 568 bytes in the last.
   std::vector<Pack> packs = Close();
-  ASSERT_EQ(packs.size(), 3u);
+  ASSERT_EQ(packs.size(), 4u);
   EXPECT_EQ(PackStreamId(packs[1]), 0xC0);
   EXPECT_EQ(PackPts(packs[1]), 22500u);  // frame 1
   // The second pack opens with the last 284 bytes of frame 2 and takes the
@@ -91,46 +91,41 @@ TEST_F(MultiplexerTest, AudioFramesSplitOverPacksGiveThePtsOfTheFrameThatStartsT
   EXPECT_EQ(packs[2][28], 2);
   EXPECT_EQ(packs[2][28 + 283], 2);
   EXPECT_EQ(packs[2][28 + 284], 3);
+  // Two packs fill the 4 KiB audio buffer: the third waits for frame 1 to
+  // be decoded.
   EXPECT_EQ(PackScr(packs[1]), 147u);
   EXPECT_EQ(PackScr(packs[2]), 294u);
+  EXPECT_EQ(PackScr(packs[3]), 22500u);
+  EXPECT_EQ(PesLength(packs[3]), 2028u - (2020 - 568));
 }
 
-TEST_F(MultiplexerTest, FrameThatFillsThePackExactlyLeavesThePtsToTheNextFrame) {
-  ASSERT_TRUE(MuxAppendAudioFrame(Frame(1).data()));
-  Mux.audioPosition = 2048 - 1152;  // exactly one frame's room left
-  Mux.audioFree = 1152;
-  ASSERT_TRUE(MuxAppendAudioFrame(Frame(2).data()));
-  EXPECT_EQ(Mux.audioFree, 2020u);
-  EXPECT_FALSE(Mux.audioHasPts);
-  ASSERT_TRUE(MuxAppendAudioFrame(Frame(3).data()));
-  ASSERT_TRUE(MuxWriteLastAudioPack());
+TEST_F(MultiplexerTest, EveryAudioPackCarriesThePtsOfTheFirstFrameThatStartsInIt) {
+  // Frame 504 ends exactly at the end of pack 288: pack 289 starts with
+  // frame 505 and carries its PTS.
+  constexpr uint32_t FRAMES = 520;
+  for (uint32_t k = 0; k < FRAMES; ++k) ASSERT_TRUE(MuxAppendAudioFrame(Frame(static_cast<uint8_t>(k)).data()));
   std::vector<Pack> packs = Close();
-  ASSERT_EQ(packs.size(), 3u);
-  EXPECT_EQ(PackPts(packs[1]), 22500u);
-  EXPECT_EQ(PackPts(packs[2]), 22500u + 2 * 2160);
+  uint32_t j = 0;
+  for (size_t i = 1; i < packs.size(); ++i, ++j) {
+    ASSERT_EQ(PackStreamId(packs[i]), 0xC0);
+    const uint32_t firstStart = (j * 2020 + 1151) / 1152;  // first frame starting at or after byte 2020 j
+    ASSERT_EQ(PackHasPts(packs[i]), firstStart < FRAMES) << j;  // the last pack holds a frame's end only
+    if (firstStart == FRAMES) break;
+    EXPECT_EQ(PackPts(packs[i]), 22500 + firstStart * 2160) << j;
+  }
+  EXPECT_EQ(PackPts(packs[289]), 22500u + 505 * 2160);
+  EXPECT_EQ(StreamPayload(packs, 0xC0).size(), FRAMES * 1152u);
 }
 
-TEST_F(MultiplexerTest, ScrIsPulledForwardWhenItLagsTheTimeStamps) {
-  Mux.LastAudioPts = 90000;
-  Mux.LastVideoPts = 100000;
-  for (uint8_t k = 1; k <= 4; ++k) ASSERT_TRUE(MuxAppendAudioFrame(Frame(k).data()));
-  std::vector<Pack> packs = Close();
-  ASSERT_EQ(packs.size(), 3u);
-  EXPECT_EQ(PackScr(packs[1]), 90000u - 22500);  // clamp with min(90000, 100000)
-  // The next clamp uses the new LastAudioPts (26820), already behind: +147.
-  EXPECT_EQ(PackScr(packs[2]), 90000u - 22500 + 147);
-}
-
-TEST_F(MultiplexerTest, VideoPacksTakeThePtsOfTheirFirstPictureAndClampWithThePreviousOne) {
+TEST_F(MultiplexerTest, VideoPacksTakeThePtsOfTheirFirstPicture) {
   std::vector<uint8_t> bytes = VideoBytes(2020 * 4, 1);
   MarkPicture(22500);
   MarkPicture(26100);  // a second picture in the same pack
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2020));
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 2020, 2020));  // no picture
-  Mux.LastAudioPts = 1000000;
-  MarkPicture(200000);
+  MarkPicture(29700);
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 4040, 2020));
-  MarkPicture(400000);
+  MarkPicture(33300);
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 6060, 2020));
   std::vector<Pack> packs = Close();
   ASSERT_EQ(packs.size(), 5u);
@@ -138,8 +133,9 @@ TEST_F(MultiplexerTest, VideoPacksTakeThePtsOfTheirFirstPictureAndClampWithThePr
   EXPECT_EQ(PackPts(packs[1]), 22500u);
   EXPECT_FALSE(PackHasPts(packs[2]));
   EXPECT_EQ(std::vector<uint8_t>(packs[2].begin() + 23, packs[2].begin() + 28), std::vector<uint8_t>(5, 0xFF));
-  EXPECT_EQ(PackScr(packs[3]), 147u * 3);  // clamp with min(22500, LastAudioPts 1000000): none
-  EXPECT_EQ(PackScr(packs[4]), 200000u - 22500);  // clamp with the previous picture's PTS
+  EXPECT_EQ(PackPts(packs[3]), 29700u);
+  EXPECT_EQ(PackPts(packs[4]), 33300u);
+  for (size_t i = 1; i < packs.size(); ++i) EXPECT_EQ(PackScr(packs[i]), 147u * i);  // the video buffer has room
   EXPECT_EQ(StreamPayload(packs, 0xE0), bytes);
 }
 
@@ -149,7 +145,6 @@ TEST_F(MultiplexerTest, ADtsNeedsSixFreeBytesElseThePackEndsWithStuffing) {
   uint32_t ticket = 0;
   ASSERT_TRUE(MuxMarkPictureStart(true, PictureStamps{30000, 26400, true, true}, &ticket));
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data() + 2016, 3000));
-  ASSERT_TRUE(MuxWriteLastVideoPack());
   std::vector<Pack> packs = Close();
   ASSERT_EQ(packs.size(), 4u);
   EXPECT_FALSE(PackHasPts(packs[1]));
@@ -161,81 +156,91 @@ TEST_F(MultiplexerTest, ADtsNeedsSixFreeBytesElseThePackEndsWithStuffing) {
 }
 
 TEST_F(MultiplexerTest, LastPacksAreClosedWithStuffingOrPadding) {
-  // Audio: 3 bytes free end in 0xFF inside the payload.
-  ASSERT_TRUE(MuxAppendAudioFrame(Frame(1).data()));
-  Mux.audioPosition = 2048 - 3;
-  Mux.audioFree = 3;
-  ASSERT_TRUE(MuxWriteLastAudioPack());
+  // 3 free bytes end in 0xFF inside the payload.
+  Pack pack(2048, 0x11);
+  ClosePartialPack(pack.data(), 2048 - 3, 3);
+  EXPECT_EQ(PesLength(pack), 0x1111u);  // untouched
+  EXPECT_EQ(std::vector<uint8_t>(pack.end() - 3, pack.end()), std::vector<uint8_t>(3, 0xFF));
   // Video: 100 bytes free end in a padding packet of length 94.
   std::vector<uint8_t> bytes = VideoBytes(1920, 7);
   ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 1920));
-  ASSERT_TRUE(MuxWriteLastVideoPack());
   std::vector<Pack> packs = Close();
-  ASSERT_EQ(packs.size(), 3u);
-  EXPECT_EQ(PesLength(packs[1]), 2028u);
-  EXPECT_EQ(std::vector<uint8_t>(packs[1].end() - 3, packs[1].end()), std::vector<uint8_t>(3, 0xFF));
-  EXPECT_EQ(PesLength(packs[2]), 1928u);
-  EXPECT_EQ(PackPayload(packs[2]), bytes);
+  ASSERT_EQ(packs.size(), 2u);
+  EXPECT_EQ(PesLength(packs[1]), 1928u);
+  EXPECT_EQ(PackPayload(packs[1]), bytes);
   const std::vector<uint8_t> padding = {0x00, 0x00, 0x01, 0xBE, 0x00, 94};
-  EXPECT_EQ(std::vector<uint8_t>(packs[2].begin() + 1948, packs[2].begin() + 1954), padding);
-  for (size_t i = 1954; i < 2048; ++i) ASSERT_EQ(packs[2][i], 0xFF) << i;
+  EXPECT_EQ(std::vector<uint8_t>(packs[1].begin() + 1948, packs[1].begin() + 1954), padding);
+  for (size_t i = 1954; i < 2048; ++i) ASSERT_EQ(packs[1][i], 0xFF) << i;
 }
 
 TEST_F(MultiplexerTest, LastAudioPackWithoutAFrameStartCarriesNoPts) {
   ASSERT_TRUE(MuxAppendAudioFrame(Frame(1).data()));
   ASSERT_TRUE(MuxAppendAudioFrame(Frame(2).data()));  // 284 bytes open the next pack
-  ASSERT_TRUE(MuxWriteLastAudioPack());
   std::vector<Pack> packs = Close();
   ASSERT_EQ(packs.size(), 3u);
   EXPECT_FALSE(PackHasPts(packs[2]));
   EXPECT_EQ(PackPayload(packs[2]).size(), 284u);
 }
 
-TEST_F(MultiplexerTest, VideoIsHeldBackWhileTheEncoderIsBusyAndAPackBeyondAFullQueueWaitsForAFrame) {
-  constexpr uint32_t FULL = DEFERRED_VIDEO_PACKS;
-  Handoff.EncBusy[0] = true;
-  Handoff.EncBusy[1] = true;
-  EventReset(Handoff.EncoderDone);
-  std::vector<uint8_t> bytes = VideoBytes(2020 * (FULL + 1), 3);
-  MarkPicture(22500);
-  ASSERT_TRUE(MuxAppendVideoBytes(bytes.data(), 2020 * FULL));
-  EXPECT_EQ(Mux.deferredCount, FULL);
-  EXPECT_EQ(Writer.packCount, 1u);  // only pack 0 so far
-
-  // The encoder thread's part for pair i: its frame, the queue, the release.
-  auto packFrame = [](int pair) {
-    ASSERT_TRUE(MuxAppendAudioFrame(std::vector<uint8_t>(1152, 0x55).data()));
-    {
-      std::lock_guard lock(Mux.MuxMutex);
-      EXPECT_TRUE(MuxFlushDeferredVideo());
-      Handoff.EncBusy[pair] = false;
+// The decoder's view of the audio packs: every byte arrives at its pack's
+// SCR (plus one pack's time), the frame it belongs to leaves the buffer at
+// its PTS. Returns the highest occupancy met; late counts frames whose
+// last byte arrives after their PTS.
+uint32_t AudioBufferPeak(const std::vector<Pack>& packs, uint32_t& late) {
+  std::map<uint32_t, uint32_t> leaving;  // time -> bytes
+  uint64_t offset = 0;
+  uint32_t occupancy = 0, peak = 0;
+  late = 0;
+  for (const Pack& pack : packs) {
+    if (PackStreamId(pack) != 0xC0) continue;
+    const uint32_t scr = PackScr(pack);
+    for (auto it = leaving.begin(); it != leaving.end() && it->first <= scr;) {
+      occupancy -= it->second;
+      it = leaving.erase(it);
     }
-    EventSignal(Handoff.EncoderDone);
-  };
-  std::atomic<bool> returned{false};
-  std::thread encoder([&returned, &packFrame] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_FALSE(returned);  // the worker waits for the encoder
-    packFrame(0);
-    while (!returned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    packFrame(1);  // completes an audio pack
-  });
-  EXPECT_TRUE(MuxAppendVideoBytes(bytes.data() + 2020 * FULL, 2020));
-  {
-    // Pair 1 is still busy: the pack waits behind its audio.
-    std::lock_guard lock(Mux.MuxMutex);
-    EXPECT_EQ(Mux.deferredCount, 1u);
+    const uint32_t n = static_cast<uint32_t>(PackPayload(pack).size());
+    for (uint64_t b = offset; b < offset + n;) {
+      const uint64_t frame = b / 1152;
+      const uint64_t end = std::min<uint64_t>((frame + 1) * 1152, offset + n);
+      const uint32_t pts = 22500 + static_cast<uint32_t>(frame) * 2160;
+      leaving[pts] += static_cast<uint32_t>(end - b);
+      if (end == (frame + 1) * 1152 && scr + 147 > pts) ++late;
+      b = end;
+    }
+    occupancy += n;
+    offset += n;
+    peak = std::max(peak, occupancy);
   }
-  returned = true;
-  encoder.join();
-  EXPECT_EQ(Mux.deferredCount, 0u);
+  return peak;
+}
+
+TEST_F(MultiplexerTest, AStillPictureWithAMinuteOfSoundKeepsEveryPackWithinASecondOfItsTime) {
+  // One I picture of 80 KB decoded at 18900, then a minute of frames. The
+  // picture's last pack is closed as it is and goes before its time.
+  std::vector<uint8_t> picture = VideoBytes(80000, 9);
+  uint32_t ticket = 0;
+  ASSERT_TRUE(MuxMarkPictureStart(true, PictureStamps{22500, 18900, true, true}, &ticket));
+  ASSERT_TRUE(MuxAppendVideoBytes(picture.data(), static_cast<uint32_t>(picture.size())));
+  constexpr uint32_t FRAMES = 60 * 48000 / 1152;
+  for (uint32_t k = 0; k < FRAMES; ++k) ASSERT_TRUE(MuxAppendAudioFrame(Frame(static_cast<uint8_t>(k)).data()));
   std::vector<Pack> packs = Close();
-  ASSERT_EQ(packs.size(), FULL + 3);
-  for (size_t i = 1; i <= FULL; ++i) EXPECT_EQ(PackStreamId(packs[i]), 0xE0) << i;
-  EXPECT_EQ(PackStreamId(packs[FULL + 1]), 0xC0);
-  EXPECT_EQ(PackStreamId(packs[FULL + 2]), 0xE0);
-  EXPECT_EQ(PackPts(packs[1]), 22500u);
-  EXPECT_EQ(StreamPayload(packs, 0xE0), bytes);
+  uint32_t previous = 0, lastVideoScr = 0;
+  for (size_t i = 1; i < packs.size(); ++i) {
+    const uint32_t scr = PackScr(packs[i]);
+    EXPECT_GE(scr, previous + 147) << i;
+    previous = scr;
+    if (PackHasPts(packs[i])) {
+      EXPECT_LE(PackPts(packs[i]), scr + 90000) << i;
+    }
+    if (PackStreamId(packs[i]) == 0xE0) lastVideoScr = scr;
+  }
+  EXPECT_LE(lastVideoScr + 147, 18900u);
+  EXPECT_GE(previous + 90000, 22500 + (FRAMES - 1) * 2160);  // the clock follows the sound to its end
+  uint32_t late = 0;
+  EXPECT_LE(AudioBufferPeak(packs, late), MPEG_AUDIO_BUFFER_BYTES);
+  EXPECT_EQ(late, 0u);
+  EXPECT_EQ(StreamPayload(packs, 0xE0), picture);
+  EXPECT_EQ(Mux.latePacks, 0u);
 }
 
 }  // namespace

@@ -98,8 +98,8 @@ class IntakeTest : public ExtractTest {
   }
   // Video bytes appended so far that are still in the pack being filled.
   static Bytes VideoInHand() {
-    const uint8_t* pack = WorkBuffers.VideoPack;
-    return Bytes(pack + 23 + pack[22], pack + Mux.videoPosition);
+    const uint8_t* pack = MuxVideoPackInProgress();
+    return Bytes(pack + 23 + pack[22], pack + Mux.video.position);
   }
   // Samples handed to the encoder so far (submitted or in hand).
   static uint32_t SamplesHandedOn() {
@@ -185,8 +185,8 @@ TEST_F(IntakeTest, PicturesBeforeTheFirstGopGetNoTimeAndDoNotCount) {
   ASSERT_TRUE(Video(Cat({Picture(3), SLICE}), 90000));
   EXPECT_FALSE(Intake.VideoRefSet);
   EXPECT_EQ(Intake.GopFrames, 0u);
-  EXPECT_EQ(WorkBuffers.VideoPack[21], 0x00);  // marked as having a picture, no PTS
-  EXPECT_TRUE(Mux.videoHasPicture);
+  EXPECT_EQ(MuxVideoPackInProgress()[21], 0x00);  // marked as having a picture, no PTS
+  EXPECT_TRUE(Mux.video.hasPicture);
 }
 
 TEST_F(IntakeTest, AudioStartingHalfASecondEarlyIsDroppedOnce) {
@@ -367,6 +367,7 @@ TEST_F(IntakeTest, SoftPulldownGivesEveryPackItsExactStampsOnceTheBPicturesArePa
   ASSERT_TRUE(Video(Cat({testps::GroupOfPictures(), picture(2, 1)})));
   EXPECT_EQ(Intake.VideoBase, 22500u + 22522);  // 15 fields, 22522.5 ticks
   ASSERT_TRUE(VideoTimingFinish());
+  ASSERT_TRUE(MuxFinishStreams());  // every pack placed and written
   const std::vector<std::pair<uint32_t, uint32_t>> expected = {
       {30007, 19497}, {22500, 0}, {27004, 0}, {42019, 30007}, {34512, 0}, {37515, 0}};
   std::vector<std::pair<uint32_t, uint32_t>> stamps = WrittenStamps();

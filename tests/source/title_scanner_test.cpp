@@ -51,10 +51,12 @@ TEST_F(ScannerTest, ListsTitlesWithGapsBelowTenAndTheirStreamsInOrder) {
   WriteTitle(dir_.path(), 1, TitleWith({0x81, 0xA0, 0x89, 0xC1, 0x80, 0x20, 0x8F, 0x81}).bytes());
   WriteTitle(dir_.path(), 2, TitleWith({0x88}).bytes());
   WriteTitle(dir_.path(), 5, TitleWith({0x20, 0xA3, 0x8F}).bytes());
+  // AC-3 is 0x80..0x87, DTS 0x88..0x8F.
   EXPECT_EQ(Scan(), (Lines{"Title #0  (1MB)", "Title #1  (1MB)", "  MPEG stream #1", "  PCM stream #0",
-                           "  AC3 stream #0", "  AC3 stream #1", "  DTS stream #0", "Title #2  (1MB)",
-                           "  AC3 stream #8", "Title #5  (1MB)", "  PCM stream #3"}));
-  ASSERT_EQ(TitleListCount, 5);
+                           "  AC3 stream #0", "  AC3 stream #1", "  DTS stream #1", "  DTS stream #7",
+                           "Title #2  (1MB)", "  DTS stream #0", "Title #5  (1MB)", "  PCM stream #3",
+                           "  DTS stream #7"}));
+  ASSERT_EQ(TitleListCount, 4);
   auto entry = [](int i) {
     const TitleListEntry& e = TitleList[i];
     return std::vector<int>{e.line, e.title, e.sizeMB, e.streamKind, e.subStreamId};
@@ -62,18 +64,19 @@ TEST_F(ScannerTest, ListsTitlesWithGapsBelowTenAndTheirStreamsInOrder) {
   EXPECT_EQ(entry(0), (std::vector<int>{3, 1, 1, STREAM_KIND_PCM, 0xA0}));
   EXPECT_EQ(entry(1), (std::vector<int>{4, 1, 1, STREAM_KIND_AC3, 0x80}));
   EXPECT_EQ(entry(2), (std::vector<int>{5, 1, 1, STREAM_KIND_AC3, 0x81}));
-  EXPECT_EQ(entry(3), (std::vector<int>{8, 2, 1, STREAM_KIND_AC3, 0x88}));
-  EXPECT_EQ(entry(4), (std::vector<int>{10, 5, 1, STREAM_KIND_PCM, 0xA3}));
-  EXPECT_EQ(TitleScanner.hits, 1);  // title 5: the sub-picture 0x20 and 0x8F are no hits
+  EXPECT_EQ(entry(3), (std::vector<int>{11, 5, 1, STREAM_KIND_PCM, 0xA3}));
+  EXPECT_EQ(TitleScanner.hits, 2);  // title 5: the sub-picture 0x20 is no hit
   EXPECT_EQ(ui_->statusTexts().front(), "Scanning Title #0 (1MB)...");
   EXPECT_TRUE(ui_->boxes().empty());
   EXPECT_FALSE(ScanFailed());
   // The structured record agrees with the lines.
   ASSERT_EQ(TitleScanner.titles.size(), 4u);
-  EXPECT_EQ(TitleScanner.titles[1].streams.size(), 5u);
+  EXPECT_EQ(TitleScanner.titles[1].streams.size(), 6u);
   EXPECT_EQ(TitleScanner.titles[1].streams[3].text, "  AC3 stream #1");
   EXPECT_EQ(TitleScanner.titles[1].streams[3].entry, 2);
   EXPECT_EQ(TitleScanner.titles[1].streams[4].entry, -1);  // DTS cannot be selected
+  EXPECT_EQ(TitleScanner.titles[1].streams[4].subStreamId, 0x89);
+  EXPECT_EQ(TitleScanner.titles[2].streams[0].kind, "DTS");
 }
 
 TEST_F(ScannerTest, EveryTitleSetPresentIsListedWhateverTheGaps) {
@@ -167,13 +170,14 @@ TEST_F(ScannerTest, AnEmptySourceIsTold) {
 }
 
 TEST_F(ScannerTest, LinesBeyondThirtyTwoEntriesAreListedButNotSelectable) {
-  for (int title = 1; title <= 4; ++title)
+  // Eight AC3 lines and one DTS line a title: four titles fill the table.
+  for (int title = 1; title <= 5; ++title)
     WriteTitle(dir_.path(), title, TitleWith({0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88}).bytes());
-  EXPECT_EQ(Scan().size(), 4u * 10u);
+  EXPECT_EQ(Scan().size(), 5u * 10u);
   EXPECT_EQ(TitleListCount, TITLE_LIST_SLOTS);
   EXPECT_EQ(TitleList[31].title, 4);
-  EXPECT_EQ(TitleList[31].subStreamId, 0x84);
-  EXPECT_EQ(TitleScanner.titles[3].streams[5].entry, -1);
+  EXPECT_EQ(TitleList[31].subStreamId, 0x87);
+  EXPECT_EQ(TitleScanner.titles[4].streams[5].entry, -1);
 }
 
 // A missing start code in title 1 at offset 0x1A800 of part 1; the walk

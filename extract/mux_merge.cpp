@@ -1,0 +1,357 @@
+// The merge: at each step the streams' next packs are looked at; among
+// those whose bytes fit in their decoder buffer at the current SCR (and
+// that are no more than PTS_LEAD_LIMIT ahead of it) the one decoded first
+// goes; when none may go, the SCR moves on to the first time one may.
+//
+// A stream whose next pack is not complete yet (the video pack being
+// filled, a frame the worker has not submitted) could be the one to go: the
+// merge then waits for it, unless the other streams already hold data well
+// past its time (a still picture followed by a minute of sound: its last
+// pack is closed as it is and goes), or a store is full.
+#include "extract/mux_merge.h"
+
+#include <cstring>
+
+#include "extract/audio_handoff.h"
+#include "extract/output_multiplexer.h"
+#include "extract/output_writer.h"
+#include "extract/pack_format.h"
+#include "platform/work_buffers.h"
+
+namespace {
+
+// How far the other streams must have got before the merge stops waiting
+// for a stream's next pack: a partly filled video pack is closed as it is;
+// a stream of units that stays silent is passed over.
+constexpr uint32_t CLOSE_AFTER_TICKS = 45000;   // 0.5 s
+constexpr uint32_t PASS_OVER_TICKS = 135000;    // 1.5 s
+
+enum class HeadKind { None, Known, Incomplete };
+
+struct Head {
+  HeadKind kind = HeadKind::None;
+  uint32_t deadline = 0;  // Known: decoding time of its first byte; Incomplete: no earlier than this
+  uint32_t key = 0;       // Known: its PTS (or deadline): not sent before key - PTS_LEAD_LIMIT
+  uint32_t bytes = 0;
+  bool closable = false;  // Incomplete: a partly filled pack
+  bool unknownTimes = false;  // Incomplete: complete, its decoding times come with a later picture
+  uint32_t frontier = 0;  // no data still to come in the stream is decoded before this
+  bool frontierEnds = false;  // the stream has ended: nothing more comes
+};
+
+uint32_t StreamCount() { return 1 + Mux.unitStreams; }
+
+DecoderBufferModel& BufferOf(uint32_t stream) {
+  return stream == 0 ? Mux.video.buffer : Mux.unit[stream - 1].buffer;
+}
+
+uint32_t NextVideoSlot() {
+  const MuxVideoStream& v = Mux.video;
+  return (v.oldest + v.stored - v.unplaced) % HELD_VIDEO_PACKS;
+}
+
+uint32_t PackBytes(const VideoPackInfo& info) {
+  uint32_t bytes = 0;
+  for (uint32_t i = 0; i < info.segments; ++i) bytes += info.segment[i].bytes;
+  return bytes;
+}
+
+Head VideoHead() {
+  const MuxVideoStream& v = Mux.video;
+  Head head;
+  head.frontier = v.lastDts;
+  head.frontierEnds = v.ended;
+  if (v.unplaced > 0) {
+    const VideoPackInfo& info = v.info[NextVideoSlot()];
+    if (info.unknownMask != 0) {
+      head.kind = HeadKind::Incomplete;
+      head.deadline = v.lastDts;
+      head.unknownTimes = true;
+      return head;
+    }
+    head.kind = HeadKind::Known;
+    head.deadline = info.segment[0].dts;
+    head.key = info.hasPts ? info.pts : head.deadline;
+    head.bytes = PackBytes(info);
+    return head;
+  }
+  if (v.ended) return head;
+  head.kind = HeadKind::Incomplete;
+  head.deadline = v.lastDts;
+  if (v.filled > 0) {
+    head.closable = true;
+    const VideoPackInfo& info = v.info[(v.oldest + v.stored) % HELD_VIDEO_PACKS];
+    if ((info.unknownMask & 1) == 0) head.deadline = info.segment[0].dts;
+  }
+  return head;
+}
+
+uint32_t UnitSlot(uint64_t unit) { return static_cast<uint32_t>(unit % UNIT_SLOTS); }
+
+// The unit that holds byte b (b below the bytes queued).
+void AdvancePlacedUnit(MuxUnitStream& s) {
+  while (s.placedUnit + 1 < s.units && s.unitStart[UnitSlot(s.placedUnit + 1)] <= s.bytesPlaced) ++s.placedUnit;
+}
+
+uint32_t UnitPackLength(const MuxUnitStream& s) {
+  const uint64_t available = s.bytesQueued - s.bytesPlaced;
+  return static_cast<uint32_t>(available < PACK_PAYLOAD_BYTES ? available : PACK_PAYLOAD_BYTES);
+}
+
+// The PTS of the first unit that starts within the pack, if one does.
+bool UnitPackPts(const MuxUnitStream& s, uint32_t length, uint32_t& pts) {
+  for (uint64_t u = s.placedUnit; u < s.units; ++u) {
+    const uint64_t start = s.unitStart[UnitSlot(u)];
+    if (start >= s.bytesPlaced + length) break;
+    if (start >= s.bytesPlaced) {
+      pts = s.unitPts[UnitSlot(u)];
+      return true;
+    }
+  }
+  return false;
+}
+
+Head UnitHead(uint32_t k) {
+  MuxUnitStream& s = Mux.unit[k];
+  AdvancePlacedUnit(s);
+  Head head;
+  head.frontier = s.nextPts;
+  head.frontierEnds = s.ended;
+  const uint64_t available = s.bytesQueued - s.bytesPlaced;
+  if (available >= PACK_PAYLOAD_BYTES || (s.ended && available > 0)) {
+    head.kind = HeadKind::Known;
+    head.bytes = UnitPackLength(s);
+    head.deadline = s.unitPts[UnitSlot(s.placedUnit)];
+    if (!UnitPackPts(s, head.bytes, head.key)) head.key = head.deadline;
+    return head;
+  }
+  if (s.ended) return head;
+  head.kind = HeadKind::Incomplete;
+  head.deadline = available > 0 ? s.unitPts[UnitSlot(s.placedUnit)] : s.nextPts;
+  return head;
+}
+
+Head HeadOf(uint32_t stream) { return stream == 0 ? VideoHead() : UnitHead(stream - 1); }
+
+// The first time, not before t, at which a known head may go.
+bool EligibleTime(uint32_t stream, const Head& head, uint32_t t, uint32_t& when) {
+  if (!BufferTimeWhenFits(BufferOf(stream), t, head.bytes, when)) return false;
+  const uint32_t lead = head.key - PTS_LEAD_LIMIT;
+  when = LaterTime(when, TimeBefore(lead, t) ? t : lead);
+  return true;
+}
+
+// An incomplete head could go at or before time h.
+bool CouldGoBy(uint32_t stream, const Head& head, uint32_t t, uint32_t h) {
+  uint32_t fits;
+  if (!BufferTimeWhenFits(BufferOf(stream), t, 1, fits)) return false;
+  const uint32_t lead = head.deadline - PTS_LEAD_LIMIT;
+  return !TimeBefore(h, LaterTime(fits, lead));
+}
+
+// The other streams hold data well past the incomplete head's time.
+bool OthersHavePassed(uint32_t stream, const Head* heads, uint32_t ticks) {
+  for (uint32_t j = 0; j < StreamCount(); ++j) {
+    if (j == stream || heads[j].frontierEnds) continue;
+    if (!TimeBefore(heads[j].frontier, heads[stream].deadline + ticks)) return true;
+  }
+  return false;
+}
+
+// Its segments waiting for a later picture take the latest time known.
+void SettleUnknownTimes() {
+  VideoPackInfo& info = Mux.video.info[NextVideoSlot()];
+  for (uint32_t i = 0; i < info.segments; ++i)
+    if ((info.unknownMask >> i) & 1) info.segment[i].dts = Mux.video.lastDts;
+  info.unknownMask = 0;
+}
+
+void PlaceVideo(uint32_t t) {
+  MuxVideoStream& v = Mux.video;
+  const uint32_t slot = NextVideoSlot();
+  const VideoPackInfo& info = v.info[slot];
+  for (uint32_t i = 0; i < info.segments; ++i) BufferAdd(v.buffer, info.segment[i]);
+  QueuedPack& q = Mux.queue[(Mux.queueFirst + Mux.queueCount) % OUTPUT_QUEUE_SLOTS];
+  q = QueuedPack{};
+  q.stream = 0;
+  q.scr = t;
+  q.slot = slot;
+  ++Mux.queueCount;
+  --v.unplaced;
+}
+
+void PlaceUnit(uint32_t k, uint32_t t) {
+  MuxUnitStream& s = Mux.unit[k];
+  const uint32_t length = UnitPackLength(s);
+  QueuedPack& q = Mux.queue[(Mux.queueFirst + Mux.queueCount) % OUTPUT_QUEUE_SLOTS];
+  q = QueuedPack{};
+  q.stream = 1 + k;
+  q.scr = t;
+  q.start = s.bytesPlaced;
+  q.length = length;
+  q.hasPts = UnitPackPts(s, length, q.pts);
+  ++Mux.queueCount;
+  // Each unit's share of the pack is decoded at its time.
+  const uint64_t end = s.bytesPlaced + length;
+  for (uint64_t u = s.placedUnit; u < s.units; ++u) {
+    const uint64_t from = s.unitStart[UnitSlot(u)];
+    if (from >= end) break;
+    const uint64_t to = u + 1 < s.units ? s.unitStart[UnitSlot(u + 1)] : s.bytesQueued;
+    const uint64_t a = from > s.bytesPlaced ? from : s.bytesPlaced;
+    const uint64_t b = to < end ? to : end;
+    if (b > a) BufferAdd(s.buffer, BufferSegment{s.unitPts[UnitSlot(u)], static_cast<uint32_t>(b - a)});
+  }
+  s.bytesPlaced = end;
+}
+
+void Place(uint32_t stream, const Head& head, uint32_t t) {
+  if (TimeBefore(head.deadline, t + Mux.packTicks)) ++Mux.latePacks;
+  if (stream == 0) {
+    PlaceVideo(t);
+  } else {
+    PlaceUnit(stream - 1, t);
+  }
+  Mux.OutputScr = t + Mux.packTicks;
+}
+
+enum class Step { Placed, Changed, Wait };
+
+Step PlaceOne() {
+  const uint32_t t = Mux.OutputScr;
+  Head heads[1 + MAX_UNIT_STREAMS];
+  const uint32_t n = StreamCount();
+  for (uint32_t i = 0; i < n; ++i) {
+    BufferDecodeUntil(BufferOf(i), t);
+    heads[i] = HeadOf(i);
+  }
+  // The known head that may go now and is decoded first; or, when none may,
+  // the first time one may.
+  int best = -1;
+  bool anyKnown = false;
+  uint32_t next = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (heads[i].kind != HeadKind::Known) continue;
+    uint32_t when;
+    if (!EligibleTime(i, heads[i], t, when)) continue;
+    if (when == t && (best < 0 || TimeBefore(heads[i].deadline, heads[best].deadline))) best = static_cast<int>(i);
+    if (!anyKnown || TimeBefore(when, next)) next = when;
+    anyKnown = true;
+  }
+  const uint32_t horizon = best >= 0 ? t : next;
+  for (uint32_t i = 0; i < n; ++i) {
+    const Head& head = heads[i];
+    if (head.kind != HeadKind::Incomplete) continue;
+    if (anyKnown && !CouldGoBy(i, head, t, horizon)) continue;
+    if (best >= 0 && !TimeBefore(head.deadline, heads[best].deadline)) continue;
+    const bool stale = Mux.forced || OthersHavePassed(i, heads, head.closable ? CLOSE_AFTER_TICKS : PASS_OVER_TICKS);
+    if (!stale) return Step::Wait;
+    if (head.closable) {
+      MuxCloseVideoPack();
+      return Step::Changed;
+    }
+    if (head.unknownTimes) {
+      SettleUnknownTimes();
+      return Step::Changed;
+    }
+  }
+  if (best >= 0) {
+    Place(static_cast<uint32_t>(best), heads[best], t);
+    return Step::Placed;
+  }
+  if (!anyKnown) return Step::Wait;
+  Mux.OutputScr = next;
+  return Step::Changed;
+}
+
+uint8_t* VideoSlot(uint32_t slot) { return WorkBuffers.VideoPacks + slot * OUTPUT_PACK_BYTES; }
+
+// The Layer II frames: ready as the encoder thread has encoded them.
+bool UnitBytesThere(const MuxUnitStream& s, uint64_t end) { return s.bytesReady == nullptr || s.bytesReady() >= end; }
+
+void BuildUnitPack(const MuxUnitStream& s, const QueuedPack& q, uint8_t* pack) {
+  WritePackHeader(pack, q.scr, Mux.MuxRate);
+  WritePesHeader(pack, s.streamId);
+  if (q.hasPts) {
+    WritePtsField(pack + 23, q.pts);
+  } else {
+    pack[21] = 0x00;
+    std::memset(pack + 23, 0xFF, 5);
+  }
+  const uint32_t offset = static_cast<uint32_t>(q.start % s.payloadBytes);
+  const uint32_t first = q.length < s.payloadBytes - offset ? q.length : s.payloadBytes - offset;
+  std::memcpy(pack + PACK_PAYLOAD_START, s.payload + offset, first);
+  std::memcpy(pack + PACK_PAYLOAD_START + first, s.payload, q.length - first);
+  if (q.length < PACK_PAYLOAD_BYTES) {
+    ClosePartialPack(pack, PACK_PAYLOAD_START + q.length, PACK_PAYLOAD_BYTES - q.length);
+  }
+}
+
+bool WriteOne(const QueuedPack& q) {
+  if (q.stream == 0) {
+    MuxVideoStream& v = Mux.video;
+    uint8_t* pack = VideoSlot(q.slot);
+    WriteScr(pack, q.scr);
+    if (!OutputAppendPack(pack)) return false;
+    v.oldest = (v.oldest + 1) % HELD_VIDEO_PACKS;
+    --v.stored;
+    return true;
+  }
+  MuxUnitStream& s = Mux.unit[q.stream - 1];
+  BuildUnitPack(s, q, WorkBuffers.AudioPack);
+  if (!OutputAppendPack(WorkBuffers.AudioPack)) return false;
+  s.bytesWritten = q.start + q.length;
+  return true;
+}
+
+}  // namespace
+
+bool MergePlace() {
+  for (;;) {
+    if (Mux.queueCount == OUTPUT_QUEUE_SLOTS) return true;
+    if (PlaceOne() == Step::Wait) return true;
+  }
+}
+
+bool MergeWrite(bool waitForFrames) {
+  while (Mux.queueCount > 0) {
+    const QueuedPack& q = Mux.queue[Mux.queueFirst];
+    if (q.stream == 0) {
+      if (Mux.video.info[q.slot].ticket != 0) return true;  // its picture time is still open
+    } else {
+      const MuxUnitStream& s = Mux.unit[q.stream - 1];
+      const uint64_t end = q.start + q.length;
+      if (!UnitBytesThere(s, end)) {
+        if (!waitForFrames) return true;
+        AwaitEncoder(ANY_PAIR, [&s, end] { return UnitBytesThere(s, end); });
+      }
+    }
+    if (!WriteOne(q)) return false;
+    Mux.queueFirst = (Mux.queueFirst + 1) % OUTPUT_QUEUE_SLOTS;
+    --Mux.queueCount;
+  }
+  return true;
+}
+
+bool MergeRun() { return MergePlace() && MergeWrite(false); }
+
+bool MergeForceProgress() {
+  // A pack at the head that waits for its picture time keeps its estimate.
+  if (Mux.queueCount > 0 && Mux.queue[Mux.queueFirst].stream == 0) {
+    if (Mux.video.info[Mux.queue[Mux.queueFirst].slot].ticket != 0) {
+      MuxClearTickets();
+      return true;
+    }
+  }
+  const uint32_t before = Mux.queueCount;
+  Mux.forced = true;
+  MergePlace();
+  Mux.forced = false;
+  return Mux.queueCount != before;
+}
+
+bool MergeFinish() {
+  Mux.forced = true;
+  MergePlace();
+  Mux.forced = false;
+  return MergeWrite(true);
+}
