@@ -254,8 +254,7 @@ bool UsePacket(PacketKind kind, const uint8_t* packet, uint32_t length, int subp
     case PacketKind::Subpicture:
       break;
   }
-  SubpicturePacketIn(subpictureStream, packet, length);
-  return true;
+  return SubpicturePacketIn(subpictureStream, packet, length);
 }
 
 bool TakePacket(uint32_t length) {

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "extract/mux_merge.h"
 #include "extract/output_multiplexer.h"
+#include "extract/walk_state.h"
 #include "extract/pack_format.h"
 #include "extract/subtitle_selection.h"
 #include "extract/time_mapping.h"
@@ -23,6 +25,51 @@ constexpr uint32_t MAX_HEADER_STUFFING = 32;   // 0xFF bytes a PES header may ca
 constexpr uint8_t FIRST_SUBPICTURE_ID = 0x20;
 
 SubpictureIntakeState& S = SubpictureIntake;
+
+// Bytes of each muxed stream's units copied into its ring.
+uint64_t ringFilled[MUXED_SUBPICTURE_STREAMS] = {};
+
+template <int K>
+uint64_t RingReady() {
+  return ringFilled[K];
+}
+constexpr uint64_t (*RING_READY[MUXED_SUBPICTURE_STREAMS])() = {RingReady<0>, RingReady<1>, RingReady<2>, RingReady<3>,
+                                                                 RingReady<4>, RingReady<5>, RingReady<6>};
+
+// A whole sub-picture unit into the program stream.
+bool QueueUnit(int stream, uint32_t pts) {
+  const int k = S.muxStream[stream];
+  std::vector<uint8_t>& unit = S.unit[static_cast<size_t>(stream)];
+  MuxUnitStream& s = Mux.unit[k];
+  const uint64_t start = s.bytesQueued;
+  const auto bytes = static_cast<uint32_t>(unit.size());
+  if (!MuxQueueUnit(static_cast<uint32_t>(k), pts, bytes, pts)) return false;
+  std::vector<uint8_t>& ring = S.ring[stream];
+  for (uint32_t i = 0; i < bytes; ++i) ring[(start + i) % ring.size()] = unit[i];
+  ringFilled[stream] = start + bytes;
+  unit.clear();
+  return MergeRun();
+}
+
+// The payload of a kept packet goes to the unit being gathered; a unit
+// complete (as long as its first two bytes say) is queued.
+bool GatherUnit(int stream, const uint8_t* packet, uint32_t length, bool starts) {
+  if (stream >= static_cast<int>(MUXED_SUBPICTURE_STREAMS) || S.muxStream[stream] < 0) return true;
+  std::vector<uint8_t>& unit = S.unit[static_cast<size_t>(stream)];
+  if (starts) unit.clear();
+  const uint32_t payload = PesPayloadOffset(packet) + 1;  // after the sub-stream number
+  if (payload >= length) return true;
+  unit.insert(unit.end(), packet + payload, packet + length);
+  if (unit.size() < 2) return true;
+  const uint32_t size = uint32_t{unit[0]} << 8 | unit[1];
+  if (size < 4 || size > SUBPICTURE_BUFFER_BYTES) {
+    unit.clear();  // no sub-picture unit: nothing of it is sent
+    return true;
+  }
+  if (unit.size() < size) return true;
+  unit.resize(size);
+  return QueueUnit(stream, S.lastPts[stream]);
+}
 
 // The packet in a pack of its own, its sub-stream renumbered to the order
 // asked and its PTS (when it has one) set to output time. What the pack
@@ -59,18 +106,19 @@ void AppendPack(int stream, const uint8_t* packet, uint32_t length, uint32_t pts
   S.subFile.insert(S.subFile.end(), pack, pack + SUB_PACK_BYTES);
 }
 
-void Take(int stream, const uint8_t* packet, uint32_t length) {
+bool Take(int stream, const uint8_t* packet, uint32_t length) {
   const bool hasPts = PesHasPts(packet, length);
   if (hasPts) {
     const uint32_t pts = InputToOutputTime(ReadPesPts(packet));
     // Before the first picture shown there is nothing to show it over.
     S.open[stream] = static_cast<int32_t>(pts - FIRST_PTS) >= 0;
-    if (!S.open[stream]) return;
+    if (!S.open[stream]) return true;
     S.lastPts[stream] = pts;
     S.events.push_back(SubtitleEvent{stream, pts, S.subFile.size()});
   }
-  if (!S.open[stream]) return;
+  if (!S.open[stream]) return true;
   AppendPack(stream, packet, length, S.lastPts[stream], hasPts);
+  return GatherUnit(stream, packet, length, hasPts);
 }
 
 std::string Timestamp(uint32_t ticks) {
@@ -106,6 +154,22 @@ void SubpictureIntakeReset() {
   S.events.clear();
   S.open.assign(SubtitleSelection.streams.size(), false);
   S.lastPts.assign(SubtitleSelection.streams.size(), 0);
+  S.unit.assign(SubtitleSelection.streams.size(), {});
+  for (uint32_t k = 0; k < MUXED_SUBPICTURE_STREAMS; ++k) {
+    S.muxStream[k] = -1;
+    ringFilled[k] = 0;
+  }
+}
+
+void SubpictureMuxSetUp() {
+  const size_t count = SubtitleSelection.streams.size();
+  for (size_t k = 0; k < count && k < MUXED_SUBPICTURE_STREAMS && Mux.unitStreams < MAX_UNIT_STREAMS; ++k) {
+    S.ring[k].assign(SUBPICTURE_RING_BYTES, 0);
+    ringFilled[k] = 0;
+    S.muxStream[k] = static_cast<int>(Mux.unitStreams);
+    MuxAddSubStream(static_cast<uint8_t>(0x20 + k), SUBPICTURE_BUFFER_BYTES, S.ring[k].data(), SUBPICTURE_RING_BYTES,
+                    RING_READY[k]);
+  }
 }
 
 int KeptSubpictureStream(uint8_t subStreamId) {
@@ -114,21 +178,25 @@ int KeptSubpictureStream(uint8_t subStreamId) {
   return -1;
 }
 
-void SubpicturePacketIn(int stream, const uint8_t* packet, uint32_t length) {
-  SubpicturesRelease();
-  if (OutputTimeKnown()) {
-    Take(stream, packet, length);
-    return;
-  }
+bool SubpicturePacketIn(int stream, const uint8_t* packet, uint32_t length) {
+  if (!SubpicturesRelease()) return false;
+  if (OutputTimeKnown()) return Take(stream, packet, length);
   if (S.held.size() >= SUBPICTURE_HELD_LIMIT) S.held.erase(S.held.begin());
   S.held.push_back(HeldSubpicture{stream, std::vector<uint8_t>(packet, packet + length)});
+  return true;
 }
 
-void SubpicturesRelease() {
-  if (S.held.empty() || !OutputTimeKnown()) return;
+bool SubpicturesRelease() {
+  if (!OutputTimeKnown()) return true;
+  // A sub-picture's time is never before the SCR of its pack.
+  const uint32_t now = InputToOutputTime(Walk.scr);
+  for (int k : S.muxStream)
+    if (k >= 0) Mux.unit[k].nextPts = LaterTime(Mux.unit[k].nextPts, now);
+  bool taken = true;
   for (const HeldSubpicture& held : S.held)
-    Take(held.stream, held.packet.data(), static_cast<uint32_t>(held.packet.size()));
+    taken = Take(held.stream, held.packet.data(), static_cast<uint32_t>(held.packet.size())) && taken;
   S.held.clear();
+  return taken;
 }
 
 std::string VobSubIndex(const std::vector<SubtitleEvent>& events, uint32_t firstPictureTime) {
