@@ -139,10 +139,10 @@ bool WriteFile(const std::string& path, const uint8_t* data, size_t length) {
   const bool written = OutputFileWrite(file, data, length);
   const std::string reason = file.failure;
   if (OutputFileClose(file) && written) return true;
-  if (file.regular) OutputFileRemove(file, path.c_str());
+  const bool removed = OutputFileRemove(file, path.c_str());
   ShowFileError(IDS_WRITE_ERROR, path.c_str(),
                 (written ? std::string("the file could not be closed") : reason) + ". " +
-                    LoadString(IDS_INCOMPLETE_REMOVED));
+                    LoadString(removed ? IDS_INCOMPLETE_REMOVED : IDS_INCOMPLETE_KEPT));
   return false;
 }
 

@@ -19,7 +19,7 @@ struct DiscTitleChoice {
   int lastChapter = 0;  // 0: to the title's last chapter
   int angle = 1;
   bool allDiscTitles = false;  // every disc title of the disc, each into its own file
-  std::vector<int> subtitles;  // logical sub-picture streams kept as a VobSub pair beside the output
+  std::vector<int> subtitles{};  // logical sub-picture streams kept as a VobSub pair beside the output
 };
 
 using DiscTitleAnswerer = std::function<std::optional<DiscTitleChoice>(const std::vector<const DiscTitle*>&)>;
