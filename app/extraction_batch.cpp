@@ -8,6 +8,7 @@
 #include "common/time_values.h"
 #include "extract/extraction_driver.h"
 #include "extract/extraction_request.h"
+#include "extract/subtitle_selection.h"
 #include "extract/title_selection.h"
 #include "extract/video_timing.h"
 #include "extract/walk_state.h"
@@ -57,10 +58,15 @@ bool PrepareJobSubtitles(const ExtractionJob& job, JobOutcome& refused) {
   }
   const DiscTitle* discTitle = nullptr;
   if (job.discTitle > 0) discTitle = FindDiscTitle(table, job.discTitle, error);
-  if (PrepareSubtitles(job.subtitles, job.subsOnly, table, discTitle, job.firstChapter, TitleSelection.title, walked,
-                       job.output, error))
-    return true;
-  return Refuse(JobName(job) + ": " + error, JobOutcome::Skipped, refused);
+  if (!PrepareSubtitles(job.subtitles, job.subsOnly, table, discTitle, job.firstChapter, TitleSelection.title, walked,
+                        job.output, error))
+    return Refuse(JobName(job) + ": " + error, JobOutcome::Skipped, refused);
+  // The pair beside the output is never one of the disc's files either.
+  if (OutputIsSourceFile(SubtitleSelection.idxPath.c_str()) || OutputIsSourceFile(SubtitleSelection.subPath.c_str())) {
+    ClearSubtitles();
+    return Refuse(LoadString(IDS_OUTPUT_IS_INPUT), JobOutcome::Failed, refused);
+  }
+  return true;
 }
 
 // The title (or the disc title's cells) into TitleSelection and the
