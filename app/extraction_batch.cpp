@@ -8,6 +8,7 @@
 #include "common/time_values.h"
 #include "extract/extraction_driver.h"
 #include "extract/extraction_request.h"
+#include "extract/subtitle_selection.h"
 #include "extract/title_selection.h"
 #include "extract/video_timing.h"
 #include "extract/walk_state.h"
@@ -39,6 +40,35 @@ bool Refuse(const std::string& message, JobOutcome outcome, JobOutcome& refused)
   return false;
 }
 
+// The kept subtitle streams into SubtitleSelection. A title without one of
+// them is skipped.
+bool PrepareJobSubtitles(const ExtractionJob& job, JobOutcome& refused) {
+  std::string error;
+  if (job.subtitles.empty()) {
+    ClearSubtitles();
+    return true;
+  }
+  const DiscTitleTable table = ReadDiscTitles();
+  std::vector<uint8_t> walked;
+  if (!table.found) {
+    uint32_t sizeMB = 0;
+    if (TitleSizeMB(TitleSelection.title, sizeMB)) ScanTitleStreams(TitleSelection.title, sizeMB);
+    for (int i = 0; i < SUBPICTURE_STREAM_SLOTS; ++i)
+      if (TitleScanner.subpictureSeen[i]) walked.push_back(static_cast<uint8_t>(0x20 + i));
+  }
+  const DiscTitle* discTitle = nullptr;
+  if (job.discTitle > 0) discTitle = FindDiscTitle(table, job.discTitle, error);
+  if (!PrepareSubtitles(job.subtitles, job.subsOnly, table, discTitle, job.firstChapter, TitleSelection.title, walked,
+                        job.output, error))
+    return Refuse(JobName(job) + ": " + error, JobOutcome::Skipped, refused);
+  // The pair beside the output is never one of the disc's files either.
+  if (OutputIsSourceFile(SubtitleSelection.idxPath.c_str()) || OutputIsSourceFile(SubtitleSelection.subPath.c_str())) {
+    ClearSubtitles();
+    return Refuse(LoadString(IDS_OUTPUT_IS_INPUT), JobOutcome::Failed, refused);
+  }
+  return true;
+}
+
 // The title (or the disc title's cells) into TitleSelection and the
 // reader's plan, its audio stream checked unless the front end did. False
 // with the reason shown and the outcome in refused.
@@ -56,7 +86,8 @@ bool PrepareJob(const ExtractionJob& job, JobOutcome& refused) {
     TitleSelection.title = job.title;
     TitleSelection.sizeMB = static_cast<int32_t>(sizeMB);
   }
-  if (!job.checked) {
+  if (!PrepareJobSubtitles(job, refused)) return false;
+  if (!job.checked && !job.subsOnly) {
     const std::vector<OfferedStream> offered = OfferedStreams(TitleSelection.title);
     if (std::none_of(offered.begin(), offered.end(), [&](const OfferedStream& stream) {
           return stream.streamKind == job.streamKind && stream.subStreamId == job.subStreamId;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/subtitle_choice.h"
 #include "report/exit_status.h"
 
 // One extraction request.
@@ -24,6 +25,8 @@ struct ExtractionJob {
   uint8_t subStreamId = 0;   // 0xA0 + n (PCM #n) or 0x80 + n (AC3 #n)
   bool dynamicCompression = false;
   std::string output;
+  std::vector<SubtitleChoice> subtitles;  // kept as a VobSub pair beside the output
+  bool subsOnly = false;                   // only the pair is written
   // The front end has already checked the title and its audio stream (and
   // reported what it lacks in its own words).
   bool checked = false;

@@ -21,6 +21,8 @@
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
 #include "extract/packet_intake.h"
+#include "extract/subpicture_intake.h"
+#include "extract/subtitle_selection.h"
 #include "extract/video_timing.h"
 #include "extract/walk_state.h"
 #include "platform/guarded_read.h"
@@ -81,6 +83,7 @@ void ResetExtractionState() {
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
   VideoScanReset();  // nothing held over from an extraction that failed mid-start-code
+  SubpictureIntakeReset();
 }
 
 // The walk ends on an error.
@@ -233,15 +236,25 @@ bool RefuseScrambled() {
   return false;
 }
 
+enum class PacketKind { Video, Audio, Subpicture };
+
 // A packet of a chosen stream: used once pack 0 is written.
-bool UsePacket(bool video, const uint8_t* packet, uint32_t length) {
+bool UsePacket(PacketKind kind, const uint8_t* packet, uint32_t length, int subpictureStream = -1) {
   if (PesScrambled(packet, length)) return RefuseScrambled();
   CheckScrContinuity(Walk.scr);
   if (!Mux.SystemHeaderSeen) {
     ShowVobDetailError(IDS_NO_SYSTEM_HEADER);
     return true;
   }
-  return video ? VideoPacketIn(packet, length) : AudioPacketIn(packet, length);
+  switch (kind) {
+    case PacketKind::Video:
+      return VideoPacketIn(packet, length);
+    case PacketKind::Audio:
+      return AudioPacketIn(packet, length);
+    case PacketKind::Subpicture:
+      break;
+  }
+  return SubpicturePacketIn(subpictureStream, packet, length);
 }
 
 bool TakePacket(uint32_t length) {
@@ -249,12 +262,13 @@ bool TakePacket(uint32_t length) {
   const uint8_t code = Walk.code;
   if (code >= 0xE0 && code <= 0xEF && !Walk.AngleSkip) {
     if (Walk.VideoStreamNumber < 0) Walk.VideoStreamNumber = code & 0x0F;
-    if ((code & 0x0F) == Walk.VideoStreamNumber) return UsePacket(true, packet, length);
+    if ((code & 0x0F) == Walk.VideoStreamNumber) return UsePacket(PacketKind::Video, packet, length);
   } else if (code == CODE_PRIVATE_1 && !Walk.AngleSkip) {
-    if (length > 9 && PesPayloadOffset(packet) < length &&
-        packet[PesPayloadOffset(packet)] == TitleSelection.subStreamId) {
-      return UsePacket(false, packet, length);
-    }
+    if (length <= 9 || PesPayloadOffset(packet) >= length) return true;
+    const uint8_t subStreamId = packet[PesPayloadOffset(packet)];
+    if (subStreamId == TitleSelection.subStreamId) return UsePacket(PacketKind::Audio, packet, length);
+    const int subpicture = KeptSubpictureStream(subStreamId);
+    if (subpicture >= 0) return UsePacket(PacketKind::Subpicture, packet, length, subpicture);
   } else if (code == CODE_PRIVATE_2 && length >= 40 && packet[6] == 0x01) {
     TakeDsi(packet);
   }
@@ -438,6 +452,7 @@ Ending WalkTitle() {
   }
   for (;;) {
     if (result.walk == PackWalk::Done && !AbortFlag) result = WalkPack();
+    SubpicturesRelease();
     if (result.walk == PackWalk::Damaged) {
       if (StopOnDamage) return Failed(result.ending);
       result = PassDamage();
@@ -471,6 +486,14 @@ void RefuseTitleWithoutSequenceHeader() {
   failureShown = true;
 }
 
+// The VobSub pair of the kept sub-picture streams; a failure to write it
+// fails the extraction, told in its own message.
+void WriteSubtitles() {
+  if (SubtitleSelection.streams.empty() || WriteVobSubFiles()) return;
+  Walk.WalkFailed = true;
+  failureShown = true;
+}
+
 void FinishExtraction(Ending ending) {
   if (ending == Ending::PacketFailure) {
     EncoderStop();
@@ -483,6 +506,9 @@ void FinishExtraction(Ending ending) {
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
   if (OutputWriteFailed()) failureShown = true;
+  // A title stopped by the user keeps its subtitles up to where it stopped,
+  // as it keeps its file.
+  if (ending == Ending::WalkFailure && outputClosed && !Walk.WalkFailed && !failureShown) WriteSubtitles();
   if (ending != Ending::Normal || !outputClosed) return;
   if (!finished) {
     Walk.WalkFailed = true;  // the failure was reported where it happened
@@ -492,6 +518,8 @@ void FinishExtraction(Ending ending) {
     RefuseTitleWithoutSequenceHeader();
     return;
   }
+  WriteSubtitles();
+  if (SubtitleSelection.subsOnly) return;
   if (TitleSelection.streamKind == STREAM_KIND_PCM) {
     if (!Intake.PcmFound) ShowError(IDS_NO_PCM);
   } else {

@@ -93,9 +93,19 @@ void AdvancePlacedUnit(MuxUnitStream& s) {
   while (s.placedUnit + 1 < s.units && s.unitStart[UnitSlot(s.placedUnit + 1)] <= s.bytesPlaced) ++s.placedUnit;
 }
 
+// A sub-stream's packs give one payload byte to its number.
+uint32_t UnitPayloadLimit(const MuxUnitStream& s) { return s.subStreamId != 0 ? PACK_PAYLOAD_BYTES - 1 : PACK_PAYLOAD_BYTES; }
+
+// A sub-stream's unit (a sub-picture) ends its pack: the next starts a
+// packet with its own time stamp, as players expect.
 uint32_t UnitPackLength(const MuxUnitStream& s) {
-  const uint64_t available = s.bytesQueued - s.bytesPlaced;
-  return static_cast<uint32_t>(available < PACK_PAYLOAD_BYTES ? available : PACK_PAYLOAD_BYTES);
+  uint64_t available = s.bytesQueued - s.bytesPlaced;
+  if (s.subStreamId != 0 && s.placedUnit + 1 < s.units) {
+    const uint64_t unitEnd = s.unitStart[UnitSlot(s.placedUnit + 1)] - s.bytesPlaced;
+    available = unitEnd < available ? unitEnd : available;
+  }
+  const uint32_t limit = UnitPayloadLimit(s);
+  return static_cast<uint32_t>(available < limit ? available : limit);
 }
 
 // The PTS of the first unit that starts within the pack, if one does.
@@ -118,7 +128,7 @@ Head UnitHead(uint32_t k) {
   head.frontier = s.nextPts;
   head.frontierEnds = s.ended;
   const uint64_t available = s.bytesQueued - s.bytesPlaced;
-  if (available >= PACK_PAYLOAD_BYTES || (s.ended && available > 0)) {
+  if (available >= UnitPayloadLimit(s) || ((s.ended || s.subStreamId != 0) && available > 0)) {
     head.kind = HeadKind::Known;
     head.bytes = UnitPackLength(s);
     head.deadline = s.unitPts[UnitSlot(s.placedUnit)];
@@ -277,13 +287,14 @@ void BuildUnitPack(const MuxUnitStream& s, const QueuedPack& q, uint8_t* pack) {
     pack[21] = 0x00;
     std::memset(pack + 23, 0xFF, 5);
   }
+  uint32_t start = PACK_PAYLOAD_START;
+  if (s.subStreamId != 0) pack[start++] = s.subStreamId;
   const uint32_t offset = static_cast<uint32_t>(q.start % s.payloadBytes);
   const uint32_t first = q.length < s.payloadBytes - offset ? q.length : s.payloadBytes - offset;
-  std::memcpy(pack + PACK_PAYLOAD_START, s.payload + offset, first);
-  std::memcpy(pack + PACK_PAYLOAD_START + first, s.payload, q.length - first);
-  if (q.length < PACK_PAYLOAD_BYTES) {
-    ClosePartialPack(pack, PACK_PAYLOAD_START + q.length, PACK_PAYLOAD_BYTES - q.length);
-  }
+  std::memcpy(pack + start, s.payload + offset, first);
+  std::memcpy(pack + start + first, s.payload, q.length - first);
+  const uint32_t used = start - PACK_PAYLOAD_START + q.length;
+  if (used < PACK_PAYLOAD_BYTES) ClosePartialPack(pack, PACK_PAYLOAD_START + used, PACK_PAYLOAD_BYTES - used);
 }
 
 bool WriteOne(const QueuedPack& q) {

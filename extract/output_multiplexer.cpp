@@ -9,6 +9,7 @@
 #include "extract/mux_merge.h"
 #include "extract/output_writer.h"
 #include "extract/pack_format.h"
+#include "extract/subpicture_intake.h"
 #include "platform/work_buffers.h"
 
 MuxState Mux;
@@ -60,6 +61,7 @@ void SetUpStreams(uint32_t videoBufferBytes) {
 
   MuxUnitStream& audio = Mux.unit[LAYER2_STREAM];
   audio.streamId = 0xC0;
+  audio.subStreamId = 0;
   audio.payload = WorkBuffers.EncodedFrames;
   audio.payloadBytes = ENCODED_FRAME_SLOTS * ENC_FRAME_BYTES;
   audio.bytesReady = Layer2BytesReady;
@@ -85,8 +87,16 @@ void BuildFirstPack(uint8_t* pack, uint16_t videoBound) {
   const uint32_t rate = Mux.MuxRate;
   uint32_t audioStreams = 0;
   for (uint32_t k = 0; k < Mux.unitStreams; ++k) audioStreams += (Mux.unit[k].streamId & 0xE0) == 0xC0 ? 1 : 0;
+  // The system header names each stream id once: the sub-streams of
+  // private stream 1 share one entry, with the largest of their buffers.
+  uint32_t entries = 0, privateBytes = 0;
+  for (uint32_t k = 0; k < Mux.unitStreams; ++k) {
+    if (Mux.unit[k].subStreamId == 0) ++entries;
+    else privateBytes = privateBytes > Mux.unit[k].buffer.capacity ? privateBytes : Mux.unit[k].buffer.capacity;
+  }
+  if (privateBytes > 0) ++entries;
   uint8_t* h = pack + PACK_HEADER_BYTES;
-  const uint32_t headerLength = 6 + 3 * (1 + Mux.unitStreams);
+  const uint32_t headerLength = 6 + 3 * (1 + entries);
   const uint8_t fixed[] = {0x00, 0x00, 0x01, 0xBB, static_cast<uint8_t>(headerLength >> 8),
                            static_cast<uint8_t>(headerLength), static_cast<uint8_t>((rate >> 15) | 0x80),
                            static_cast<uint8_t>(rate >> 7), static_cast<uint8_t>((rate << 1) | 0x01),
@@ -99,9 +109,16 @@ void BuildFirstPack(uint8_t* pack, uint16_t videoBound) {
   *h++ = static_cast<uint8_t>((videoBound >> 8) | 0xC0);
   *h++ = static_cast<uint8_t>(videoBound);
   for (uint32_t k = 0; k < Mux.unitStreams; ++k) {
+    if (Mux.unit[k].subStreamId != 0) continue;
     const uint32_t units = (Mux.unit[k].buffer.capacity + 127) / 128;  // scale 0: 128-byte units
     *h++ = Mux.unit[k].streamId;
     *h++ = static_cast<uint8_t>((units >> 8) | 0xC0);
+    *h++ = static_cast<uint8_t>(units);
+  }
+  if (privateBytes > 0) {
+    const uint32_t units = (privateBytes + 1023) / 1024;  // scale 1: 1024-byte units
+    *h++ = 0xBD;
+    *h++ = static_cast<uint8_t>((units >> 8) | 0xE0);
     *h++ = static_cast<uint8_t>(units);
   }
   const uint32_t paddingLength = OUTPUT_PACK_BYTES - static_cast<uint32_t>(h - pack) - 6;
@@ -246,6 +263,7 @@ bool MuxWriteFirstPack(uint16_t videoBound) {
   uint32_t videoBytes = BoundBytes(videoBound);
   if (videoBytes < MIN_VIDEO_BUFFER_BYTES) videoBytes = MIN_VIDEO_BUFFER_BYTES;
   SetUpStreams(videoBytes);
+  SubpictureMuxSetUp();
   uint8_t* pack = WorkBuffers.AudioPack;  // free until the first audio pack is written
   Mux.OutputScr = 0;
   BuildFirstPack(pack, BoundBytes(videoBound) == videoBytes ? videoBound : VideoBoundFor(videoBytes));
@@ -372,6 +390,25 @@ bool MuxAppendAudioFrame(const uint8_t* frame) {
   std::memcpy(MuxLayer2FrameSlot(k), frame, ENC_FRAME_BYTES);
   Handoff.FramesEncoded.fetch_add(1, std::memory_order_release);
   return MergeRun();
+}
+
+void MuxAddSubStream(uint8_t subStreamId, uint32_t bufferBytes, uint8_t* payload, uint32_t payloadBytes,
+                     uint64_t (*ready)()) {
+  if (Mux.unitStreams >= MAX_UNIT_STREAMS) return;
+  MuxUnitStream& s = Mux.unit[Mux.unitStreams++];
+  s.streamId = 0xBD;
+  s.subStreamId = subStreamId;
+  s.payload = payload;
+  s.payloadBytes = payloadBytes;
+  s.bytesReady = ready;
+  s.units = 0;
+  s.bytesQueued = 0;
+  s.nextPts = FIRST_PTS;
+  s.placedUnit = 0;
+  s.bytesPlaced = 0;
+  s.bytesWritten = 0;
+  s.ended = false;
+  BufferReset(s.buffer, bufferBytes);
 }
 
 bool MuxFinishStreams() {

@@ -76,6 +76,9 @@ struct MuxVideoStream {
 // and packed 2020 bytes a pack.
 struct MuxUnitStream {
   uint8_t streamId = 0xC0;
+  // A private stream 1 sub-stream (0xBD): this first payload byte in each
+  // pack, and each unit starting a pack of its own (sub-pictures); 0 none.
+  uint8_t subStreamId = 0;
   DecoderBufferModel buffer;
   uint8_t* payload = nullptr;  // ring of payload bytes
   uint32_t payloadBytes = 0;
@@ -164,6 +167,12 @@ bool MuxQueueUnit(uint32_t k, uint32_t pts, uint32_t bytes, uint32_t nextPts);
 // Queues a frame whose bytes are at hand (no encoder thread); false when
 // the output refuses a pack.
 bool MuxAppendAudioFrame(const uint8_t* frame);
+
+// Unit stream k + 1 for a private stream 1 sub-stream, set up with the
+// streams of pack 0 (called from MuxWriteFirstPack through the sub-picture
+// intake's set-up). Its bytes are at hand when ready() counts them.
+void MuxAddSubStream(uint8_t subStreamId, uint32_t bufferBytes, uint8_t* payload, uint32_t payloadBytes,
+                     uint64_t (*ready)());
 
 // End of an extraction (encoder stopped): every stream ends, the partly
 // filled packs are closed and every pack is written. False on refusal.

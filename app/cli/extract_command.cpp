@@ -10,6 +10,8 @@
 #include "app/disc_title_batch.h"
 #include "app/disc_title_choice.h"
 #include "app/extraction_batch.h"
+#include "app/subtitle_choice.h"
+#include "extract/subtitle_selection.h"
 #include "extract/title_selection.h"
 #include "report/exit_status.h"
 #include "report/messages.h"
@@ -124,7 +126,40 @@ bool MayWriteFile(const ExtractCommand& extract, const std::string& output) {
   return false;
 }
 
-bool MayWriteOutput(const ExtractCommand& extract) { return MayWriteFile(extract, extract.output); }
+// The files an extraction writes: the program stream (unless only the
+// subtitles are asked), and the VobSub pair beside it.
+std::vector<std::string> WrittenFiles(const ExtractCommand& extract, const std::string& output) {
+  std::vector<std::string> files;
+  if (!extract.subsOnly) files.push_back(output);
+  if (!extract.subs.empty()) {
+    files.push_back(VobSubPath(output, ".idx"));
+    files.push_back(VobSubPath(output, ".sub"));
+  }
+  return files;
+}
+
+// Every file of the output is checked as the output is: never one of the
+// disc's files, never replaced without a word. False after the message.
+bool MayWriteFiles(const ExtractCommand& extract, const std::string& output) {
+  for (const std::string& file : WrittenFiles(extract, output)) {
+    if (OutputIsSourceFile(file.c_str())) {
+      ShowError(IDS_OUTPUT_IS_INPUT);
+      return false;
+    }
+    if (!MayWriteFile(extract, file)) return false;
+  }
+  return true;
+}
+
+bool MayWriteOutput(const ExtractCommand& extract) { return MayWriteFiles(extract, extract.output); }
+
+// Subtitles without IFO files have no colour table: players show them in
+// colours of their own.
+void WarnWithoutPalette(const ExtractCommand& extract) {
+  if (extract.subs.empty() || ReadDiscTitles().found) return;
+  std::fprintf(stderr, "VOLTARK: warning: the source has no IFO files: %s has no palette line\n",
+               VobSubPath(extract.output, ".idx").c_str());
+}
 
 // The worst of the titles.
 int RunBatch(const ExtractCommand& extract) {
@@ -147,7 +182,7 @@ std::string NumberList(const std::vector<int>& numbers) {
 // Several disc titles, each into its own file of the output folder or
 // pattern.
 int ExtractDiscTitles(const ExtractCommand& extract, bool all, std::vector<int> numbers, int32_t kind,
-                      uint8_t subStreamId, const Drive& drive) {
+                      uint8_t subStreamId, const std::vector<SubtitleChoice>& subtitles, const Drive& drive) {
   const DiscTitleTable table = ReadDiscTitles();
   if (!table.found) {
     std::string error;
@@ -192,12 +227,10 @@ int ExtractDiscTitles(const ExtractCommand& extract, bool all, std::vector<int> 
     job.subStreamId = subStreamId;
     job.dynamicCompression = extract.dynamicCompression;
     job.output = BatchOutputFile(extract.output, base, number);
+    job.subtitles = subtitles;
+    job.subsOnly = extract.subsOnly;
     // Every file of the batch is checked before the first is written.
-    if (OutputIsSourceFile(job.output.c_str())) {
-      ShowError(IDS_OUTPUT_IS_INPUT);
-      return EXIT_FAILED;
-    }
-    if (!MayWriteFile(extract, job.output)) return EXIT_FAILED;
+    if (!MayWriteFiles(extract, job.output)) return EXIT_FAILED;
     Batch.jobs.push_back(job);
   }
   return RunBatch(extract);
@@ -233,11 +266,15 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
   extract.command->add_option("--angle", extract.angle, "Angle K of the disc title's angle blocks (default 1)")
       ->check(CLI::Range(1, MAX_ANGLES))
       ->needs(discTitle);
-  extract.command
-      ->add_option("--audio", extract.audio,
-                   "Audio stream: ac3:K for \"AC3 stream #K\", pcm:K for \"PCM stream #K\" (K = 0..7); "
-                   "dts:K (\"DTS stream #K\") cannot be decoded")
-      ->required();
+  extract.command->add_option("--audio", extract.audio,
+                              "Audio stream: ac3:K for \"AC3 stream #K\", pcm:K for \"PCM stream #K\" (K = 0..7); "
+                              "dts:K (\"DTS stream #K\") cannot be decoded; required unless --subs-only");
+  CLI::Option* subs = extract.command->add_option(
+      "--subs", extract.subs,
+      "Subtitle streams kept as a VobSub pair beside the output (NAME.idx, NAME.sub): sub:N (the disc's logical "
+      "sub-picture stream N; sub-stream 0x20+N without IFO files), language codes (en,fr) or all");
+  extract.command->add_flag("--subs-only", extract.subsOnly, "Write only the VobSub pair of --subs, no MPEG-2 file")
+      ->needs(subs);
   extract.command->add_flag("--drc", extract.dynamicCompression,
                             "Dynamic Audio Compression (dynamic range compression of AC-3 audio)");
   extract.command
@@ -256,6 +293,7 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
 }
 
 int RunExtractCommand(const ExtractCommand& extract) {
+  std::string error;
   if (extract.title < 0 && extract.discTitles.empty()) {
     std::fprintf(stderr, "voltark-cli extract: --title N or --disc-title T is required\n");
     return EXIT_USAGE;
@@ -277,6 +315,15 @@ int RunExtractCommand(const ExtractCommand& extract) {
     std::fprintf(stderr, "voltark-cli extract: --chapters must be A or A-B with 1 <= A <= B <= %d\n", MAX_CHAPTERS);
     return EXIT_USAGE;
   }
+  std::vector<SubtitleChoice> subtitles;
+  if (!extract.subs.empty() && !ParseSubtitleChoices(extract.subs, subtitles, error)) {
+    std::fprintf(stderr, "voltark-cli extract: --subs: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  if (extract.audio.empty() && !extract.subsOnly) {
+    std::fprintf(stderr, "voltark-cli extract: --audio is required (unless --subs-only)\n");
+    return EXIT_USAGE;
+  }
   int32_t kind = 0;
   uint8_t subStreamId = 0;
   if (NamesDtsStream(extract.audio)) {
@@ -286,7 +333,7 @@ int RunExtractCommand(const ExtractCommand& extract) {
                  extract.audio.c_str(), extract.audio[4]);
     return EXIT_USAGE;
   }
-  if (!ParseAudio(extract.audio, kind, subStreamId)) {
+  if (!extract.audio.empty() && !ParseAudio(extract.audio, kind, subStreamId)) {
     std::fprintf(stderr, "voltark-cli extract: --audio must be ac3:K or pcm:K with K = 0..%d\n", MAX_AUDIO_STREAM);
     return EXIT_USAGE;
   }
@@ -296,7 +343,6 @@ int RunExtractCommand(const ExtractCommand& extract) {
     return EXIT_USAGE;
   }
   Drive drive = DriveFromArgument(extract.source);
-  std::string error;
   if (!CheckSource(drive, error)) {
     std::fprintf(stderr, "VOLTARK: %s\n", error.c_str());
     return EXIT_FAILED;
@@ -304,7 +350,8 @@ int RunExtractCommand(const ExtractCommand& extract) {
   DriveList = {drive};
   SelectedDrive = 0;
   ClearDiscTitleNarrowing();
-  if (several) return ExtractDiscTitles(extract, allDiscTitles, discTitles, kind, subStreamId, drive);
+  WarnWithoutPalette(extract);
+  if (several) return ExtractDiscTitles(extract, allDiscTitles, discTitles, kind, subStreamId, subtitles, drive);
 
   const int discTitle = discTitles.empty() ? 0 : discTitles.front();
   int title = extract.title;
@@ -312,14 +359,28 @@ int RunExtractCommand(const ExtractCommand& extract) {
     if (const int status = PlanDiscTitle(extract, discTitle, firstChapter, lastChapter)) return status;
     title = TitleSelection.title;  // the title set the disc title plays from
   }
-  if (OutputIsSourceFile(extract.output.c_str())) {
+  for (const std::string& file : WrittenFiles(extract, extract.output)) {
+    if (!OutputIsSourceFile(file.c_str())) continue;
     ShowError(IDS_OUTPUT_IS_INPUT);
     return EXIT_FAILED;
   }
   uint32_t sizeMB = 0;
   if (!TitleSizeMB(title, sizeMB)) return RefuseMissingTitle(title);
   const std::vector<OfferedStream> offered = OfferedStreams(title);
-  if (std::none_of(offered.begin(), offered.end(), [&](const OfferedStream& stream) {
+  if (!subtitles.empty()) {
+    // The title's subtitle streams, from the walk above where the disc has no IFO files.
+    std::vector<uint8_t> walked;
+    for (int i = 0; i < SUBPICTURE_STREAM_SLOTS; ++i)
+      if (TitleScanner.subpictureSeen[i]) walked.push_back(static_cast<uint8_t>(0x20 + i));
+    const DiscTitleTable table = ReadDiscTitles();
+    const DiscTitle* chosen = discTitle > 0 ? FindDiscTitle(table, discTitle, error) : nullptr;
+    if (!PrepareSubtitles(subtitles, extract.subsOnly, table, chosen, firstChapter, title, walked, extract.output,
+                          error)) {
+      std::fprintf(stderr, "voltark-cli extract: %s\n", error.c_str());
+      return EXIT_USAGE;
+    }
+  }
+  if (!extract.subsOnly && std::none_of(offered.begin(), offered.end(), [&](const OfferedStream& stream) {
         return stream.streamKind == kind && stream.subStreamId == subStreamId;
       })) {
     return RefuseMissingStream(title, extract.audio, offered);
@@ -336,6 +397,8 @@ int RunExtractCommand(const ExtractCommand& extract) {
   job.subStreamId = subStreamId;
   job.dynamicCompression = extract.dynamicCompression;
   job.output = extract.output;
+  job.subtitles = subtitles;
+  job.subsOnly = extract.subsOnly;
   job.checked = true;  // the walk of the check above reports nothing twice
   Batch.jobs = {job};
   return RunBatch(extract);

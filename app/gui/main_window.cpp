@@ -274,6 +274,8 @@ void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part) {
     job.subStreamId = TitleSelection.subStreamId;
     job.dynamicCompression = TitleSelection.dynamicCompression;
     job.output = TitleSelection.outputPath;
+    // The subtitles ticked are written as a VobSub pair beside the file.
+    for (int logical : part.subtitles) job.subtitles.push_back(SubtitleChoice{SubtitlePick::Stream, logical, {}});
     job.checked = true;  // the stream was chosen from the title's own list
     Batch.jobs = {job};
     RunExtractionDialog();
