@@ -9,7 +9,9 @@
 #include "app/job_selection.h"
 #include "common/time_values.h"
 #include "extract/extraction_driver.h"
+#include "extract/kept_audio.h"
 #include "extract/extraction_request.h"
+#include "extract/subtitle_selection.h"
 #include "extract/title_selection.h"
 #include "extract/video_timing.h"
 #include "extract/walk_state.h"
@@ -36,6 +38,35 @@ bool Refuse(const std::string& message, JobOutcome outcome, JobOutcome& refused)
   return false;
 }
 
+// The kept subtitle streams into SubtitleSelection. A title without one of
+// them is skipped.
+bool PrepareJobSubtitles(const ExtractionJob& job, JobOutcome& refused) {
+  std::string error;
+  if (job.subtitles.empty()) {
+    ClearSubtitles();
+    return true;
+  }
+  const DiscTitleTable table = ReadDiscTitles();
+  std::vector<uint8_t> walked;
+  if (!table.found) {
+    uint32_t sizeMB = 0;
+    if (TitleSizeMB(TitleSelection.title, sizeMB)) ScanTitleStreams(TitleSelection.title, sizeMB);
+    for (int i = 0; i < SUBPICTURE_STREAM_SLOTS; ++i)
+      if (TitleScanner.subpictureSeen[i]) walked.push_back(static_cast<uint8_t>(0x20 + i));
+  }
+  const DiscTitle* discTitle = nullptr;
+  if (job.discTitle > 0) discTitle = FindDiscTitle(table, job.discTitle, error);
+  if (!PrepareSubtitles(job.subtitles, job.subsOnly, table, discTitle, job.firstChapter, TitleSelection.title, walked,
+                        job.output, error))
+    return Refuse(JobName(job) + ": " + error, JobOutcome::Skipped, refused);
+  // The pair beside the output is never one of the disc's files either.
+  if (OutputIsSourceFile(SubtitleSelection.idxPath.c_str()) || OutputIsSourceFile(SubtitleSelection.subPath.c_str())) {
+    ClearSubtitles();
+    return Refuse(LoadString(IDS_OUTPUT_IS_INPUT), JobOutcome::Failed, refused);
+  }
+  return true;
+}
+
 // The title (or the disc title's cells) into TitleSelection and the
 // reader's plan, its audio stream checked unless the front end did. False
 // with the reason shown and the outcome in refused.
@@ -53,10 +84,11 @@ bool PrepareJob(const ExtractionJob& job, JobOutcome& refused) {
     TitleSelection.title = job.title;
     TitleSelection.sizeMB = static_cast<int32_t>(sizeMB);
   }
+  if (!PrepareJobSubtitles(job, refused)) return false;
   // The tracks: as the front end resolved them, or checked here against
   // the title, which may lack them (the job is then skipped).
   JobCheck check;
-  if (job.checked) {
+  if (job.checked || job.subsOnly) {
     check.title = TitleSelection.title;
     check.tracks = job.tracks;
   } else {
@@ -73,6 +105,13 @@ bool PrepareJob(const ExtractionJob& job, JobOutcome& refused) {
   if (job.output.empty() || job.output.size() >= OUTPUT_PATH_SIZE)
     return Refuse(job.output + ": the output's name is too long", JobOutcome::Failed, refused);
   const int32_t size = TitleSelection.sizeMB;
+  if (job.subsOnly) {
+    // No program stream is written: no audio track either.
+    TitleSelection.subStreamId = 0;
+    KeptAudio.requests.clear();
+    std::snprintf(TitleSelection.outputPath, sizeof TitleSelection.outputPath, "%s", job.output.c_str());
+    return true;
+  }
   if (!SelectCheckedJob(job, check))
     return Refuse("This version re-encodes one track: keep the others with =copy", JobOutcome::Failed, refused);
   TitleSelection.sizeMB = size;

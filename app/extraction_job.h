@@ -9,6 +9,7 @@
 
 #include "app/audio_choice.h"
 #include "app/disc_catalog.h"
+#include "app/subtitle_choice.h"
 
 // One track of the output, in the order asked.
 struct OutputTrack {
@@ -29,6 +30,8 @@ struct ExtractionJob {
   bool keepAudio = false;          // AudioMode::Default means copy, not re-encode
   bool dynamicCompression = false; // for decoded AC-3 tracks
   std::string output;              // the file to write (UTF-8)
+  std::vector<SubtitleChoice> subtitles;  // kept as a VobSub pair beside the output
+  bool subsOnly = false;                   // only the pair is written
   // The front end has already checked the job against the title (and said
   // what it lacks in its own words): tracks holds what the check resolved.
   bool checked = false;

@@ -6,6 +6,7 @@
 
 #include "app/disc_catalog.h"
 #include "report/run_flags.h"
+#include "source/subpicture_streams.h"
 #include "source/title_scanner.h"
 
 bool RunScan() {
@@ -16,6 +17,18 @@ bool RunScan() {
 }
 
 namespace {
+
+nlohmann::ordered_json SubpicturesJson(const std::vector<DiscSubpicture>& streams) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const DiscSubpicture& stream : streams) {
+    nlohmann::ordered_json item;
+    item["logical"] = stream.logical;
+    item["subStreamId"] = stream.subStreamId;
+    item["language"] = stream.language.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(stream.language);
+    list.push_back(item);
+  }
+  return list;
+}
 
 // Seconds to the millisecond: the playback times hold frames, no finer.
 double Milliseconds(double seconds) { return std::round(seconds * 1000) / 1000; }
@@ -52,6 +65,7 @@ nlohmann::ordered_json DiscTitlesJson() {
     item["chapters"] = chapters;
     item["angles"] = title.angles;
     item["audio"] = audio;
+    item["subpictures"] = SubpicturesJson(title.subpictures);
     item["video"] = video;
     list.push_back(item);
   }
@@ -96,6 +110,7 @@ std::string ScanReportJson(const std::string& source, bool succeeded) {
     item["line"] = title.text;
     item["listIndex"] = title.line;
     item["streams"] = streams;
+    item["subpictures"] = SubpicturesJson(TitleSetSubpictures(TitleScanner.disc, title.title, title.subpictureIds));
     item["encrypted"] = title.encrypted;
     item["decryptable"] = title.decryptable;
     titles.push_back(item);

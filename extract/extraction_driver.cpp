@@ -22,6 +22,8 @@
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
 #include "extract/packet_intake.h"
+#include "extract/subpicture_intake.h"
+#include "extract/subtitle_selection.h"
 #include "extract/video_timing.h"
 #include "extract/walk_state.h"
 #include "platform/guarded_read.h"
@@ -94,6 +96,7 @@ void ResetExtractionState() {
   Mux.layer2Rank = TitleSelection.layer2Rank;
   KeptAudioReset();
   KeptAudioPlanStreams();
+  SubpictureIntakeReset();
 }
 
 // The walk ends on an error.
@@ -246,9 +249,12 @@ bool RefuseScrambled() {
   return false;
 }
 
+enum class PacketKind { Video, Audio, Subpicture };
+
 // A packet of a chosen stream: used once pack 0 is written. A track kept
 // as it is gets the packet too (the decoded one may be the same sub-stream).
-bool UsePacket(bool video, bool decoded, KeptTrack* kept, const uint8_t* packet, uint32_t length) {
+bool UsePacket(PacketKind kind, const uint8_t* packet, uint32_t length, int subpictureStream = -1,
+               KeptTrack* kept = nullptr, bool decoded = true) {
   if (PesScrambled(packet, length)) return RefuseScrambled();
   if (!CheckScrContinuity(Walk.scr)) return false;
   if (!Mux.SystemHeaderSeen) {
@@ -256,8 +262,15 @@ bool UsePacket(bool video, bool decoded, KeptTrack* kept, const uint8_t* packet,
     return true;
   }
   if (kept != nullptr && !KeptPacketIn(*kept, packet, length)) return false;
-  if (video) return VideoPacketIn(packet, length);
-  return !decoded || AudioPacketIn(packet, length);
+  switch (kind) {
+    case PacketKind::Video:
+      return VideoPacketIn(packet, length);
+    case PacketKind::Audio:
+      return !decoded || AudioPacketIn(packet, length);
+    case PacketKind::Subpicture:
+      break;
+  }
+  return SubpicturePacketIn(subpictureStream, packet, length);
 }
 
 bool TakePacket(uint32_t length) {
@@ -265,16 +278,17 @@ bool TakePacket(uint32_t length) {
   const uint8_t code = Walk.code;
   if (code >= 0xE0 && code <= 0xEF && !Walk.AngleSkip) {
     if (Walk.VideoStreamNumber < 0) Walk.VideoStreamNumber = code & 0x0F;
-    if ((code & 0x0F) == Walk.VideoStreamNumber) return UsePacket(true, false, nullptr, packet, length);
+    if ((code & 0x0F) == Walk.VideoStreamNumber) return UsePacket(PacketKind::Video, packet, length);
   } else if (code == CODE_PRIVATE_1 && !Walk.AngleSkip) {
-    if (length > 9 && PesPayloadOffset(packet) < length) {
-      const uint8_t sub = packet[PesPayloadOffset(packet)];
-      const bool decoded = TitleSelection.subStreamId != 0 && sub == TitleSelection.subStreamId;
-      KeptTrack* kept = KeptTrackOfSubStream(sub);
-      if (decoded || kept != nullptr) return UsePacket(false, decoded, kept, packet, length);
-    }
+    if (length <= 9 || PesPayloadOffset(packet) >= length) return true;
+    const uint8_t subStreamId = packet[PesPayloadOffset(packet)];
+    const bool decoded = TitleSelection.subStreamId != 0 && subStreamId == TitleSelection.subStreamId;
+    KeptTrack* kept = KeptTrackOfSubStream(subStreamId);
+    if (decoded || kept != nullptr) return UsePacket(PacketKind::Audio, packet, length, -1, kept, decoded);
+    const int subpicture = KeptSubpictureStream(subStreamId);
+    if (subpicture >= 0) return UsePacket(PacketKind::Subpicture, packet, length, subpicture);
   } else if (code >= 0xC0 && code <= 0xDF && !Walk.AngleSkip) {
-    if (KeptTrack* kept = KeptTrackOfStream(code)) return UsePacket(false, false, kept, packet, length);
+    if (KeptTrack* kept = KeptTrackOfStream(code)) return UsePacket(PacketKind::Audio, packet, length, -1, kept, false);
   } else if (code == CODE_PRIVATE_2 && length >= 40 && packet[6] == 0x01) {
     TakeDsi(packet);
   }
@@ -458,6 +472,7 @@ Ending WalkTitle() {
   }
   for (;;) {
     if (result.walk == PackWalk::Done && !AbortFlag) result = WalkPack();
+    SubpicturesRelease();
     if (result.walk == PackWalk::Damaged) {
       if (StopOnDamage) return Failed(result.ending);
       result = PassDamage();
@@ -491,6 +506,14 @@ void RefuseTitleWithoutSequenceHeader() {
   failureShown = true;
 }
 
+// The VobSub pair of the kept sub-picture streams; a failure to write it
+// fails the extraction, told in its own message.
+void WriteSubtitles() {
+  if (SubtitleSelection.streams.empty() || WriteVobSubFiles()) return;
+  Walk.WalkFailed = true;
+  failureShown = true;
+}
+
 void FinishExtraction(Ending ending) {
   if (ending == Ending::PacketFailure) {
     EncoderStop();
@@ -503,6 +526,9 @@ void FinishExtraction(Ending ending) {
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
   if (OutputWriteFailed()) failureShown = true;
+  // A title stopped by the user keeps its subtitles up to where it stopped,
+  // as it keeps its file.
+  if (ending == Ending::WalkFailure && outputClosed && !Walk.WalkFailed && !failureShown) WriteSubtitles();
   if (ending != Ending::Normal || !outputClosed) return;
   if (!finished) {
     Walk.WalkFailed = true;  // the failure was reported where it happened
@@ -512,6 +538,8 @@ void FinishExtraction(Ending ending) {
     RefuseTitleWithoutSequenceHeader();
     return;
   }
+  WriteSubtitles();
+  if (SubtitleSelection.subsOnly) return;
   if (TitleSelection.subStreamId == 0) return;  // nothing decoded
   if (TitleSelection.streamKind == STREAM_KIND_PCM) {
     if (!Intake.PcmFound) ShowError(IDS_NO_PCM);

@@ -93,10 +93,14 @@ void AdvancePlacedUnit(MuxUnitStream& s) {
   while (s.placedUnit + 1 < s.units && s.unitStart[UnitSlot(s.placedUnit + 1)] <= s.bytesPlaced) ++s.placedUnit;
 }
 
-// Private stream 1 packets start with the sub-stream header (4 bytes; LPCM
-// 3 parameter bytes more).
+// Private stream 1 packets start with the sub-stream id: a sub-picture's
+// with nothing more, an audio track's with the DVD sub-stream header
+// (4 bytes; LPCM 3 parameter bytes more).
+bool IsSubPicture(const MuxUnitStream& s) { return (s.subStreamId & 0xE0) == 0x20; }
+
 uint32_t SubStreamHeaderBytes(const MuxUnitStream& s) {
   if (s.subStreamId == 0) return 0;
+  if (IsSubPicture(s)) return 1;
   return (s.subStreamId & 0xF8) == 0xA0 ? 7 : 4;
 }
 
@@ -114,9 +118,15 @@ bool BreakWithin(const MuxUnitStream& s, uint64_t length, uint64_t& start) {
 uint32_t UnitPackCapacity(const MuxUnitStream& s) { return PACK_PAYLOAD_BYTES - SubStreamHeaderBytes(s); }
 
 // A pack's payload: as much as it holds, in whole groups of alignBytes
-// (the last one of an ended stream takes what is left).
+// (the last one of an ended stream takes what is left). A sub-picture ends
+// its pack: the next starts a packet with its own time stamp, as players
+// expect.
 uint32_t UnitPackLength(const MuxUnitStream& s) {
-  const uint64_t available = s.bytesQueued - s.bytesPlaced;
+  uint64_t available = s.bytesQueued - s.bytesPlaced;
+  if (IsSubPicture(s) && s.placedUnit + 1 < s.units) {
+    const uint64_t unitEnd = s.unitStart[UnitSlot(s.placedUnit + 1)] - s.bytesPlaced;
+    available = unitEnd < available ? unitEnd : available;
+  }
   const uint32_t capacity = UnitPackCapacity(s);
   uint32_t length = static_cast<uint32_t>(available < capacity ? available : capacity);
   const uint32_t whole = length - length % s.alignBytes;
@@ -147,7 +157,8 @@ Head UnitHead(uint32_t k) {
   head.frontierEnds = s.ended;
   const uint64_t available = s.bytesQueued - s.bytesPlaced;
   uint64_t breakAt;
-  if (available >= UnitPackCapacity(s) || (s.ended && available > 0) || BreakWithin(s, available, breakAt)) {
+  if (available >= UnitPackCapacity(s) || ((s.ended || IsSubPicture(s)) && available > 0) ||
+      BreakWithin(s, available, breakAt)) {
     head.kind = HeadKind::Known;
     head.bytes = UnitPackLength(s);
     head.deadline = s.unitPts[UnitSlot(s.placedUnit)];
@@ -338,6 +349,8 @@ bool UnitBytesThere(const MuxUnitStream& s, uint64_t end) { return s.bytesReady 
 // first one's place, counted from the pointer field's last byte; LPCM's
 // parameter bytes follow with the frame number (modulo 20) of that frame.
 void WriteSubStreamHeader(const MuxUnitStream& s, const QueuedPack& q, uint8_t* header) {
+  header[0] = s.subStreamId;
+  if (IsSubPicture(s)) return;
   const uint32_t extra = SubStreamHeaderBytes(s) - 4;
   const uint32_t pointer = q.frames == 0 ? 0 : q.firstOffset + 1 + extra;
   header[0] = s.subStreamId;

@@ -9,6 +9,7 @@
 #include "extract/mux_merge.h"
 #include "extract/output_writer.h"
 #include "extract/pack_format.h"
+#include "extract/subpicture_intake.h"
 #include "platform/work_buffers.h"
 
 MuxState Mux;
@@ -60,6 +61,7 @@ void SetUpStreams(uint32_t videoBufferBytes) {
 
   MuxUnitStream& audio = Mux.unit[LAYER2_STREAM];
   audio.streamId = 0xC0;
+  audio.subStreamId = 0;
   audio.payload = WorkBuffers.EncodedFrames;
   audio.payloadBytes = ENCODED_FRAME_SLOTS * ENC_FRAME_BYTES;
   audio.bytesReady = Layer2BytesReady;
@@ -117,15 +119,22 @@ void BuildFirstPack(uint8_t* pack, uint16_t videoBound) {
   WritePackHeader(pack, Mux.OutputScr, Mux.MuxRate);
   const uint32_t rate = Mux.MuxRate;
   uint32_t audioStreams = 0;
+  // The system header names each stream id once: the sub-streams of
+  // private stream 1 share one entry, with the buffers of its audio tracks
+  // and the largest of its sub-picture buffers.
   uint32_t entries = 0;
   uint32_t privateBytes = 0;
+  uint32_t pictureBytes = 0;
   for (uint32_t k = 0; k < Mux.unitStreams; ++k) {
     const MuxUnitStream& s = Mux.unit[k];
     if (!s.present) continue;
-    ++audioStreams;
+    const bool picture = (s.subStreamId & 0xE0) == 0x20;
+    if (!picture) ++audioStreams;
     if (s.subStreamId == 0) ++entries;
-    privateBytes += s.subStreamId != 0 ? s.buffer.capacity : 0;
+    if (s.subStreamId != 0 && !picture) privateBytes += s.buffer.capacity;
+    if (picture && s.buffer.capacity > pictureBytes) pictureBytes = s.buffer.capacity;
   }
+  privateBytes += pictureBytes;
   if (privateBytes > 0) ++entries;
   uint8_t* h = pack + PACK_HEADER_BYTES;
   const uint32_t headerLength = 6 + 3 * (1 + entries);
@@ -295,6 +304,7 @@ bool MuxWriteFirstPack(uint16_t videoBound) {
   uint32_t videoBytes = BoundBytes(videoBound);
   if (videoBytes < MIN_VIDEO_BUFFER_BYTES) videoBytes = MIN_VIDEO_BUFFER_BYTES;
   SetUpStreams(videoBytes);
+  SubpictureMuxSetUp();
   uint8_t* pack = WorkBuffers.AudioPack;  // free until the first audio pack is written
   Mux.OutputScr = 0;
   BuildFirstPack(pack, BoundBytes(videoBound) == videoBytes ? videoBound : VideoBoundFor(videoBytes));
@@ -436,6 +446,30 @@ bool MuxAppendAudioFrame(const uint8_t* frame) {
   std::memcpy(MuxLayer2FrameSlot(k), frame, ENC_FRAME_BYTES);
   Handoff.FramesEncoded.fetch_add(1, std::memory_order_release);
   return MergeRun();
+}
+
+void MuxAddSubStream(uint8_t subStreamId, uint32_t bufferBytes, uint8_t* payload, uint32_t payloadBytes,
+                     uint64_t (*ready)()) {
+  if (Mux.unitStreams >= MAX_UNIT_STREAMS) return;
+  MuxUnitStream& s = Mux.unit[Mux.unitStreams];
+  s.streamId = 0xBD;
+  s.subStreamId = subStreamId;
+  s.alignBytes = 1;
+  s.kept = false;
+  s.present = true;
+  s.rank = 1000 + Mux.unitStreams++;  // after the video and the audio tracks
+  s.followingPts = 0;
+  s.payload = payload;
+  s.payloadBytes = payloadBytes;
+  s.bytesReady = ready;
+  s.units = 0;
+  s.bytesQueued = 0;
+  s.nextPts = FIRST_PTS;
+  s.placedUnit = 0;
+  s.bytesPlaced = 0;
+  s.bytesWritten = 0;
+  s.ended = false;
+  BufferReset(s.buffer, bufferBytes);
 }
 
 bool MuxFinishStreams() {

@@ -76,12 +76,14 @@ struct MuxVideoStream {
 // and packed 2020 bytes a pack.
 struct MuxUnitStream {
   uint8_t streamId = 0xC0;
-  // Private stream 1: the sub-stream id its packets start with (the DVD's
-  // sub-stream header: frames starting in the packet, first access unit
-  // pointer; LPCM's three parameter bytes after it); 0 for MPEG audio.
+  // Private stream 1 (0xBD): the sub-stream id its packets start with; 0
+  // for MPEG audio. Audio sub-streams carry the DVD's sub-stream header
+  // (frames starting in the packet, first access unit pointer; LPCM's three
+  // parameter bytes after it); sub-pictures (0x20..0x3F) the id alone, each
+  // unit starting a pack of its own.
   uint8_t subStreamId = 0;
   uint8_t lpcmParameters[3] = {};
-  uint32_t alignBytes = 1;     // a packet holds whole groups of this many bytes (LPCM samples)
+  uint32_t alignBytes = 1;     // a packet holds whole groups of this many bytes (LPCM frames)
   bool kept = false;           // a track as the disc has it: partial packs never touch its payload
   bool present = true;         // written in the system header
   uint32_t rank = 0;           // output order: first packs go in this order
@@ -207,6 +209,12 @@ bool MuxAppendAudioFrame(const uint8_t* frame);
 // A unit of n bytes at hand, copied into unit stream k's payload; as
 // MuxQueueUnit otherwise.
 bool MuxQueueUnitBytes(uint32_t k, uint32_t pts, const uint8_t* bytes, uint32_t n, uint32_t nextPts);
+
+// Unit stream k + 1 for a private stream 1 sub-stream, set up with the
+// streams of pack 0 (called from MuxWriteFirstPack through the sub-picture
+// intake's set-up). Its bytes are at hand when ready() counts them.
+void MuxAddSubStream(uint8_t subStreamId, uint32_t bufferBytes, uint8_t* payload, uint32_t payloadBytes,
+                     uint64_t (*ready)());
 
 // End of an extraction (encoder stopped): every stream ends, the partly
 // filled packs are closed and every pack is written. False on refusal.

@@ -8,6 +8,7 @@
 #include "extract/title_selection.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
+#include "extract/subtitle_selection.h"
 #include "platform/work_buffers.h"
 #include "platform/worker_thread.h"
 
@@ -52,7 +53,9 @@ void ReleaseBuffersUntilStop() {
 }  // namespace
 
 bool OutputOpen() {
-  if (!OutputFileCreate(Writer.file, TitleSelection.outputPath)) return false;
+  const bool created = SubtitleSelection.subsOnly ? OutputFileCreateDiscard(Writer.file)
+                                                 : OutputFileCreate(Writer.file, TitleSelection.outputPath);
+  if (!created) return false;
   EventReset(Writer.WriterWake);
   EventReset(Writer.WriterDone);
   Writer.bufferFull[0] = false;

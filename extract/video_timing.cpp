@@ -104,6 +104,8 @@ void ClearGop() {
 
 void VideoTimingReset() {
   T.fieldHalfTicks = 0;
+  T.width = 0;
+  T.height = 0;
   T.progressiveSequence = false;
   T.gopBaseHalfTicks = uint64_t{FIRST_PTS} * 2;
   ClearGop();
@@ -118,6 +120,10 @@ void VideoTimingReset() {
 
 bool VideoTakeSequenceHeader(const uint8_t* bytes) {
   const uint8_t code = bytes[3] & 0x0F;
+  if (T.width == 0) {
+    T.width = static_cast<uint16_t>(bytes[0] << 4 | bytes[1] >> 4);
+    T.height = static_cast<uint16_t>((bytes[1] & 0x0F) << 8 | bytes[2]);
+  }
   if (code == FRAME_RATE_25) {
     T.fieldHalfTicks = PAL_FIELD_HALF_TICKS;
   } else if (code == FRAME_RATE_30000_1001) {

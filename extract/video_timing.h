@@ -31,6 +31,8 @@ struct PendingStamp {
 
 struct VideoTimingState {
   uint32_t fieldHalfTicks = 0;  // 0 until a sequence header gave a supported rate
+  uint16_t width = 0;           // picture size of the first sequence header; 0 until one came
+  uint16_t height = 0;
   bool progressiveSequence = false;
   uint64_t gopBaseHalfTicks = 0;  // VideoBase, in half ticks
   uint8_t fields[TEMPORAL_REFERENCES] = {};      // fields shown by each temporal_reference

@@ -34,6 +34,16 @@ bool OutputFileCreate(OutputFile& file, const char* path) {
   return true;
 }
 
+bool OutputFileCreateDiscard(OutputFile& file) {
+  file.direct = false;
+  file.fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  OutputFileFaults.written = 0;
+  file.regular = false;
+  if (file.fd >= 0) return true;
+  file.failure = std::strerror(errno);
+  return false;
+}
+
 namespace {
 
 bool InjectedWriteFailure(size_t length) {

@@ -23,6 +23,10 @@ struct OutputFile {
 // with the reason in file.failure.
 bool OutputFileCreate(OutputFile& file, const char* path);
 
+// Opens the system's null device as the file: everything written to it is
+// discarded (an extraction that keeps only its subtitles). Never removed.
+bool OutputFileCreateDiscard(OutputFile& file);
+
 // Writes all of data; false when the system reports fewer bytes written,
 // with the reason in file.failure.
 bool OutputFileWrite(OutputFile& file, const uint8_t* data, size_t length);

@@ -157,5 +157,11 @@ std::string DiscTitleLine(const DiscTitle& title) {
     line += (audio.language.empty() ? std::string("--") : audio.language) + " " + audio.format + " " +
             ChannelLayout(audio.channels) + " (" + AudioSelector(audio) + ")";
   }
+  for (size_t i = 0; i < title.subpictures.size(); ++i) {
+    const DiscSubpicture& stream = title.subpictures[i];
+    line += i == 0 ? "  subtitles " : ", ";
+    line += (stream.language.empty() ? std::string("--") : stream.language) + " (sub:" +
+            std::to_string(stream.logical) + ")";
+  }
   return line;
 }

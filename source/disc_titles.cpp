@@ -46,9 +46,12 @@ constexpr uint64_t VTS_PGCIT = 0xCC;       // sector of the programme chain tabl
 constexpr uint64_t VTS_VIDEO_ATTR = 0x200;
 constexpr uint64_t VTS_AUDIO_COUNT = 0x202;  // u16
 constexpr uint64_t VTS_AUDIO_ATTR = 0x204;   // 8 bytes each
+constexpr uint64_t VTS_SUBPICTURE_COUNT = 0x254;  // u16
+constexpr uint64_t VTS_SUBPICTURE_ATTR = 0x256;   // 6 bytes each
 
 // Programme chain fields (offsets in the chain).
 constexpr uint64_t PGC_PROGRAMS = 2, PGC_CELLS = 3, PGC_TIME = 4, PGC_AUDIO_CONTROL = 0x0C;
+constexpr uint64_t PGC_SUBPICTURE_CONTROL = 0x1C, PGC_PALETTE = 0xA4;  // 4 bytes per stream, per colour
 constexpr uint64_t PGC_PROGRAM_MAP = 0xE6, PGC_CELL_PLAYBACK = 0xE8;
 constexpr uint64_t CELL_PLAYBACK_SIZE = 24;
 
@@ -109,11 +112,54 @@ std::vector<DiscAudio> AudioOf(const IfoFile& ifo, uint64_t chain) {
   return list;
 }
 
+// A language code of two lower-case letters at `at`, when the attribute's
+// language type (low two bits of `typeByte`) says one is there.
+std::string LanguageAt(const IfoFile& ifo, uint64_t at, uint32_t typeByte) {
+  const uint32_t first = ifo.U8(at), second = ifo.U8(at + 1);
+  if ((typeByte & 3) != 1 || !IsLowerLetter(first) || !IsLowerLetter(second)) return {};
+  return {static_cast<char>(first), static_cast<char>(second)};
+}
+
+// The sub-picture streams of the title set, as its first chain plays them
+// on a picture of the given aspect. A stream the chain does not make
+// available is left out; without a control entry the physical stream is
+// the logical one.
+std::vector<DiscSubpicture> SubpicturesOf(const IfoFile& ifo, const DiscChain& chain, bool wide) {
+  std::vector<DiscSubpicture> list;
+  const uint32_t count = std::min<uint32_t>(ifo.U16(VTS_SUBPICTURE_COUNT), MAX_SUBPICTURE_STREAMS);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t attr = VTS_SUBPICTURE_ATTR + 6 * i;
+    const SubpictureControl& control = chain.subpictures[i];
+    if (!control.available) continue;
+    DiscSubpicture stream;
+    stream.logical = static_cast<int>(i);
+    stream.subStreamId = static_cast<uint8_t>(0x20 + (wide ? control.wide : control.narrow));
+    stream.language = LanguageAt(ifo, attr + 2, ifo.U8(attr));
+    list.push_back(stream);
+  }
+  return list;
+}
+
+void ReadSubpictureControl(const IfoFile& ifo, uint64_t at, DiscChain& chain) {
+  for (int i = 0; i < MAX_SUBPICTURE_STREAMS; ++i) {
+    const uint64_t entry = at + PGC_SUBPICTURE_CONTROL + 4 * i;
+    const uint32_t narrow = ifo.U8(entry);
+    SubpictureControl& control = chain.subpictures[i];
+    control.available = (narrow & 0x80) != 0;
+    control.narrow = static_cast<uint8_t>(narrow & 0x1F);
+    control.wide = static_cast<uint8_t>(ifo.U8(entry + 1) & 0x1F);
+    control.letterbox = static_cast<uint8_t>(ifo.U8(entry + 2) & 0x1F);
+    control.panScan = static_cast<uint8_t>(ifo.U8(entry + 3) & 0x1F);
+  }
+  for (int i = 0; i < PALETTE_COLOURS; ++i) chain.palette[i] = ifo.U32(at + PGC_PALETTE + 4 * i) & 0xFFFFFF;
+}
+
 // The chain that starts at byte `at` of the title set's IFO.
 bool ReadChain(const IfoFile& ifo, uint64_t at, DiscChain& chain) {
   const uint32_t programs = ifo.U8(at + PGC_PROGRAMS), cells = ifo.U8(at + PGC_CELLS);
   if (programs == 0 || cells == 0) return false;
   chain.seconds = ifo.Time(at + PGC_TIME);
+  ReadSubpictureControl(ifo, at, chain);
   const uint64_t map = at + ifo.U16(at + PGC_PROGRAM_MAP), playback = at + ifo.U16(at + PGC_CELL_PLAYBACK);
   if (!ifo.Holds(map, programs) || !ifo.Holds(playback, cells * CELL_PLAYBACK_SIZE)) return false;
   for (uint32_t i = 0; i < cells; ++i) {
@@ -228,6 +274,7 @@ bool BuildTitle(const TitleEntry& entry, const TitleSetInfo& set, DiscTitle& tit
   }
   title.audio = AudioOf(ifo, firstChain);
   title.video = VideoOf(ifo);
+  title.subpictures = SubpicturesOf(ifo, title.chains[title.chapters.front().chain], title.video.aspect == "16:9");
   if (ifo.bad) {
     problem = "its title set's tables run past the end of its IFO file";
     return false;

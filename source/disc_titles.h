@@ -18,6 +18,8 @@ constexpr int MAX_DISC_TITLES = 99;
 constexpr int MAX_CHAPTERS = 999;
 constexpr int MAX_ANGLES = 9;
 constexpr int MAX_AUDIO_ATTRIBUTES = 8;
+constexpr int MAX_SUBPICTURE_STREAMS = 32;
+constexpr int PALETTE_COLOURS = 16;
 
 // block_mode of a cell: where it lies in a block of cells.
 constexpr uint8_t CELL_NOT_IN_BLOCK = 0;
@@ -34,11 +36,23 @@ struct DiscCell {
   double seconds = 0;  // playback time
 };
 
+// How a chain plays logical sub-picture stream n: the physical stream
+// (0..31, sub-stream 0x20 + it) for each display of the picture.
+struct SubpictureControl {
+  bool available = false;
+  uint8_t narrow = 0;     // 4:3 picture
+  uint8_t wide = 0;       // 16:9 picture
+  uint8_t letterbox = 0;
+  uint8_t panScan = 0;
+};
+
 // One programme chain: its cells in order and where each programme starts.
 struct DiscChain {
   std::vector<DiscCell> cells;
   std::vector<int> programStart;  // 0-based index of each programme's first cell
   double seconds = 0;             // the chain's playback time
+  SubpictureControl subpictures[MAX_SUBPICTURE_STREAMS] = {};
+  uint32_t palette[PALETTE_COLOURS] = {};  // 0x00YYCrCb, as the chain's colour table holds them
 };
 
 struct DiscChapter {
@@ -56,6 +70,15 @@ struct DiscAudio {
   int channels = 0;
 };
 
+// A sub-picture (subtitle) stream of a title: its logical number, the
+// sub-stream the title's display aspect plays (0x20 + physical stream),
+// and its language.
+struct DiscSubpicture {
+  int logical = 0;
+  uint8_t subStreamId = 0;
+  std::string language;  // ISO 639-1 code; empty when the disc names none
+};
+
 struct DiscVideo {
   std::string standard;  // "PAL" or "NTSC"
   int width = 0;
@@ -70,6 +93,7 @@ struct DiscTitle {
   std::vector<DiscChapter> chapters;
   int angles = 1;
   std::vector<DiscAudio> audio;
+  std::vector<DiscSubpicture> subpictures;  // as the title's first chain plays them
   DiscVideo video;
   std::vector<DiscChain> chains;
 };

@@ -85,7 +85,7 @@ void StartScan() {
 // One title: its title line, the walk of its beginning and its stream lines.
 // False when the scan must end at once (the title could not be opened).
 bool ScanTitle(int32_t number, uint32_t sizeMB) {
-  ScannedTitle title{number, static_cast<int32_t>(sizeMB), 0, "", {}};
+  ScannedTitle title{number, static_cast<int32_t>(sizeMB), 0, "", {}, {}};
   title.text = FormatString(STATUS_SIZE, LoadString(IDS_TITLE_LINE).c_str(), static_cast<unsigned>(number), sizeMB);
   title.line = AppendLine(title.text);
   TitleScanner.titles.push_back(title);
@@ -102,6 +102,8 @@ bool ScanTitle(int32_t number, uint32_t sizeMB) {
   ScannedTitle& scanned = TitleScanner.titles.back();
   scanned.encrypted = TitleScanner.scrambled || DvdDiscTitleScrambled(number);
   scanned.decryptable = scanned.encrypted && !TitleScanner.scrambled;
+  for (int i = 0; i < SUBPICTURE_STREAM_SLOTS; ++i)
+    if (TitleScanner.subpictureSeen[i]) scanned.subpictureIds.push_back(static_cast<uint8_t>(0x20 + i));
   AppendStreamLines(TitleScanner.titles.back());
   return true;
 }

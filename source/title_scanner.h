@@ -18,6 +18,7 @@ constexpr int MPEG_STREAM_SLOTS = 32;
 constexpr int PCM_STREAM_SLOTS = 10;
 constexpr int AC3_STREAM_SLOTS = 8;  // sub-streams 0x80..0x87
 constexpr int DTS_STREAM_SLOTS = 8;  // sub-streams 0x88..0x8F
+constexpr int SUBPICTURE_STREAM_SLOTS = 32;
 constexpr int32_t SCAN_HIT_LIMIT = 5000;
 constexpr uint32_t MEBIBYTE = 0x100000;
 
@@ -49,6 +50,7 @@ struct ScannedTitle {
   int32_t line;
   std::string text;
   std::vector<ScannedStream> streams;
+  std::vector<uint8_t> subpictureIds;  // sub-picture sub-streams (0x20..0x3F) the walk met
   bool encrypted = false;    // the disc scrambles its packets (CSS)
   bool decryptable = false;  // encrypted, and read clear through libdvdcss
 };
@@ -73,6 +75,7 @@ struct TitleScannerState {
   bool pcmSeen[PCM_STREAM_SLOTS] = {};
   bool ac3Seen[AC3_STREAM_SLOTS] = {};
   bool dtsSeen[DTS_STREAM_SLOTS] = {};
+  bool subpictureSeen[SUBPICTURE_STREAM_SLOTS] = {};  // not listed, not counted as hits
   int32_t hits = 0;         // audio packets met
   uint32_t byteCount = 0;   // bytes walked modulo 1 MiB
   uint32_t walkedMB = 0;    // whole MiB walked

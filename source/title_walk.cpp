@@ -112,7 +112,9 @@ bool ClassifyPacket(uint8_t id, uint32_t length) {
     MarkSeen(TitleScanner.ac3Seen, sub - 0x80);
   else if (sub >= 0x88 && sub <= 0x8F)
     MarkSeen(TitleScanner.dtsSeen, sub - 0x88);
-  // Anything else (sub-pictures 0x20.., ...) is neither listed nor counted.
+  else if (sub >= 0x20 && sub <= 0x3F)
+    TitleScanner.subpictureSeen[sub - 0x20] = true;  // not a list line: the walk's limit stays that of audio
+  // Anything else is neither listed nor counted.
   return true;
 }
 
@@ -129,6 +131,7 @@ void ScanClearTitle(uint32_t limitMB) {
   for (bool& seen : TitleScanner.pcmSeen) seen = false;
   for (bool& seen : TitleScanner.ac3Seen) seen = false;
   for (bool& seen : TitleScanner.dtsSeen) seen = false;
+  for (bool& seen : TitleScanner.subpictureSeen) seen = false;
   TitleScanner.hits = 0;
   TitleScanner.byteCount = 0;
   TitleScanner.walkedMB = 0;

@@ -14,6 +14,8 @@
 #include "app/extraction_job.h"
 #include "app/job_check.h"
 #include "app/job_selection.h"
+#include "app/subtitle_choice.h"
+#include "extract/subtitle_selection.h"
 #include "extract/title_selection.h"
 #include "report/exit_status.h"
 #include "report/messages.h"
@@ -141,7 +143,40 @@ bool MayWriteFile(const ExtractCommand& extract, const std::string& output) {
   return false;
 }
 
-bool MayWriteOutput(const ExtractCommand& extract) { return MayWriteFile(extract, extract.output); }
+// The files an extraction writes: the program stream (unless only the
+// subtitles are asked), and the VobSub pair beside it.
+std::vector<std::string> WrittenFiles(const ExtractCommand& extract, const std::string& output) {
+  std::vector<std::string> files;
+  if (!extract.subsOnly) files.push_back(output);
+  if (!extract.subs.empty()) {
+    files.push_back(VobSubPath(output, ".idx"));
+    files.push_back(VobSubPath(output, ".sub"));
+  }
+  return files;
+}
+
+// Every file of the output is checked as the output is: never one of the
+// disc's files, never replaced without a word. False after the message.
+bool MayWriteFiles(const ExtractCommand& extract, const std::string& output) {
+  for (const std::string& file : WrittenFiles(extract, output)) {
+    if (OutputIsSourceFile(file.c_str())) {
+      ShowError(IDS_OUTPUT_IS_INPUT);
+      return false;
+    }
+    if (!MayWriteFile(extract, file)) return false;
+  }
+  return true;
+}
+
+bool MayWriteOutput(const ExtractCommand& extract) { return MayWriteFiles(extract, extract.output); }
+
+// Subtitles without IFO files have no colour table: players show them in
+// colours of their own.
+void WarnWithoutPalette(const ExtractCommand& extract) {
+  if (extract.subs.empty() || ReadDiscTitles().found) return;
+  std::fprintf(stderr, "VOLTARK: warning: the source has no IFO files: %s has no palette line\n",
+               VobSubPath(extract.output, ".idx").c_str());
+}
 
 // The worst of the titles.
 int RunBatch(const ExtractCommand& extract) {
@@ -164,7 +199,8 @@ std::string NumberList(const std::vector<int>& numbers) {
 // Several disc titles, each into its own file of the output folder or
 // pattern.
 int ExtractDiscTitles(const ExtractCommand& extract, bool all, std::vector<int> numbers,
-                      const std::vector<AudioChoice>& choices, const Drive& drive) {
+                      const std::vector<AudioChoice>& choices, const std::vector<SubtitleChoice>& subtitles,
+                      const Drive& drive) {
   const DiscTitleTable table = ReadDiscTitles();
   if (!table.found) {
     std::string error;
@@ -210,12 +246,10 @@ int ExtractDiscTitles(const ExtractCommand& extract, bool all, std::vector<int> 
     job.keepAudio = extract.keepAudio;
     job.dynamicCompression = extract.dynamicCompression;
     job.output = BatchOutputFile(extract.output, base, number);
+    job.subtitles = subtitles;
+    job.subsOnly = extract.subsOnly;
     // Every file of the batch is checked before the first is written.
-    if (OutputIsSourceFile(job.output.c_str())) {
-      ShowError(IDS_OUTPUT_IS_INPUT);
-      return EXIT_FAILED;
-    }
-    if (!MayWriteFile(extract, job.output)) return EXIT_FAILED;
+    if (!MayWriteFiles(extract, job.output)) return EXIT_FAILED;
     Batch.jobs.push_back(job);
   }
   return RunBatch(extract);
@@ -251,15 +285,20 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
   extract.command->add_option("--angle", extract.angle, "Angle K of the disc title's angle blocks (default 1)")
       ->check(CLI::Range(1, MAX_ANGLES))
       ->needs(discTitle);
-  extract.command
-      ->add_option("--audio", extract.audio,
-                   "Audio tracks, comma-separated in output order: ac3:K, pcm:K, dts:K (K = 0..7) or mpeg:K "
-                   "(K = 0..31) as scan lists them, a language code from the IFO files (en: every track of that "
-                   "language) or all; each may end in =copy (kept as on the disc) or =mp2 (re-encoded as MPEG-1 "
-                   "Layer II, the default). DTS and MPEG audio cannot be re-encoded")
-      ->required();
+  extract.command->add_option(
+      "--audio", extract.audio,
+      "Audio tracks, comma-separated in output order: ac3:K, pcm:K, dts:K (K = 0..7) or mpeg:K (K = 0..31) as scan "
+      "lists them, a language code from the IFO files (en: every track of that language) or all; each may end in "
+      "=copy (kept as on the disc) or =mp2 (re-encoded as MPEG-1 Layer II, the default). DTS and MPEG audio cannot "
+      "be re-encoded. Required unless --subs-only");
   extract.command->add_flag("--keep-audio", extract.keepAudio,
                             "Keep the audio tracks as they are on the disc unless an item says =mp2");
+  CLI::Option* subs = extract.command->add_option(
+      "--subs", extract.subs,
+      "Subtitle streams kept as a VobSub pair beside the output (NAME.idx, NAME.sub): sub:N (the disc's logical "
+      "sub-picture stream N; sub-stream 0x20+N without IFO files), language codes (en,fr) or all");
+  extract.command->add_flag("--subs-only", extract.subsOnly, "Write only the VobSub pair of --subs, no MPEG-2 file")
+      ->needs(subs);
   extract.command->add_flag("--drc", extract.dynamicCompression,
                             "Dynamic Audio Compression (dynamic range compression) of the AC-3 tracks that are "
                             "decoded and re-encoded; kept tracks are left as they are");
@@ -279,6 +318,7 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
 }
 
 int RunExtractCommand(const ExtractCommand& extract) {
+  std::string error;
   if (extract.title < 0 && extract.discTitles.empty()) {
     std::fprintf(stderr, "voltark-cli extract: --title N or --disc-title T is required\n");
     return EXIT_USAGE;
@@ -300,9 +340,18 @@ int RunExtractCommand(const ExtractCommand& extract) {
     std::fprintf(stderr, "voltark-cli extract: --chapters must be A or A-B with 1 <= A <= B <= %d\n", MAX_CHAPTERS);
     return EXIT_USAGE;
   }
+  std::vector<SubtitleChoice> subtitles;
+  if (!extract.subs.empty() && !ParseSubtitleChoices(extract.subs, subtitles, error)) {
+    std::fprintf(stderr, "voltark-cli extract: --subs: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  if (extract.audio.empty() && !extract.subsOnly) {
+    std::fprintf(stderr, "voltark-cli extract: --audio is required (unless --subs-only)\n");
+    return EXIT_USAGE;
+  }
   std::vector<AudioChoice> choices;
   std::string audioError;
-  if (!ParseAudioChoices(extract.audio, choices, audioError)) {
+  if (!extract.audio.empty() && !ParseAudioChoices(extract.audio, choices, audioError)) {
     std::fprintf(stderr, "voltark-cli extract: --audio: %s\n", audioError.c_str());
     return EXIT_USAGE;
   }
@@ -312,7 +361,6 @@ int RunExtractCommand(const ExtractCommand& extract) {
     return EXIT_USAGE;
   }
   Drive drive = DriveFromArgument(extract.source);
-  std::string error;
   if (!CheckSource(drive, error)) {
     std::fprintf(stderr, "VOLTARK: %s\n", error.c_str());
     return EXIT_FAILED;
@@ -320,7 +368,8 @@ int RunExtractCommand(const ExtractCommand& extract) {
   DriveList = {drive};
   SelectedDrive = 0;
   ClearDiscTitleNarrowing();
-  if (several) return ExtractDiscTitles(extract, allDiscTitles, discTitles, choices, drive);
+  WarnWithoutPalette(extract);
+  if (several) return ExtractDiscTitles(extract, allDiscTitles, discTitles, choices, subtitles, drive);
 
   // The disc's own titles: the one asked, and the languages of the audio.
   const DiscTitleTable discTable = ReadDiscTitles();
@@ -330,7 +379,8 @@ int RunExtractCommand(const ExtractCommand& extract) {
     if (const int status = PlanDiscTitle(extract, discTable, discTitle, firstChapter, lastChapter)) return status;
     title = TitleSelection.title;  // the title set the disc title plays from
   }
-  if (OutputIsSourceFile(extract.output.c_str())) {
+  for (const std::string& file : WrittenFiles(extract, extract.output)) {
+    if (!OutputIsSourceFile(file.c_str())) continue;
     ShowError(IDS_OUTPUT_IS_INPUT);
     return EXIT_FAILED;
   }
@@ -338,20 +388,34 @@ int RunExtractCommand(const ExtractCommand& extract) {
   if (!TitleSizeMB(title, sizeMB)) return RefuseMissingTitle(title);
   const ExtractionJob job = JobOf(extract, choices, discTitle, firstChapter, lastChapter);
   const JobCheck check = CheckJob(CatalogOfTitle(title, sizeMB, discTable), job);
-  if (TellProblems(check)) return EXIT_USAGE;
-  if (!WorkerWritesTracks(check)) {
+  if (!subtitles.empty()) {
+    // The title's subtitle streams, from the walk above where the disc has no IFO files.
+    std::vector<uint8_t> walked;
+    for (int i = 0; i < SUBPICTURE_STREAM_SLOTS; ++i)
+      if (TitleScanner.subpictureSeen[i]) walked.push_back(static_cast<uint8_t>(0x20 + i));
+    const DiscTitle* chosen = discTitle > 0 ? FindDiscTitle(discTable, discTitle, error) : nullptr;
+    if (!PrepareSubtitles(subtitles, extract.subsOnly, discTable, chosen, firstChapter, title, walked,
+                          extract.output, error)) {
+      std::fprintf(stderr, "voltark-cli extract: %s\n", error.c_str());
+      return EXIT_USAGE;
+    }
+  }
+  if (!extract.subsOnly && TellProblems(check)) return EXIT_USAGE;
+  if (!extract.subsOnly && !WorkerWritesTracks(check)) {
     std::fprintf(stderr, "voltark-cli extract: this version re-encodes one track; keep the others with =copy\n");
     return EXIT_USAGE;
   }
   if (!MayWriteOutput(extract)) return EXIT_FAILED;
   // A program stream has no language tags: what each stream is, is told here
   // whenever there is more than today's one re-encoded track.
-  if (check.tracks.size() > 1 || check.tracks[0].copy)
+  if (!extract.subsOnly && (check.tracks.size() > 1 || check.tracks[0].copy))
     for (const std::string& line : TrackMapLines(check.tracks)) std::printf("%s\n", line.c_str());
   std::fflush(stdout);
 
   ExtractionJob checkedJob = job;
   checkedJob.title = title;
+  checkedJob.subtitles = subtitles;
+  checkedJob.subsOnly = extract.subsOnly;
   checkedJob.checked = true;  // the walk of the check above reports nothing twice
   checkedJob.tracks = check.tracks;
   Batch.jobs = {checkedJob};

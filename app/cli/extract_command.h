@@ -21,6 +21,8 @@ struct ExtractCommand {
   bool overwrite = false;  // an existing output file may be replaced without asking
   bool verbose = false;
   bool stopOnDamage = false;
+  std::string subs;       // --subs LIST; empty: no subtitles kept
+  bool subsOnly = false;  // --subs-only: only the VobSub pair is written
 };
 
 void AddExtractCommand(CLI::App& app, ExtractCommand& extract);

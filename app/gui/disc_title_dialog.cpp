@@ -1,5 +1,6 @@
 #include "app/gui/disc_title_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -18,9 +19,33 @@ struct Controls {
   QSpinBox* first;
   QSpinBox* last;
   QSpinBox* angle;
+  QWidget* subtitleRow;
+  std::vector<QCheckBox*> subtitles;  // one per sub-picture stream of the title shown
 };
 
-void ChooseTitle(const Controls& controls, const std::vector<const DiscTitle*>& titles) {
+// The title whose subtitles are offered: the one chosen, else the first
+// that plays from the set (whose chain plays first).
+const DiscTitle* SubtitleTitle(int index, const std::vector<const DiscTitle*>& titles) {
+  if (index > 0 && index <= static_cast<int>(titles.size())) return titles[static_cast<size_t>(index - 1)];
+  return titles.front();
+}
+
+void OfferSubtitles(Controls& controls, const DiscTitle& title) {
+  for (QCheckBox* box : controls.subtitles) delete box;
+  controls.subtitles.clear();
+  for (const DiscSubpicture& stream : title.subpictures) {
+    const std::string name = (stream.language.empty() ? std::string("--") : stream.language) + " (sub:" +
+                             std::to_string(stream.logical) + ")";
+    auto* box = new QCheckBox(QString::fromStdString(name), controls.subtitleRow);
+    box->setProperty("logical", stream.logical);
+    controls.subtitleRow->layout()->addWidget(box);
+    controls.subtitles.push_back(box);
+  }
+  controls.subtitleRow->setEnabled(!controls.subtitles.empty());
+}
+
+void ChooseTitle(Controls& controls, const std::vector<const DiscTitle*>& titles) {
+  OfferSubtitles(controls, *SubtitleTitle(controls.title->currentIndex(), titles));
   const int index = controls.title->currentIndex();
   const bool one = index > 0 && index <= static_cast<int>(titles.size());
   const DiscTitle* title = one ? titles[static_cast<size_t>(index - 1)] : nullptr;
@@ -52,7 +77,10 @@ std::optional<DiscTitleChoice> AskDiscTitle(QWidget* parent, const std::vector<c
   QDialog dialog(parent);
   dialog.setWindowTitle(QStringLiteral("VOLTARK"));
   auto* form = new QFormLayout(&dialog);
-  Controls controls{new QComboBox(&dialog), new QSpinBox(&dialog), new QSpinBox(&dialog), new QSpinBox(&dialog)};
+  Controls controls{new QComboBox(&dialog), new QSpinBox(&dialog), new QSpinBox(&dialog), new QSpinBox(&dialog),
+                    new QWidget(&dialog), {}};
+  new QHBoxLayout(controls.subtitleRow);
+  controls.subtitleRow->layout()->setContentsMargins(0, 0, 0, 0);
   controls.title->addItem(QStringLiteral("Whole title set, as listed"));
   for (const DiscTitle* title : titles) controls.title->addItem(QString::fromStdString(DiscTitleLine(*title)));
   controls.title->addItem(QStringLiteral("All disc titles, each into its own file"));
@@ -67,6 +95,7 @@ std::optional<DiscTitleChoice> AskDiscTitle(QWidget* parent, const std::vector<c
   chaptersLabel->setBuddy(controls.first);
   form->addRow(chaptersLabel, range);
   form->addRow(QStringLiteral("&Angle"), controls.angle);
+  form->addRow(QStringLiteral("Subtitles (.idx/.sub)"), controls.subtitleRow);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   form->addRow(buttons);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -84,6 +113,8 @@ std::optional<DiscTitleChoice> AskDiscTitle(QWidget* parent, const std::vector<c
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
 
   DiscTitleChoice choice;
+  for (QCheckBox* box : controls.subtitles)
+    if (box->isChecked()) choice.subtitles.push_back(box->property("logical").toInt());
   const int index = controls.title->currentIndex();
   if (index > static_cast<int>(titles.size())) {
     choice.allDiscTitles = true;

@@ -19,6 +19,7 @@ struct DiscTitleChoice {
   int lastChapter = 0;  // 0: to the title's last chapter
   int angle = 1;
   bool allDiscTitles = false;  // every disc title of the disc, each into its own file
+  std::vector<int> subtitles{};  // logical sub-picture streams kept as a VobSub pair beside the output
 };
 
 using DiscTitleAnswerer = std::function<std::optional<DiscTitleChoice>(const std::vector<const DiscTitle*>&)>;
@@ -28,7 +29,8 @@ void SetDiscTitleAnswerer(DiscTitleAnswerer answerer);
 // The disc titles that play from title set `titleSet`.
 std::vector<const DiscTitle*> DiscTitlesOfSet(const DiscTitleTable& table, int titleSet);
 
-// Asks which part of the title set to extract; nothing when the user
+// Asks which part of the title set to extract, and which of its subtitle
+// streams to keep (a check box per stream, named by its language); nothing when the user
 // cancelled. Without disc titles for the set it asks nothing and gives the
 // whole title set.
 std::optional<DiscTitleChoice> AskDiscTitle(QWidget* parent, const std::vector<const DiscTitle*>& titles);

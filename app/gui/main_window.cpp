@@ -298,6 +298,9 @@ void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part, ExtractionJ
     job.lastChapter = part.lastChapter;
     job.angle = part.angle;
     job.output = TitleSelection.outputPath;
+    // The subtitles ticked are written as a VobSub pair beside the file.
+    job.subtitles.clear();
+    for (int logical : part.subtitles) job.subtitles.push_back(SubtitleChoice{SubtitlePick::Stream, logical, {}});
     job.checked = true;  // the streams were chosen from the title's own list
     Batch.jobs = {job};
     RunExtractionDialog();
