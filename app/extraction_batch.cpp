@@ -5,8 +5,11 @@
 
 #include "app/batch_ui.h"
 #include "app/disc_title_choice.h"
+#include "app/job_check.h"
+#include "app/job_selection.h"
 #include "common/time_values.h"
 #include "extract/extraction_driver.h"
+#include "extract/kept_audio.h"
 #include "extract/extraction_request.h"
 #include "extract/subtitle_selection.h"
 #include "extract/title_selection.h"
@@ -27,11 +30,6 @@ constexpr size_t MESSAGE_SIZE = 300;
 
 std::string JobName(const ExtractionJob& job) {
   return job.discTitle > 0 ? "Disc title " + std::to_string(job.discTitle) : "Title " + std::to_string(job.title);
-}
-
-std::string StreamSelector(int32_t kind, uint8_t subStreamId) {
-  const bool pcm = kind == STREAM_KIND_PCM;
-  return (pcm ? "pcm:" : "ac3:") + std::to_string(subStreamId - (pcm ? 0xA0 : 0x80));
 }
 
 bool Refuse(const std::string& message, JobOutcome outcome, JobOutcome& refused) {
@@ -87,12 +85,18 @@ bool PrepareJob(const ExtractionJob& job, JobOutcome& refused) {
     TitleSelection.sizeMB = static_cast<int32_t>(sizeMB);
   }
   if (!PrepareJobSubtitles(job, refused)) return false;
-  if (!job.checked && !job.subsOnly) {
-    const std::vector<OfferedStream> offered = OfferedStreams(TitleSelection.title);
-    if (std::none_of(offered.begin(), offered.end(), [&](const OfferedStream& stream) {
-          return stream.streamKind == job.streamKind && stream.subStreamId == job.subStreamId;
-        })) {
-      const std::string selector = StreamSelector(job.streamKind, job.subStreamId);
+  // The tracks: as the front end resolved them, or checked here against
+  // the title, which may lack them (the job is then skipped).
+  JobCheck check;
+  if (job.checked || job.subsOnly) {
+    check.title = TitleSelection.title;
+    check.tracks = job.tracks;
+  } else {
+    uint32_t sizeMB = 0;
+    TitleSizeMB(TitleSelection.title, sizeMB);
+    check = CheckJob(CatalogOfTitle(TitleSelection.title, sizeMB, ReadDiscTitles()), job);
+    if (check.Refused() || !WorkerWritesTracks(check)) {
+      const std::string selector = FormatAudioChoices(job.audio);
       return Refuse(FormatString(MESSAGE_SIZE, LoadString(IDS_BATCH_NO_STREAM).c_str(), JobName(job).c_str(),
                                  selector.c_str()),
                     JobOutcome::Skipped, refused);
@@ -100,10 +104,17 @@ bool PrepareJob(const ExtractionJob& job, JobOutcome& refused) {
   }
   if (job.output.empty() || job.output.size() >= OUTPUT_PATH_SIZE)
     return Refuse(job.output + ": the output's name is too long", JobOutcome::Failed, refused);
-  TitleSelection.streamKind = job.streamKind;
-  TitleSelection.subStreamId = job.subStreamId;
-  TitleSelection.dynamicCompression = job.streamKind == STREAM_KIND_AC3 && job.dynamicCompression;
-  std::snprintf(TitleSelection.outputPath, sizeof TitleSelection.outputPath, "%s", job.output.c_str());
+  const int32_t size = TitleSelection.sizeMB;
+  if (job.subsOnly) {
+    // No program stream is written: no audio track either.
+    TitleSelection.subStreamId = 0;
+    KeptAudio.requests.clear();
+    std::snprintf(TitleSelection.outputPath, sizeof TitleSelection.outputPath, "%s", job.output.c_str());
+    return true;
+  }
+  if (!SelectCheckedJob(job, check))
+    return Refuse("This version re-encodes one track: keep the others with =copy", JobOutcome::Failed, refused);
+  TitleSelection.sizeMB = size;
   return true;
 }
 

@@ -11,26 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/subtitle_choice.h"
+#include "app/extraction_job.h"
 #include "report/exit_status.h"
-
-// One extraction request.
-struct ExtractionJob {
-  int32_t title = 0;     // the title (set) whose VOB files are walked
-  int discTitle = 0;     // 0: the whole title as listed; else the disc's own title T
-  int firstChapter = 1;  // of the disc title
-  int lastChapter = 0;   // 0: to its last chapter
-  int angle = 1;
-  int32_t streamKind = 0;    // STREAM_KIND_PCM or STREAM_KIND_AC3
-  uint8_t subStreamId = 0;   // 0xA0 + n (PCM #n) or 0x80 + n (AC3 #n)
-  bool dynamicCompression = false;
-  std::string output;
-  std::vector<SubtitleChoice> subtitles;  // kept as a VobSub pair beside the output
-  bool subsOnly = false;                   // only the pair is written
-  // The front end has already checked the title and its audio stream (and
-  // reported what it lacks in its own words).
-  bool checked = false;
-};
 
 enum class JobOutcome {
   Done,

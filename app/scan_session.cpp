@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "app/disc_catalog.h"
 #include "report/run_flags.h"
 #include "source/subpicture_streams.h"
 #include "source/title_scanner.h"
@@ -86,6 +87,7 @@ std::string ScanReportJson(const std::string& source, bool succeeded) {
   nlohmann::ordered_json lines = nlohmann::ordered_json::array();
   if (TitleScanner.labelListed) lines.push_back(TitleScanner.label);
   nlohmann::ordered_json titles = nlohmann::ordered_json::array();
+  const DiscCatalog catalog = CatalogFromScan();
   for (const ScannedTitle& title : TitleScanner.titles) {
     lines.push_back(title.text);
     nlohmann::ordered_json streams = nlohmann::ordered_json::array();
@@ -98,6 +100,8 @@ std::string ScanReportJson(const std::string& source, bool succeeded) {
       item["listIndex"] = stream.line;
       item["selectable"] = stream.entry >= 0;
       if (stream.subStreamId != 0) item["subStreamId"] = stream.subStreamId;
+      const std::string language = StreamLanguage(catalog, title.title, stream.kind, stream.index);
+      if (!language.empty()) item["language"] = language;
       streams.push_back(item);
     }
     nlohmann::ordered_json item;

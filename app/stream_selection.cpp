@@ -21,3 +21,32 @@ ExtractionControls SelectionUpdate(int line) {
   TitleSelection.streamKind = entry->streamKind;
   return {true, entry->streamKind == STREAM_KIND_AC3};
 }
+
+ExtractionJob JobOfSelectedLines(const std::vector<int>& lines, bool keepAudio, bool dynamicCompression) {
+  ExtractionJob job;
+  job.keepAudio = keepAudio;
+  job.dynamicCompression = dynamicCompression;
+  for (int line : lines) {
+    const TitleListEntry* entry = FindTitleListEntry(line);
+    if (entry == nullptr || (job.title >= 0 && entry->title != job.title)) continue;
+    job.title = entry->title;
+    AudioChoice choice;
+    const bool pcm = entry->streamKind == STREAM_KIND_PCM;
+    choice.format = pcm ? AudioFormat::Pcm : AudioFormat::Ac3;
+    choice.index = entry->subStreamId - DiscStreamId(choice.format, 0);
+    job.audio.push_back(choice);
+  }
+  return job;
+}
+
+ExtractionControls SelectionUpdateLines(const std::vector<int>& lines, bool keepAudio) {
+  ExtractionControls controls;
+  for (int line : lines) {
+    const TitleListEntry* entry = FindTitleListEntry(line);
+    if (entry == nullptr) continue;
+    if (!controls.extractEnabled) SelectionUpdate(line);
+    controls.extractEnabled = true;
+    controls.compressionEnabled = controls.compressionEnabled || (entry->streamKind == STREAM_KIND_AC3 && !keepAudio);
+  }
+  return controls;
+}

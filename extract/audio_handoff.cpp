@@ -53,6 +53,7 @@ void EncoderStop() {
 }
 
 bool PcmAppend(const Q24* left, const Q24* right, uint32_t n) {
+  if (!Mux.layer2Present) return true;  // no track is re-encoded
   if (Handoff.SkipSamples > 0) {
     uint32_t k = std::min(Handoff.SkipSamples, n);
     left += k;

@@ -17,6 +17,7 @@
 #include "extract/damage_skip.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_request.h"
+#include "extract/kept_audio.h"
 #include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
@@ -48,6 +49,11 @@ std::atomic<bool> outputNotCreated{false};
 std::atomic<bool> failureShown{false};
 
 void ShowStatus() {
+  if (TitleSelection.subStreamId == 0) {
+    // Only kept tracks: no stream is decoded.
+    Ui().SetStatusText("Extracting title " + std::to_string(TitleSelection.title) + ", audio kept as on the disc");
+    return;
+  }
   const bool pcm = TitleSelection.streamKind == STREAM_KIND_PCM;
   const unsigned stream = TitleSelection.subStreamId - (pcm ? 0xA0u : 0x80u);
   std::string format = LoadString(IDS_EXTRACTING, 48);
@@ -83,6 +89,13 @@ void ResetExtractionState() {
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
   VideoScanReset();  // nothing held over from an extraction that failed mid-start-code
+  // The streams of the output: the Layer II stream when a track is
+  // re-encoded, and one per kept track.
+  Mux.layer2Present = TitleSelection.subStreamId != 0;
+  Mux.layer2StreamId = TitleSelection.layer2StreamId;
+  Mux.layer2Rank = TitleSelection.layer2Rank;
+  KeptAudioReset();
+  KeptAudioPlanStreams();
   SubpictureIntakeReset();
 }
 
@@ -238,19 +251,22 @@ bool RefuseScrambled() {
 
 enum class PacketKind { Video, Audio, Subpicture };
 
-// A packet of a chosen stream: used once pack 0 is written.
-bool UsePacket(PacketKind kind, const uint8_t* packet, uint32_t length, int subpictureStream = -1) {
+// A packet of a chosen stream: used once pack 0 is written. A track kept
+// as it is gets the packet too (the decoded one may be the same sub-stream).
+bool UsePacket(PacketKind kind, const uint8_t* packet, uint32_t length, int subpictureStream = -1,
+               KeptTrack* kept = nullptr, bool decoded = true) {
   if (PesScrambled(packet, length)) return RefuseScrambled();
-  CheckScrContinuity(Walk.scr);
+  if (!CheckScrContinuity(Walk.scr)) return false;
   if (!Mux.SystemHeaderSeen) {
     ShowVobDetailError(IDS_NO_SYSTEM_HEADER);
     return true;
   }
+  if (kept != nullptr && !KeptPacketIn(*kept, packet, length)) return false;
   switch (kind) {
     case PacketKind::Video:
       return VideoPacketIn(packet, length);
     case PacketKind::Audio:
-      return AudioPacketIn(packet, length);
+      return !decoded || AudioPacketIn(packet, length);
     case PacketKind::Subpicture:
       break;
   }
@@ -266,9 +282,13 @@ bool TakePacket(uint32_t length) {
   } else if (code == CODE_PRIVATE_1 && !Walk.AngleSkip) {
     if (length <= 9 || PesPayloadOffset(packet) >= length) return true;
     const uint8_t subStreamId = packet[PesPayloadOffset(packet)];
-    if (subStreamId == TitleSelection.subStreamId) return UsePacket(PacketKind::Audio, packet, length);
+    const bool decoded = TitleSelection.subStreamId != 0 && subStreamId == TitleSelection.subStreamId;
+    KeptTrack* kept = KeptTrackOfSubStream(subStreamId);
+    if (decoded || kept != nullptr) return UsePacket(PacketKind::Audio, packet, length, -1, kept, decoded);
     const int subpicture = KeptSubpictureStream(subStreamId);
     if (subpicture >= 0) return UsePacket(PacketKind::Subpicture, packet, length, subpicture);
+  } else if (code >= 0xC0 && code <= 0xDF && !Walk.AngleSkip) {
+    if (KeptTrack* kept = KeptTrackOfStream(code)) return UsePacket(PacketKind::Audio, packet, length, -1, kept, false);
   } else if (code == CODE_PRIVATE_2 && length >= 40 && packet[6] == 0x01) {
     TakeDsi(packet);
   }
@@ -502,7 +522,7 @@ void FinishExtraction(Ending ending) {
     if (OutputWriteFailed()) failureShown = true;
     return;
   }
-  const bool finished = VideoTimingFinish() && AudioFlush() && MuxFinish();
+  const bool finished = VideoTimingFinish() && KeptAudioFinish() && AudioFlush() && MuxFinish();
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
   if (OutputWriteFailed()) failureShown = true;
@@ -520,6 +540,7 @@ void FinishExtraction(Ending ending) {
   }
   WriteSubtitles();
   if (SubtitleSelection.subsOnly) return;
+  if (TitleSelection.subStreamId == 0) return;  // nothing decoded
   if (TitleSelection.streamKind == STREAM_KIND_PCM) {
     if (!Intake.PcmFound) ShowError(IDS_NO_PCM);
   } else {
@@ -569,10 +590,10 @@ void EndWithoutTitle(unsigned message, bool removeOutput) {
 
 }  // namespace
 
-void CheckScrContinuity(uint32_t scr) {
+bool CheckScrContinuity(uint32_t scr) {
   if (!Walk.resyncPending && scr >= Walk.LastInputScr) {
     Walk.LastInputScr = scr;
-    return;
+    return true;
   }
   // A skipped stretch is a break as a step of the clock is; its detail
   // message has been shown.
@@ -597,6 +618,7 @@ void CheckScrContinuity(uint32_t scr) {
   Walk.LastInputScr = scr;
   Intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.AudioPts - Intake.VideoBase)) +
                     static_cast<int32_t>(Handoff.EncFill + AudioDelayed());
+  return KeptAudioClockStep();
 }
 
 bool ExtractionFailed() { return Walk.WalkFailed; }

@@ -25,5 +25,6 @@ bool ExtractionOutputClosed();
 bool TakeExtractionOutputNotCreated();
 
 // Called with each pack's SCR before a packet of the chosen streams is used:
-// a backward step of the input clock resynchronises audio and video.
-void CheckScrContinuity(uint32_t scr);
+// a backward step of the input clock resynchronises audio and video. False
+// when the output refuses a pack of a kept track.
+bool CheckScrContinuity(uint32_t scr);

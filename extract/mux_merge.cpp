@@ -93,19 +93,47 @@ void AdvancePlacedUnit(MuxUnitStream& s) {
   while (s.placedUnit + 1 < s.units && s.unitStart[UnitSlot(s.placedUnit + 1)] <= s.bytesPlaced) ++s.placedUnit;
 }
 
-// A sub-stream's packs give one payload byte to its number.
-uint32_t UnitPayloadLimit(const MuxUnitStream& s) { return s.subStreamId != 0 ? PACK_PAYLOAD_BYTES - 1 : PACK_PAYLOAD_BYTES; }
+// Private stream 1 packets start with the sub-stream id: a sub-picture's
+// with nothing more, an audio track's with the DVD sub-stream header
+// (4 bytes; LPCM 3 parameter bytes more).
+bool IsSubPicture(const MuxUnitStream& s) { return (s.subStreamId & 0xE0) == 0x20; }
 
-// A sub-stream's unit (a sub-picture) ends its pack: the next starts a
-// packet with its own time stamp, as players expect.
+uint32_t SubStreamHeaderBytes(const MuxUnitStream& s) {
+  if (s.subStreamId == 0) return 0;
+  if (IsSubPicture(s)) return 1;
+  return (s.subStreamId & 0xF8) == 0xA0 ? 7 : 4;
+}
+
+// A unit whose time breaks the sequence starts after the first byte not
+// yet placed and within length bytes: the pack ends before it.
+bool BreakWithin(const MuxUnitStream& s, uint64_t length, uint64_t& start) {
+  for (uint64_t u = s.placedUnit + 1; u < s.units; ++u) {
+    start = s.unitStart[UnitSlot(u)];
+    if (start >= s.bytesPlaced + length) return false;
+    if (s.unitBreak[UnitSlot(u)] && start > s.bytesPlaced) return true;
+  }
+  return false;
+}
+
+uint32_t UnitPackCapacity(const MuxUnitStream& s) { return PACK_PAYLOAD_BYTES - SubStreamHeaderBytes(s); }
+
+// A pack's payload: as much as it holds, in whole groups of alignBytes
+// (the last one of an ended stream takes what is left). A sub-picture ends
+// its pack: the next starts a packet with its own time stamp, as players
+// expect.
 uint32_t UnitPackLength(const MuxUnitStream& s) {
   uint64_t available = s.bytesQueued - s.bytesPlaced;
-  if (s.subStreamId != 0 && s.placedUnit + 1 < s.units) {
+  if (IsSubPicture(s) && s.placedUnit + 1 < s.units) {
     const uint64_t unitEnd = s.unitStart[UnitSlot(s.placedUnit + 1)] - s.bytesPlaced;
     available = unitEnd < available ? unitEnd : available;
   }
-  const uint32_t limit = UnitPayloadLimit(s);
-  return static_cast<uint32_t>(available < limit ? available : limit);
+  const uint32_t capacity = UnitPackCapacity(s);
+  uint32_t length = static_cast<uint32_t>(available < capacity ? available : capacity);
+  const uint32_t whole = length - length % s.alignBytes;
+  if (whole > 0 && (length == capacity || !s.ended)) length = whole;
+  uint64_t breakAt;
+  if (BreakWithin(s, length, breakAt)) return static_cast<uint32_t>(breakAt - s.bytesPlaced);
+  return length;
 }
 
 // The PTS of the first unit that starts within the pack, if one does.
@@ -128,7 +156,9 @@ Head UnitHead(uint32_t k) {
   head.frontier = s.nextPts;
   head.frontierEnds = s.ended;
   const uint64_t available = s.bytesQueued - s.bytesPlaced;
-  if (available >= UnitPayloadLimit(s) || ((s.ended || s.subStreamId != 0) && available > 0)) {
+  uint64_t breakAt;
+  if (available >= UnitPackCapacity(s) || ((s.ended || IsSubPicture(s)) && available > 0) ||
+      BreakWithin(s, available, breakAt)) {
     head.kind = HeadKind::Known;
     head.bytes = UnitPackLength(s);
     head.deadline = s.unitPts[UnitSlot(s.placedUnit)];
@@ -200,6 +230,15 @@ void PlaceUnit(uint32_t k, uint32_t t) {
   q.start = s.bytesPlaced;
   q.length = length;
   q.hasPts = UnitPackPts(s, length, q.pts);
+  for (uint64_t u = s.placedUnit; u < s.units; ++u) {
+    const uint64_t start = s.unitStart[UnitSlot(u)];
+    if (start >= s.bytesPlaced + length) break;
+    if (start < s.bytesPlaced) continue;
+    if (q.frames++ == 0) {
+      q.firstOffset = static_cast<uint32_t>(start - s.bytesPlaced);
+      q.firstUnit = u;
+    }
+  }
   ++Mux.queueCount;
   // Each unit's share of the pack is decoded at its time.
   const uint64_t end = s.bytesPlaced + length;
@@ -216,6 +255,8 @@ void PlaceUnit(uint32_t k, uint32_t t) {
 
 void Place(uint32_t stream, const Head& head, uint32_t t) {
   if (TimeBefore(head.deadline, t + Mux.packTicks)) ++Mux.latePacks;
+  if (Mux.orderUntil == 0) Mux.orderUntil = t + 90000 + 1;  // one second; never 0
+  Mux.startedStreams |= uint64_t{1} << stream;
   if (stream == 0) {
     PlaceVideo(t);
   } else {
@@ -226,14 +267,40 @@ void Place(uint32_t stream, const Head& head, uint32_t t) {
 
 enum class Step { Placed, Changed, Wait };
 
+// A stream has placed a pack.
+bool Started(uint32_t stream) { return ((Mux.startedStreams >> stream) & 1) != 0; }
+
+uint32_t RankOf(uint32_t stream) { return stream == 0 ? 0 : Mux.unit[stream - 1].rank; }
+
+// A reader lists the streams in the order their first packs come: while
+// the output starts (its first second), no stream's first pack goes before
+// that of a stream earlier in the output order that is still to come.
+bool HeldForOrder(uint32_t stream, const bool* started) {
+  if (Mux.firstPacksInOrder || Mux.forced || started[stream]) return false;
+  if (Mux.orderUntil != 0 && !TimeBefore(Mux.OutputScr, Mux.orderUntil)) {
+    Mux.firstPacksInOrder = true;
+    return false;
+  }
+  for (uint32_t j = 0; j < StreamCount(); ++j) {
+    if (started[j] || RankOf(j) >= RankOf(stream)) continue;
+    if (j > 0 && Mux.unit[j - 1].ended && Mux.unit[j - 1].bytesQueued == 0) continue;
+    return true;
+  }
+  return false;
+}
+
 Step PlaceOne() {
   const uint32_t t = Mux.OutputScr;
   Head heads[1 + MAX_UNIT_STREAMS];
+  bool started[1 + MAX_UNIT_STREAMS];
   const uint32_t n = StreamCount();
   for (uint32_t i = 0; i < n; ++i) {
     BufferDecodeUntil(BufferOf(i), t);
     heads[i] = HeadOf(i);
+    started[i] = Mux.firstPacksInOrder || Started(i);
   }
+  for (uint32_t i = 0; i < n; ++i)
+    if (heads[i].kind == HeadKind::Known && HeldForOrder(i, started)) heads[i].kind = HeadKind::None;
   // The known head that may go now and is decoded first; or, when none may,
   // the first time one may.
   int best = -1;
@@ -278,23 +345,53 @@ uint8_t* VideoSlot(uint32_t slot) { return WorkBuffers.VideoPacks + slot * OUTPU
 // The Layer II frames: ready as the encoder thread has encoded them.
 bool UnitBytesThere(const MuxUnitStream& s, uint64_t end) { return s.bytesReady == nullptr || s.bytesReady() >= end; }
 
+// The DVD sub-stream header: the frames that start in the packet and the
+// first one's place, counted from the pointer field's last byte; LPCM's
+// parameter bytes follow with the frame number (modulo 20) of that frame.
+void WriteSubStreamHeader(const MuxUnitStream& s, const QueuedPack& q, uint8_t* header) {
+  header[0] = s.subStreamId;
+  if (IsSubPicture(s)) return;
+  const uint32_t extra = SubStreamHeaderBytes(s) - 4;
+  const uint32_t pointer = q.frames == 0 ? 0 : q.firstOffset + 1 + extra;
+  header[0] = s.subStreamId;
+  header[1] = static_cast<uint8_t>(q.frames > 255 ? 255 : q.frames);
+  header[2] = static_cast<uint8_t>(pointer >> 8);
+  header[3] = static_cast<uint8_t>(pointer);
+  if (extra == 0) return;
+  header[4] = static_cast<uint8_t>((s.lpcmParameters[0] & 0xE0) | (q.firstUnit % 20));
+  header[5] = s.lpcmParameters[1];
+  header[6] = s.lpcmParameters[2];
+}
+
 void BuildUnitPack(const MuxUnitStream& s, const QueuedPack& q, uint8_t* pack) {
   WritePackHeader(pack, q.scr, Mux.MuxRate);
-  WritePesHeader(pack, s.streamId);
+  WritePesHeader(pack, s.subStreamId != 0 ? 0xBD : s.streamId);
   if (q.hasPts) {
     WritePtsField(pack + 23, q.pts);
   } else {
     pack[21] = 0x00;
     std::memset(pack + 23, 0xFF, 5);
   }
-  uint32_t start = PACK_PAYLOAD_START;
-  if (s.subStreamId != 0) pack[start++] = s.subStreamId;
+  uint32_t position = PACK_PAYLOAD_START;
+  uint32_t free = UnitPackCapacity(s) - q.length;
+  // A kept track's payload is never followed by filler bytes: a few free
+  // bytes become PES header stuffing before it.
+  if (s.kept && free > 0 && free <= 6) {
+    std::memset(pack + position, 0xFF, free);
+    pack[22] = static_cast<uint8_t>(pack[22] + free);
+    position += free;
+    free = 0;
+  }
+  if (s.subStreamId != 0) {
+    WriteSubStreamHeader(s, q, pack + position);
+    position += SubStreamHeaderBytes(s);
+  }
   const uint32_t offset = static_cast<uint32_t>(q.start % s.payloadBytes);
   const uint32_t first = q.length < s.payloadBytes - offset ? q.length : s.payloadBytes - offset;
-  std::memcpy(pack + start, s.payload + offset, first);
-  std::memcpy(pack + start + first, s.payload, q.length - first);
-  const uint32_t used = start - PACK_PAYLOAD_START + q.length;
-  if (used < PACK_PAYLOAD_BYTES) ClosePartialPack(pack, PACK_PAYLOAD_START + used, PACK_PAYLOAD_BYTES - used);
+  std::memcpy(pack + position, s.payload + offset, first);
+  std::memcpy(pack + position + first, s.payload, q.length - first);
+  position += q.length;
+  if (free > 0) ClosePartialPack(pack, position, free);
 }
 
 bool WriteOne(const QueuedPack& q) {

@@ -73,8 +73,39 @@ void SetUpStreams(uint32_t videoBufferBytes) {
   audio.bytesWritten = 0;
   audio.ended = false;
   BufferReset(audio.buffer, MPEG_AUDIO_BUFFER_BYTES);
+  audio.streamId = Mux.layer2StreamId;
+  audio.subStreamId = 0;
+  audio.alignBytes = 1;
+  audio.kept = false;
+  audio.present = Mux.layer2Present;
+  audio.ended = !Mux.layer2Present;
+  audio.rank = Mux.layer2Rank;
   Handoff.FramesEncoded = 0;  // no frame is submitted before pack 0
   Mux.unitStreams = 1;
+  for (uint32_t i = 0; i < Mux.plannedStreams && Mux.unitStreams < MAX_UNIT_STREAMS; ++i) {
+    const MuxUnitPlan& plan = Mux.plan[i];
+    MuxUnitStream& s = Mux.unit[Mux.unitStreams++];
+    s.streamId = plan.streamId;
+    s.subStreamId = plan.subStreamId;
+    s.alignBytes = plan.alignBytes == 0 ? 1 : plan.alignBytes;
+    s.kept = true;
+    s.present = true;
+    s.rank = plan.rank;
+    s.payload = plan.payload;
+    s.payloadBytes = plan.payloadBytes;
+    s.bytesReady = nullptr;  // copied in when queued
+    s.units = 0;
+    s.bytesQueued = 0;
+    s.nextPts = 0;
+    s.placedUnit = 0;
+    s.bytesPlaced = 0;
+    s.bytesWritten = 0;
+    s.ended = false;
+    BufferReset(s.buffer, plan.bufferBytes);
+  }
+  Mux.firstPacksInOrder = Mux.unitStreams == 1;
+  Mux.startedStreams = 0;
+  Mux.orderUntil = 0;
   Mux.queueFirst = 0;
   Mux.queueCount = 0;
   Mux.latePacks = 0;
@@ -82,18 +113,28 @@ void SetUpStreams(uint32_t videoBufferBytes) {
 }
 
 // Pack 0: the system header names every stream with its buffer bound.
+// Every MPEG audio stream has an entry of its own; the sub-streams of
+// private stream 1 share one, with the sum of their buffers.
 void BuildFirstPack(uint8_t* pack, uint16_t videoBound) {
   WritePackHeader(pack, Mux.OutputScr, Mux.MuxRate);
   const uint32_t rate = Mux.MuxRate;
   uint32_t audioStreams = 0;
-  for (uint32_t k = 0; k < Mux.unitStreams; ++k) audioStreams += (Mux.unit[k].streamId & 0xE0) == 0xC0 ? 1 : 0;
   // The system header names each stream id once: the sub-streams of
-  // private stream 1 share one entry, with the largest of their buffers.
-  uint32_t entries = 0, privateBytes = 0;
+  // private stream 1 share one entry, with the buffers of its audio tracks
+  // and the largest of its sub-picture buffers.
+  uint32_t entries = 0;
+  uint32_t privateBytes = 0;
+  uint32_t pictureBytes = 0;
   for (uint32_t k = 0; k < Mux.unitStreams; ++k) {
-    if (Mux.unit[k].subStreamId == 0) ++entries;
-    else privateBytes = privateBytes > Mux.unit[k].buffer.capacity ? privateBytes : Mux.unit[k].buffer.capacity;
+    const MuxUnitStream& s = Mux.unit[k];
+    if (!s.present) continue;
+    const bool picture = (s.subStreamId & 0xE0) == 0x20;
+    if (!picture) ++audioStreams;
+    if (s.subStreamId == 0) ++entries;
+    if (s.subStreamId != 0 && !picture) privateBytes += s.buffer.capacity;
+    if (picture && s.buffer.capacity > pictureBytes) pictureBytes = s.buffer.capacity;
   }
+  privateBytes += pictureBytes;
   if (privateBytes > 0) ++entries;
   uint8_t* h = pack + PACK_HEADER_BYTES;
   const uint32_t headerLength = 6 + 3 * (1 + entries);
@@ -109,7 +150,7 @@ void BuildFirstPack(uint8_t* pack, uint16_t videoBound) {
   *h++ = static_cast<uint8_t>((videoBound >> 8) | 0xC0);
   *h++ = static_cast<uint8_t>(videoBound);
   for (uint32_t k = 0; k < Mux.unitStreams; ++k) {
-    if (Mux.unit[k].subStreamId != 0) continue;
+    if (!Mux.unit[k].present || Mux.unit[k].subStreamId != 0) continue;
     const uint32_t units = (Mux.unit[k].buffer.capacity + 127) / 128;  // scale 0: 128-byte units
     *h++ = Mux.unit[k].streamId;
     *h++ = static_cast<uint8_t>((units >> 8) | 0xC0);
@@ -366,12 +407,27 @@ bool MuxQueueUnit(uint32_t k, uint32_t pts, uint32_t bytes, uint32_t nextPts) {
       }))
     return false;
   const uint32_t slot = static_cast<uint32_t>(s.units % UNIT_SLOTS);
+  s.unitBreak[slot] = s.units > 0 && pts != s.followingPts;
+  s.followingPts = nextPts;
   s.unitPts[slot] = pts;
   s.unitStart[slot] = s.bytesQueued;
   ++s.units;
   s.bytesQueued += bytes;
   s.nextPts = LaterTime(nextPts, pts);
   return MergeRun();
+}
+
+bool MuxQueueUnitBytes(uint32_t k, uint32_t pts, const uint8_t* bytes, uint32_t n, uint32_t nextPts) {
+  MuxUnitStream& s = Mux.unit[k];
+  if (!MergeMakeRoom([&s, n] {
+        return s.bytesQueued + n - s.bytesWritten <= s.payloadBytes && s.units - s.placedUnit < UNIT_SLOTS;
+      }))
+    return false;
+  const uint32_t offset = static_cast<uint32_t>(s.bytesQueued % s.payloadBytes);
+  const uint32_t first = n < s.payloadBytes - offset ? n : s.payloadBytes - offset;
+  std::memcpy(s.payload + offset, bytes, first);
+  std::memcpy(s.payload, bytes + first, n - first);
+  return MuxQueueUnit(k, pts, n, nextPts);
 }
 
 bool MuxQueueAudioFrame() {
@@ -395,9 +451,14 @@ bool MuxAppendAudioFrame(const uint8_t* frame) {
 void MuxAddSubStream(uint8_t subStreamId, uint32_t bufferBytes, uint8_t* payload, uint32_t payloadBytes,
                      uint64_t (*ready)()) {
   if (Mux.unitStreams >= MAX_UNIT_STREAMS) return;
-  MuxUnitStream& s = Mux.unit[Mux.unitStreams++];
+  MuxUnitStream& s = Mux.unit[Mux.unitStreams];
   s.streamId = 0xBD;
   s.subStreamId = subStreamId;
+  s.alignBytes = 1;
+  s.kept = false;
+  s.present = true;
+  s.rank = 1000 + Mux.unitStreams++;  // after the video and the audio tracks
+  s.followingPts = 0;
   s.payload = payload;
   s.payloadBytes = payloadBytes;
   s.bytesReady = ready;

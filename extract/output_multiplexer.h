@@ -28,7 +28,7 @@ constexpr uint32_t FIRST_PTS = 22500;          // first audio frame, first pictu
 constexpr uint32_t DVD_MUX_RATE = 25200;       // 10.08 Mbit/s in units of 50 bytes/s
 constexpr uint32_t PTS_LEAD_LIMIT = 63000;     // a pack goes at most 0.7 s before its PTS
 constexpr uint32_t MPEG_AUDIO_BUFFER_BYTES = 4096;
-constexpr uint32_t MAX_UNIT_STREAMS = 8;
+constexpr uint32_t MAX_UNIT_STREAMS = 33;     // the Layer II stream and up to 32 kept tracks
 constexpr uint32_t UNIT_SLOTS = 1024;          // queued units of one stream not yet packed
 constexpr uint32_t OUTPUT_QUEUE_SLOTS = 4096;  // packs placed and not yet written
 constexpr uint32_t VIDEO_PACK_SEGMENTS = 6;
@@ -76,15 +76,27 @@ struct MuxVideoStream {
 // and packed 2020 bytes a pack.
 struct MuxUnitStream {
   uint8_t streamId = 0xC0;
-  // A private stream 1 sub-stream (0xBD): this first payload byte in each
-  // pack, and each unit starting a pack of its own (sub-pictures); 0 none.
+  // Private stream 1 (0xBD): the sub-stream id its packets start with; 0
+  // for MPEG audio. Audio sub-streams carry the DVD's sub-stream header
+  // (frames starting in the packet, first access unit pointer; LPCM's three
+  // parameter bytes after it); sub-pictures (0x20..0x3F) the id alone, each
+  // unit starting a pack of its own.
   uint8_t subStreamId = 0;
+  uint8_t lpcmParameters[3] = {};
+  uint32_t alignBytes = 1;     // a packet holds whole groups of this many bytes (LPCM frames)
+  bool kept = false;           // a track as the disc has it: partial packs never touch its payload
+  bool present = true;         // written in the system header
+  uint32_t rank = 0;           // output order: first packs go in this order
   DecoderBufferModel buffer;
   uint8_t* payload = nullptr;  // ring of payload bytes
   uint32_t payloadBytes = 0;
   uint64_t (*bytesReady)() = nullptr;  // payload bytes filled in so far
   uint32_t unitPts[UNIT_SLOTS] = {};
   uint64_t unitStart[UNIT_SLOTS] = {};
+  // A unit whose time does not follow from the one before it (a gap, or a
+  // step back of the input clock) starts a packet, so that its PTS is written.
+  bool unitBreak[UNIT_SLOTS] = {};
+  uint32_t followingPts = 0;    // the time that follows the last unit queued
   uint64_t units = 0;           // units queued
   uint64_t bytesQueued = 0;     // their bytes
   uint32_t nextPts = 0;         // no unit queued later has an earlier time stamp
@@ -102,6 +114,23 @@ struct QueuedPack {
   uint32_t length = 0;
   bool hasPts = false;
   uint32_t pts = 0;
+  // Private stream 1: the units that start in the packet, the first one's
+  // offset in the payload and its number.
+  uint32_t frames = 0;
+  uint32_t firstOffset = 0;
+  uint64_t firstUnit = 0;
+};
+
+// A stream of units whose bytes the worker has at hand (a kept track), set
+// up with pack 0 after the Layer II stream.
+struct MuxUnitPlan {
+  uint8_t streamId = 0;
+  uint8_t subStreamId = 0;
+  uint32_t alignBytes = 1;
+  uint32_t bufferBytes = 0;
+  uint8_t* payload = nullptr;
+  uint32_t payloadBytes = 0;
+  uint32_t rank = 0;
 };
 
 struct MuxState {
@@ -118,6 +147,16 @@ struct MuxState {
   MuxVideoStream video;
   MuxUnitStream unit[MAX_UNIT_STREAMS];
   uint32_t unitStreams = 0;
+  // The streams of the next output, set before pack 0: the Layer II stream
+  // (absent when no track is re-encoded) and the kept tracks.
+  bool layer2Present = true;
+  uint8_t layer2StreamId = 0xC0;
+  uint32_t layer2Rank = 1;
+  MuxUnitPlan plan[MAX_UNIT_STREAMS];
+  uint32_t plannedStreams = 0;
+  bool firstPacksInOrder = false;  // every stream has placed its first pack
+  uint64_t startedStreams = 0;     // bit i: stream i (0 video, 1 + k unit stream k) has placed a pack
+  uint32_t orderUntil = 0;         // first packs keep the output order until this SCR
   QueuedPack queue[OUTPUT_QUEUE_SLOTS];
   uint32_t queueFirst = 0;
   uint32_t queueCount = 0;
@@ -167,6 +206,9 @@ bool MuxQueueUnit(uint32_t k, uint32_t pts, uint32_t bytes, uint32_t nextPts);
 // Queues a frame whose bytes are at hand (no encoder thread); false when
 // the output refuses a pack.
 bool MuxAppendAudioFrame(const uint8_t* frame);
+// A unit of n bytes at hand, copied into unit stream k's payload; as
+// MuxQueueUnit otherwise.
+bool MuxQueueUnitBytes(uint32_t k, uint32_t pts, const uint8_t* bytes, uint32_t n, uint32_t nextPts);
 
 // Unit stream k + 1 for a private stream 1 sub-stream, set up with the
 // streams of pack 0 (called from MuxWriteFirstPack through the sub-picture

@@ -8,6 +8,7 @@
 #include "report/string_table.h"
 #include "common/time_values.h"
 #include "extract/av_alignment.h"
+#include "extract/kept_audio.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
 
@@ -51,8 +52,10 @@ bool SettleReference(bool force) {
   if (!T.refPending || !(force || PrefixComplete(T.refTr))) return true;
   T.refPending = false;
   const uint32_t exact = ToTicks(uint64_t{PrefixFields(T.refTr)} * T.fieldHalfTicks);
-  if (exact == T.refEstimateTicks) return true;
-  return AlignMoveVideoReference(static_cast<int32_t>(T.refEstimateTicks - exact));
+  const bool aligned =
+      exact == T.refEstimateTicks || AlignMoveVideoReference(static_cast<int32_t>(T.refEstimateTicks - exact));
+  // Kept tracks take their output time from the exact reference.
+  return KeptAudioTimeKnown(Intake.VideoBase, Intake.GopStartInputPts) && aligned;
 }
 
 bool ResolvePending(bool force) {

@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "app/disc_catalog.h"
 #include "app/disc_title_batch.h"
 #include "app/disc_title_choice.h"
 #include "app/extraction_batch.h"
+#include "app/extraction_job.h"
+#include "app/job_check.h"
+#include "app/job_selection.h"
 #include "app/subtitle_choice.h"
 #include "extract/subtitle_selection.h"
 #include "extract/title_selection.h"
@@ -31,40 +35,6 @@ namespace {
 
 constexpr int EXIT_FAILED = ExitCode(ExitStatus::Failed);
 constexpr int EXIT_USAGE = ExitCode(ExitStatus::Usage);
-constexpr int MAX_AUDIO_STREAM = 7;
-
-// "ac3:K" or "pcm:K" into the stream kind and sub-stream id.
-bool ParseAudio(const std::string& audio, int32_t& kind, uint8_t& subStreamId) {
-  const size_t colon = audio.find(':');
-  if (colon == std::string::npos) return false;
-  const std::string codec = audio.substr(0, colon);
-  const std::string number = audio.substr(colon + 1);
-  if (number.empty() || number.size() > 1 || number[0] < '0' || number[0] - '0' > MAX_AUDIO_STREAM) return false;
-  const int k = number[0] - '0';
-  if (codec == "ac3") {
-    kind = STREAM_KIND_AC3;
-    subStreamId = static_cast<uint8_t>(0x80 + k);
-  } else if (codec == "pcm") {
-    kind = STREAM_KIND_PCM;
-    subStreamId = static_cast<uint8_t>(0xA0 + k);
-  } else {
-    return false;
-  }
-  return true;
-}
-
-// "dts:K" names "DTS stream #K" (sub-stream 0x88 + K), which is listed but
-// has no decoder here.
-bool NamesDtsStream(const std::string& audio) {
-  return audio.size() == 5 && audio.compare(0, 4, "dts:") == 0 && audio[4] >= '0' &&
-         audio[4] - '0' <= MAX_AUDIO_STREAM;
-}
-
-std::string StreamName(int32_t kind, uint8_t subStreamId) {
-  const bool pcm = kind == STREAM_KIND_PCM;
-  return (pcm ? "pcm:" : "ac3:") + std::to_string(subStreamId - (pcm ? 0xA0 : 0x80));
-}
-
 // A request the disc cannot meet is a usage error that names what it has;
 // nothing has been opened for writing yet.
 int RefuseMissingTitle(int title) {
@@ -75,13 +45,44 @@ int RefuseMissingTitle(int title) {
   return EXIT_USAGE;
 }
 
-int RefuseMissingStream(int title, const std::string& audio, const std::vector<OfferedStream>& offered) {
-  std::string streams;
-  for (const OfferedStream& stream : offered)
-    streams += (streams.empty() ? "" : ", ") + StreamName(stream.streamKind, stream.subStreamId);
-  std::fprintf(stderr, "voltark-cli extract: title %d has no audio stream %s; its audio streams: %s\n", title,
-               audio.c_str(), streams.empty() ? "none" : streams.c_str());
-  return EXIT_USAGE;
+// The problems of the check in the command line's words: usage errors and
+// notes on stderr. True when the request is refused.
+bool TellProblems(const JobCheck& check) {
+  for (const JobProblem& problem : check.problems) {
+    const char* subject = problem.subject.c_str();
+    switch (problem.code) {
+      case JobProblemCode::NoTitle:
+        RefuseMissingTitle(check.title);
+        break;
+      case JobProblemCode::NoAudio:
+        std::fprintf(stderr, "voltark-cli extract: --audio names no stream; title %d's audio streams: %s\n",
+                     check.title, problem.offered.c_str());
+        break;
+      case JobProblemCode::NoStream:
+        std::fprintf(stderr, "voltark-cli extract: title %d has no audio stream %s; its audio streams: %s\n",
+                     check.title, subject, problem.offered.c_str());
+        break;
+      case JobProblemCode::NoLanguage:
+        std::fprintf(stderr, "voltark-cli extract: title %d has no audio stream in language %s; its audio streams: %s\n",
+                     check.title, subject, problem.offered.c_str());
+        break;
+      case JobProblemCode::NoDecoder:
+        std::fprintf(stderr,
+                     "voltark-cli extract: %s (\"%s stream #%s\") cannot be re-encoded: VOLTARK has no decoder for "
+                     "it; keep it as it is with %s=copy\n",
+                     subject, problem.subject.rfind("dts", 0) == 0 ? "DTS" : "MPEG",
+                     problem.subject.substr(problem.subject.find(':') + 1).c_str(), subject);
+        break;
+      case JobProblemCode::KeptUndecodable:
+        std::fprintf(stderr, "voltark-cli extract: %s is kept as it is: VOLTARK has no decoder for it\n", subject);
+        break;
+      case JobProblemCode::TooManyTracks:
+        std::fprintf(stderr, "voltark-cli extract: more than 8 %s output tracks\n",
+                     problem.subject == "mpeg" ? "MPEG audio" : subject);
+        break;
+    }
+  }
+  return check.Refused();
 }
 
 // "A" or "A-B" with 1 <= A <= B.
@@ -104,9 +105,9 @@ bool ParseChapters(const std::string& text, int& first, int& last) {
 // from into TitleSelection. 0, or the exit status after a message on
 // stderr: a disc title, chapter or angle the disc lacks is a usage error,
 // refused IFO tables a failure.
-int PlanDiscTitle(const ExtractCommand& extract, int discTitle, int firstChapter, int lastChapter) {
+int PlanDiscTitle(const ExtractCommand& extract, const DiscTitleTable& table, int discTitle, int firstChapter,
+                  int lastChapter) {
   std::string error;
-  const DiscTitleTable table = ReadDiscTitles();
   const DiscTitle* chosen = FindDiscTitle(table, discTitle, error);
   if (chosen == nullptr || !NarrowToDiscTitle(*chosen, firstChapter, extract.chapters.empty() ? 0 : lastChapter,
                                               extract.angle, error)) {
@@ -114,6 +115,22 @@ int PlanDiscTitle(const ExtractCommand& extract, int discTitle, int firstChapter
     return DiscTitleRefused(table, discTitle) ? EXIT_FAILED : EXIT_USAGE;
   }
   return 0;
+}
+
+ExtractionJob JobOf(const ExtractCommand& extract, const std::vector<AudioChoice>& choices, int discTitle,
+                   int firstChapter, int lastChapter) {
+  ExtractionJob job;
+  job.source = extract.source;
+  job.title = extract.title;
+  job.discTitle = discTitle;
+  job.firstChapter = firstChapter;
+  job.lastChapter = extract.chapters.empty() ? 0 : lastChapter;
+  job.angle = extract.angle;
+  job.audio = choices;
+  job.keepAudio = extract.keepAudio;
+  job.dynamicCompression = extract.dynamicCompression;
+  job.output = extract.output;
+  return job;
 }
 
 // An existing file is replaced only with --overwrite or when the user says
@@ -181,8 +198,9 @@ std::string NumberList(const std::vector<int>& numbers) {
 
 // Several disc titles, each into its own file of the output folder or
 // pattern.
-int ExtractDiscTitles(const ExtractCommand& extract, bool all, std::vector<int> numbers, int32_t kind,
-                      uint8_t subStreamId, const std::vector<SubtitleChoice>& subtitles, const Drive& drive) {
+int ExtractDiscTitles(const ExtractCommand& extract, bool all, std::vector<int> numbers,
+                      const std::vector<AudioChoice>& choices, const std::vector<SubtitleChoice>& subtitles,
+                      const Drive& drive) {
   const DiscTitleTable table = ReadDiscTitles();
   if (!table.found) {
     std::string error;
@@ -222,9 +240,10 @@ int ExtractDiscTitles(const ExtractCommand& extract, bool all, std::vector<int> 
   Batch.jobs.clear();
   for (int number : numbers) {
     ExtractionJob job;
+    job.source = extract.source;
     job.discTitle = number;
-    job.streamKind = kind;
-    job.subStreamId = subStreamId;
+    job.audio = choices;
+    job.keepAudio = extract.keepAudio;
     job.dynamicCompression = extract.dynamicCompression;
     job.output = BatchOutputFile(extract.output, base, number);
     job.subtitles = subtitles;
@@ -266,9 +285,14 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
   extract.command->add_option("--angle", extract.angle, "Angle K of the disc title's angle blocks (default 1)")
       ->check(CLI::Range(1, MAX_ANGLES))
       ->needs(discTitle);
-  extract.command->add_option("--audio", extract.audio,
-                              "Audio stream: ac3:K for \"AC3 stream #K\", pcm:K for \"PCM stream #K\" (K = 0..7); "
-                              "dts:K (\"DTS stream #K\") cannot be decoded; required unless --subs-only");
+  extract.command->add_option(
+      "--audio", extract.audio,
+      "Audio tracks, comma-separated in output order: ac3:K, pcm:K, dts:K (K = 0..7) or mpeg:K (K = 0..31) as scan "
+      "lists them, a language code from the IFO files (en: every track of that language) or all; each may end in "
+      "=copy (kept as on the disc) or =mp2 (re-encoded as MPEG-1 Layer II, the default). DTS and MPEG audio cannot "
+      "be re-encoded. Required unless --subs-only");
+  extract.command->add_flag("--keep-audio", extract.keepAudio,
+                            "Keep the audio tracks as they are on the disc unless an item says =mp2");
   CLI::Option* subs = extract.command->add_option(
       "--subs", extract.subs,
       "Subtitle streams kept as a VobSub pair beside the output (NAME.idx, NAME.sub): sub:N (the disc's logical "
@@ -276,7 +300,8 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
   extract.command->add_flag("--subs-only", extract.subsOnly, "Write only the VobSub pair of --subs, no MPEG-2 file")
       ->needs(subs);
   extract.command->add_flag("--drc", extract.dynamicCompression,
-                            "Dynamic Audio Compression (dynamic range compression of AC-3 audio)");
+                            "Dynamic Audio Compression (dynamic range compression) of the AC-3 tracks that are "
+                            "decoded and re-encoded; kept tracks are left as they are");
   extract.command
       ->add_option("--output", extract.output,
                    "The MPEG-2 program stream file to write; with several disc titles a folder (files named "
@@ -324,17 +349,10 @@ int RunExtractCommand(const ExtractCommand& extract) {
     std::fprintf(stderr, "voltark-cli extract: --audio is required (unless --subs-only)\n");
     return EXIT_USAGE;
   }
-  int32_t kind = 0;
-  uint8_t subStreamId = 0;
-  if (NamesDtsStream(extract.audio)) {
-    std::fprintf(stderr,
-                 "voltark-cli extract: %s is \"DTS stream #%c\", which VOLTARK cannot decode; choose an ac3:K or "
-                 "pcm:K stream\n",
-                 extract.audio.c_str(), extract.audio[4]);
-    return EXIT_USAGE;
-  }
-  if (!extract.audio.empty() && !ParseAudio(extract.audio, kind, subStreamId)) {
-    std::fprintf(stderr, "voltark-cli extract: --audio must be ac3:K or pcm:K with K = 0..%d\n", MAX_AUDIO_STREAM);
+  std::vector<AudioChoice> choices;
+  std::string audioError;
+  if (!extract.audio.empty() && !ParseAudioChoices(extract.audio, choices, audioError)) {
+    std::fprintf(stderr, "voltark-cli extract: --audio: %s\n", audioError.c_str());
     return EXIT_USAGE;
   }
   if (extract.output.empty() || extract.output.size() >= OUTPUT_PATH_SIZE) {
@@ -351,12 +369,14 @@ int RunExtractCommand(const ExtractCommand& extract) {
   SelectedDrive = 0;
   ClearDiscTitleNarrowing();
   WarnWithoutPalette(extract);
-  if (several) return ExtractDiscTitles(extract, allDiscTitles, discTitles, kind, subStreamId, subtitles, drive);
+  if (several) return ExtractDiscTitles(extract, allDiscTitles, discTitles, choices, subtitles, drive);
 
+  // The disc's own titles: the one asked, and the languages of the audio.
+  const DiscTitleTable discTable = ReadDiscTitles();
   const int discTitle = discTitles.empty() ? 0 : discTitles.front();
   int title = extract.title;
   if (discTitle > 0) {
-    if (const int status = PlanDiscTitle(extract, discTitle, firstChapter, lastChapter)) return status;
+    if (const int status = PlanDiscTitle(extract, discTable, discTitle, firstChapter, lastChapter)) return status;
     title = TitleSelection.title;  // the title set the disc title plays from
   }
   for (const std::string& file : WrittenFiles(extract, extract.output)) {
@@ -366,40 +386,38 @@ int RunExtractCommand(const ExtractCommand& extract) {
   }
   uint32_t sizeMB = 0;
   if (!TitleSizeMB(title, sizeMB)) return RefuseMissingTitle(title);
-  const std::vector<OfferedStream> offered = OfferedStreams(title);
+  const ExtractionJob job = JobOf(extract, choices, discTitle, firstChapter, lastChapter);
+  const JobCheck check = CheckJob(CatalogOfTitle(title, sizeMB, discTable), job);
   if (!subtitles.empty()) {
     // The title's subtitle streams, from the walk above where the disc has no IFO files.
     std::vector<uint8_t> walked;
     for (int i = 0; i < SUBPICTURE_STREAM_SLOTS; ++i)
       if (TitleScanner.subpictureSeen[i]) walked.push_back(static_cast<uint8_t>(0x20 + i));
-    const DiscTitleTable table = ReadDiscTitles();
-    const DiscTitle* chosen = discTitle > 0 ? FindDiscTitle(table, discTitle, error) : nullptr;
-    if (!PrepareSubtitles(subtitles, extract.subsOnly, table, chosen, firstChapter, title, walked, extract.output,
-                          error)) {
+    const DiscTitle* chosen = discTitle > 0 ? FindDiscTitle(discTable, discTitle, error) : nullptr;
+    if (!PrepareSubtitles(subtitles, extract.subsOnly, discTable, chosen, firstChapter, title, walked,
+                          extract.output, error)) {
       std::fprintf(stderr, "voltark-cli extract: %s\n", error.c_str());
       return EXIT_USAGE;
     }
   }
-  if (!extract.subsOnly && std::none_of(offered.begin(), offered.end(), [&](const OfferedStream& stream) {
-        return stream.streamKind == kind && stream.subStreamId == subStreamId;
-      })) {
-    return RefuseMissingStream(title, extract.audio, offered);
+  if (!extract.subsOnly && TellProblems(check)) return EXIT_USAGE;
+  if (!extract.subsOnly && !WorkerWritesTracks(check)) {
+    std::fprintf(stderr, "voltark-cli extract: this version re-encodes one track; keep the others with =copy\n");
+    return EXIT_USAGE;
   }
   if (!MayWriteOutput(extract)) return EXIT_FAILED;
+  // A program stream has no language tags: what each stream is, is told here
+  // whenever there is more than today's one re-encoded track.
+  if (!extract.subsOnly && (check.tracks.size() > 1 || check.tracks[0].copy))
+    for (const std::string& line : TrackMapLines(check.tracks)) std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
 
-  ExtractionJob job;
-  job.title = title;
-  job.discTitle = discTitle;
-  job.firstChapter = firstChapter;
-  job.lastChapter = extract.chapters.empty() ? 0 : lastChapter;
-  job.angle = extract.angle;
-  job.streamKind = kind;
-  job.subStreamId = subStreamId;
-  job.dynamicCompression = extract.dynamicCompression;
-  job.output = extract.output;
-  job.subtitles = subtitles;
-  job.subsOnly = extract.subsOnly;
-  job.checked = true;  // the walk of the check above reports nothing twice
-  Batch.jobs = {job};
+  ExtractionJob checkedJob = job;
+  checkedJob.title = title;
+  checkedJob.subtitles = subtitles;
+  checkedJob.subsOnly = extract.subsOnly;
+  checkedJob.checked = true;  // the walk of the check above reports nothing twice
+  checkedJob.tracks = check.tracks;
+  Batch.jobs = {checkedJob};
   return RunBatch(extract);
 }

@@ -14,7 +14,8 @@ struct ExtractCommand {
   double minDuration = 0;  // --min-duration SECONDS
   std::string chapters; // "A" or "A-B"; empty: all
   int angle = 1;
-  std::string audio;  // "ac3:K" or "pcm:K"
+  std::string audio;  // audio choices: "ac3:0,en=copy", ...
+  bool keepAudio = false;
   bool dynamicCompression = false;
   std::string output;
   bool overwrite = false;  // an existing output file may be replaced without asking

@@ -13,11 +13,15 @@
 #include <QShortcut>
 #include <QTimer>
 #include <algorithm>
+#include <vector>
 #include <cstring>
 
+#include "app/disc_catalog.h"
 #include "app/disc_title_batch.h"
 #include "app/disc_title_choice.h"
 #include "app/extraction_batch.h"
+#include "app/job_check.h"
+#include "app/job_selection.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/disc_title_dialog.h"
 #include "app/gui/drive_combo_box.h"
@@ -111,7 +115,8 @@ void VoltarkMainWindow::BuildControls(QWidget* client) {
 
   titles_ = new QListWidget(client);
   titles_->setGeometry(MapDialogRect(units_, 7, 42, 85, 77));
-  titles_->setSelectionMode(QAbstractItemView::SingleSelection);
+  // Several stream lines (Ctrl- and Shift-click) make several tracks.
+  titles_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   titles_->setSortingEnabled(false);
   titles_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   titles_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -138,26 +143,41 @@ void VoltarkMainWindow::BuildControls(QWidget* client) {
   boxRect.setWidth(std::max(boxRect.width(), compression_->sizeHint().width()));
   compression_->setGeometry(boxRect);
   compression_->setEnabled(false);
-  int clientWidth = std::max(client->width(), boxRect.right() + 1 + MapDialogPoint(units_, 10, 0).x());
+  keepAudio_ = new QCheckBox(QStringLiteral("&Keep original audio"), client);
+  QRect keepRect = MapDialogRect(units_, 105, 122, 105, 10);
+  keepRect.setWidth(std::max(keepRect.width(), keepAudio_->sizeHint().width()));
+  keepAudio_->setGeometry(keepRect);
+  keepAudio_->setEnabled(false);
+  connect(keepAudio_, &QCheckBox::toggled, this, [this] { SelectionChanged(); });
+  const int widest = std::max(boxRect.right(), keepRect.right());
+  int clientWidth = std::max(client->width(), widest + 1 + MapDialogPoint(units_, 10, 0).x());
   client->setFixedSize(clientWidth, client->height());
 
   setTabOrder(source_, titles_);
   setTabOrder(titles_, extractButton_);
   setTabOrder(extractButton_, compression_);
+  setTabOrder(compression_, keepAudio_);
 }
 
 void VoltarkMainWindow::SetExtractionEnabled(bool extract, bool compression) {
   extractAction_->setEnabled(extract);
   extractButton_->setEnabled(extract);
   compression_->setEnabled(compression);
+  keepAudio_->setEnabled(extract);
+}
+
+std::vector<int> VoltarkMainWindow::SelectedLines() const {
+  std::vector<int> lines;
+  for (QListWidgetItem* item : titles_->selectedItems()) lines.push_back(titles_->row(item));
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 void VoltarkMainWindow::SelectionChanged() {
   // The list changes under a scan only by the scanner: no selection then.
   if (workerRunning_) return;
-  QList<QListWidgetItem*> selected = titles_->selectedItems();
-  int line = selected.isEmpty() ? -1 : titles_->row(selected.first());
-  ExtractionControls controls = SelectionUpdate(line);
+  const std::vector<int> lines = SelectedLines();
+  ExtractionControls controls = SelectionUpdateLines(lines, keepAudio_->isChecked());
   SetExtractionEnabled(controls.extractEnabled, controls.compressionEnabled);
 }
 
@@ -233,8 +253,16 @@ void VoltarkMainWindow::Extract() {
   // The listed titles are those of the source shown: a source change not yet
   // taken is taken now (a scan, which leaves nothing selected) instead.
   if (UseShownSource()) return;
-  if (TitleSelection.streamKind == STREAM_KIND_AC3)
-    TitleSelection.dynamicCompression = compression_->isChecked();
+  ExtractionJob job = JobOfSelectedLines(SelectedLines(), keepAudio_->isChecked(), compression_->isChecked());
+  job.output = TitleSelection.outputPath;
+  const JobCheck check = CheckJob(CatalogFromScan(), job);
+  if (check.Refused()) return;
+  if (!SelectCheckedJob(job, check)) {
+    Ui().ShowBox("This version re-encodes one track: select one line, or check \"Keep original audio\".",
+                 BoxKind::Error);
+    return;
+  }
+  job.tracks = check.tracks;
   // The extraction may be narrowed to one of the disc's own titles; the
   // listed title and size come back once it has run.
   const int32_t listedTitle = TitleSelection.title;
@@ -242,15 +270,15 @@ void VoltarkMainWindow::Extract() {
   std::optional<DiscTitleChoice> part = AskDiscTitle(this, DiscTitlesOfSet(TitleScanner.disc, listedTitle));
   if (!part) return;
   if (part->allDiscTitles)
-    ExtractAllDiscTitles();
+    ExtractAllDiscTitles(job);
   else
-    ExtractNarrowed(*part);
+    ExtractNarrowed(*part, job);
   ClearDiscTitleNarrowing();
   TitleSelection.title = listedTitle;
   TitleSelection.sizeMB = listedSize;
 }
 
-void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part) {
+void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part, ExtractionJob job) {
   if (part.discTitle > 0) {
     std::string error;
     const DiscTitle* title = FindDiscTitle(TitleScanner.disc, part.discTitle, error);
@@ -264,19 +292,16 @@ void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part) {
   // is asked for again, as one over the disc's own files is.
   do {
     if (!AskOutputPath()) return;
-    ExtractionJob job;
     job.title = TitleSelection.title;
     job.discTitle = part.discTitle;
     job.firstChapter = part.firstChapter;
     job.lastChapter = part.lastChapter;
     job.angle = part.angle;
-    job.streamKind = TitleSelection.streamKind;
-    job.subStreamId = TitleSelection.subStreamId;
-    job.dynamicCompression = TitleSelection.dynamicCompression;
     job.output = TitleSelection.outputPath;
     // The subtitles ticked are written as a VobSub pair beside the file.
+    job.subtitles.clear();
     for (int logical : part.subtitles) job.subtitles.push_back(SubtitleChoice{SubtitlePick::Stream, logical, {}});
-    job.checked = true;  // the stream was chosen from the title's own list
+    job.checked = true;  // the streams were chosen from the title's own list
     Batch.jobs = {job};
     RunExtractionDialog();
   } while (TakeExtractionOutputNotCreated());
@@ -301,7 +326,7 @@ bool VoltarkMainWindow::AskOutputPath() {
   return true;
 }
 
-void VoltarkMainWindow::ExtractAllDiscTitles() {
+void VoltarkMainWindow::ExtractAllDiscTitles(const ExtractionJob& chosen) {
   // Every disc title with the audio stream chosen; a title without it is
   // skipped with a message, and one summary ends the batch.
   std::optional<QString> folder = AskFolder(QStringLiteral("Folder for the disc titles"));
@@ -309,11 +334,10 @@ void VoltarkMainWindow::ExtractAllDiscTitles() {
   const std::string base = DiscFileBaseName(DriveList[SelectedDrive]);
   Batch.jobs.clear();
   for (const DiscTitle& title : TitleScanner.disc.titles) {
-    ExtractionJob job;
+    ExtractionJob job = chosen;
     job.discTitle = title.number;
-    job.streamKind = TitleSelection.streamKind;
-    job.subStreamId = TitleSelection.subStreamId;
-    job.dynamicCompression = TitleSelection.dynamicCompression;
+    job.checked = false;  // each title is checked for the streams chosen
+    job.tracks.clear();
     job.output = BatchOutputFile(folder->toLocal8Bit().toStdString(), base, title.number);
     Batch.jobs.push_back(job);
   }

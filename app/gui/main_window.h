@@ -3,8 +3,11 @@
 // &Compression". Its commands run the progress, read-me and about dialogs.
 #pragma once
 
+#include <vector>
+
 #include <QMainWindow>
 
+#include "app/extraction_job.h"
 #include "app/gui/dialog_units.h"
 
 struct DiscTitleChoice;
@@ -36,6 +39,7 @@ class VoltarkMainWindow : public QMainWindow {
   QListWidget* titleList() const { return titles_; }
   QPushButton* extractButton() const { return extractButton_; }
   QCheckBox* compressionBox() const { return compression_; }
+  QCheckBox* keepAudioBox() const { return keepAudio_; }
   QAction* extractAction() const { return extractAction_; }
   QAction* openImageAction() const { return openImageAction_; }
   QAction* quitAction() const { return quitAction_; }
@@ -57,12 +61,14 @@ class VoltarkMainWindow : public QMainWindow {
   bool UseShownSource();
   void Scan();
   void SetExtractionEnabled(bool extract, bool compression);
+  // The stream lines selected, in list order.
+  std::vector<int> SelectedLines() const;
   void ShowDiscTitlesInToolTips();
-  void ExtractNarrowed(const DiscTitleChoice& part);
+  void ExtractNarrowed(const DiscTitleChoice& part, ExtractionJob job);
   // Asks for the output file until one that is none of the disc's own files
   // is named; false when the user cancels. The name goes into TitleSelection.
   bool AskOutputPath();
-  void ExtractAllDiscTitles();
+  void ExtractAllDiscTitles(const ExtractionJob& chosen);
   void RunExtractionDialog();
 
   DialogUnits units_;
@@ -71,6 +77,7 @@ class VoltarkMainWindow : public QMainWindow {
   QLabel* logo_ = nullptr;
   QPushButton* extractButton_ = nullptr;
   QCheckBox* compression_ = nullptr;
+  QCheckBox* keepAudio_ = nullptr;
   QAction* openImageAction_ = nullptr;
   QAction* extractAction_ = nullptr;
   QAction* quitAction_ = nullptr;

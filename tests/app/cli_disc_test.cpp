@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <tuple>
 
 #include "tests/support/temp_dir.h"
 #include "tests/support/toy_scrambling.h"
@@ -117,8 +118,11 @@ TEST_F(CliDiscTest, ImageAndFolderListAndExtractAlike) {
   EXPECT_EQ(folder.out, "Title #1  (1MB)\n  AC3 stream #0\n  AC3 stream #1\nTitle #2  (1MB)\n  AC3 stream #0\n");
   // The packs' order may vary with the threads' timing; the video
   // elementary stream and the audio frames may not.
-  for (const auto& [source, name] : {std::pair{Folder(), std::string("f")}, std::pair{Iso(), std::string("i")}}) {
-    ASSERT_EQ(Cli("extract " + source + " --title 1 --audio ac3:1 --output '" + Out(name + ".mpg") + "'").status, 0);
+  // The image's track is named by its IFO language.
+  for (const auto& [source, name, audio] : {std::tuple{Folder(), std::string("f"), "ac3:1"},
+                                            std::tuple{Iso(), std::string("i"), "fr"}}) {
+    ASSERT_EQ(Cli("extract " + source + " --title 1 --audio " + audio + " --output '" + Out(name + ".mpg") + "'").status,
+              0);
     ASSERT_EQ(Shell("ffmpeg -v error -y -i '" + Out(name + ".mpg") + "' -map 0:v -c copy -f mpeg2video '" +
                     Out(name + ".m2v") + "' -map 0:a -c copy -f mp2 '" + Out(name + ".mp2") + "'")
                   .status,
@@ -177,6 +181,11 @@ TEST_F(CliDiscTest, DiscTitleAndChaptersWalkOnlyTheirCells) {
     EXPECT_FALSE(fs::exists(Out("x.mpg"))) << wrong;
   }
   EXPECT_EQ(Cli("extract " + Iso() + " --disc-title 1 --chapters 3-2 --audio ac3:0 --output x.mpg").status, 2);
+  CliRun noLanguage = Cli("extract " + Iso() + " --disc-title 3 --audio en --output '" + Out("x.mpg") + "'");
+  EXPECT_EQ(noLanguage.status, 2);
+  EXPECT_EQ(noLanguage.err,
+            "voltark-cli extract: title 2 has no audio stream in language en; its audio streams: ac3:0 (de)\n");
+  EXPECT_FALSE(fs::exists(Out("x.mpg")));
 }
 
 TEST_F(CliDiscTest, EncryptedTitlesWriteNothing) {

@@ -22,6 +22,7 @@
 #include "extract/title_selection.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_driver.h"
+#include "extract/kept_audio.h"
 #include "extract/packet_intake.h"
 #include "mpa/layer2_encoder.h"
 #include "platform/drives.h"
@@ -302,6 +303,59 @@ TEST_P(SyncMarksTest, EveryMarkKeepsItsOffsetAndTheVideoItsDuration) {
   EXPECT_LE(high - low, 5.0);
   EXPECT_EQ(out.pictures, in.pictures);
   if (std::string(c.chains) == "1") EXPECT_NEAR(out.span, in.span, 0.1);
+}
+
+// The AC-3 track kept as it is: each mark keeps the input's offset, across
+// pulldown and clock restarts, since every frame keeps its own time.
+TEST_P(SyncMarksTest, AKeptTrackKeepsEveryMarksOffset) {
+  const SyncCase& c = GetParam();
+  fs::path folder = fs::path(VOLTARK_TESTDATA_DIR) / "sync-discs" / c.name;
+  if (!fs::exists(folder / "VIDEO_TS" / "VTS_01_1.VOB")) {
+    std::string log;
+    ASSERT_TRUE(Shell("bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-sync-disc.sh") + " " +
+                      Quote(folder) + " " + c.kind + " " + c.seconds + " " + c.chains + " 2>&1", &log)) << log;
+  }
+  DriveList = {DriveFromArgument(folder.string())};
+  SelectedDrive = 0;
+  TitleSelection.title = 1;
+  TitleSelection.sizeMB = 1;
+  TitleSelection.subStreamId = 0;  // nothing re-encoded
+  KeptAudio.requests = {KeptTrackRequest{KeptFormat::Ac3, 0x80, 0x80, 1}};
+  ExtractionWorker();
+  KeptAudio.requests.clear();
+  ASSERT_FALSE(ExtractionFailed());
+  const fs::path input = folder / "VIDEO_TS" / "VTS_01_1.VOB";
+  ExpectScrsFollowTheStreams(SplitPacks(OutputBytes()));
+  std::string warnings;
+  EXPECT_TRUE(Shell("ffmpeg -v warning -i " + Quote(OutputPath()) + " -f null - 2>&1", &warnings));
+  EXPECT_EQ(warnings, "");
+  const Marks in = Measure(input);
+  const Marks out = Measure(OutputPath());
+  ASSERT_GE(in.offsets.size(), 2u);
+  ASSERT_EQ(out.offsets.size(), in.offsets.size());
+  // The marks are measured from the decoded samples' count, right only up to
+  // a restart of the clock: those keep the input's offsets.
+  const size_t timed = std::string(c.chains) == "1" ? out.offsets.size() : 3;
+  for (size_t k = 0; k < timed; ++k) EXPECT_NEAR(out.offsets[k], in.offsets[0], 5.0) << k;
+  if (std::string(c.chains) == "1") return;
+  // After the restart the input's first audio frame and first picture share
+  // a time: so do they in the output (the frame starts a packet of its own
+  // and keeps its time, though it overlaps the frame before it).
+  std::string audio, video;
+  ASSERT_TRUE(Shell("ffprobe -v error -select_streams a:0 -show_entries packet=pts -of csv=p=0 " +
+                    Quote(OutputPath()), &audio));
+  ASSERT_TRUE(Shell("ffprobe -v error -select_streams v:0 -show_entries packet=pts -of csv=p=0 " +
+                    Quote(OutputPath()), &video));
+  std::istringstream frames(audio);
+  long previous = -1, restart = -1;
+  for (long pts; frames >> pts; previous = pts) {
+    if (previous >= 0 && pts != previous + 2880) {
+      restart = pts;
+      break;
+    }
+  }
+  ASSERT_GE(restart, 0);
+  EXPECT_NE(("\n" + video).find("\n" + std::to_string(restart) + "\n"), std::string::npos) << restart;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -11,6 +11,8 @@
 #include "platform/ui_port.h"
 #include "source/title_scanner.h"
 
+#include <tuple>
+
 int FakeScanRuns = 0;
 
 int FakeScanWorker() {
@@ -23,6 +25,21 @@ int FakeScanWorker() {
   TitleList[0] = {3, 1, 12, STREAM_KIND_PCM, 0xA0};
   TitleList[1] = {4, 1, 12, STREAM_KIND_AC3, 0x81};
   TitleListCount = 2;
+  // The same list as the scan's model, which a request is checked against.
+  TitleScanner.titles.clear();
+  ScannedTitle title;
+  title.title = 1;
+  title.sizeMB = 12;
+  title.line = 1;
+  for (auto [kind, index, line, entry] : {std::tuple{"MPEG", 0, 2, -1}, {"PCM", 0, 3, 0}, {"AC3", 1, 4, 1}, {"DTS", 0, 5, -1}}) {
+    ScannedStream stream{};
+    stream.kind = kind;
+    stream.index = index;
+    stream.line = line;
+    stream.entry = entry;
+    title.streams.push_back(stream);
+  }
+  TitleScanner.titles.push_back(title);
   Ui().SetStatusText("Scanning done");
   Ui().WorkerDone();
   return 0;
