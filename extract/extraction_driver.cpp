@@ -20,6 +20,7 @@
 #include "extract/packet_intake.h"
 #include "extract/video_timing.h"
 #include "extract/walk_state.h"
+#include "platform/files.h"
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"
 #include "platform/work_buffers.h"
@@ -293,7 +294,7 @@ void FinishExtraction(Ending ending) {
   if (ending == Ending::PacketFailure) {
     EncoderStop();
     CloseOutput();
-    if (Walk.Encrypted) std::remove(TitleSelection.outputPath);
+    if (Walk.Encrypted) RemoveFile(TitleSelection.outputPath);
     return;
   }
   const bool finished = VideoTimingFinish() && AudioFlush() && MuxFinish();
@@ -331,7 +332,7 @@ void EndWithoutTitle(unsigned message, bool removeOutput) {
   EncoderStop();
   OutputClose();
   outputClosed = false;
-  if (removeOutput) std::remove(TitleSelection.outputPath);
+  if (removeOutput) RemoveFile(TitleSelection.outputPath);
   AbortFlag = true;
   ShowError(message);
   Ui().WorkerDone();

@@ -1,32 +1,27 @@
 #include "extract/extraction_request.h"
 
-#include <sys/stat.h>
-
 #include "extract/title_selection.h"
 #include "platform/drives.h"
+#include "platform/files.h"
 #include "source/title_scanner.h"
 #include "source/vob_reader.h"
 
 bool OutputIsTitleFile(const char* path, int32_t title) {
-  struct stat output;
-  // stat follows symlinks and resolves "..": what is compared is the file
-  // that opening the path for writing would truncate.
-  if (stat(path, &output) != 0) return false;
+  // What is compared is the file that opening the path for writing would
+  // truncate (links and ".." resolved).
+  if (!PathExists(path)) return false;
   // An image or a device read block by block holds every title.
   std::string whole;
-  struct stat source;
   if (SelectedDrive >= 0 && SelectedDrive < static_cast<int>(DriveList.size()) &&
-      DriveReadsBlocks(DriveList[SelectedDrive], whole) && stat(whole.c_str(), &source) == 0 &&
-      source.st_dev == output.st_dev && source.st_ino == output.st_ino)
+      DriveReadsBlocks(DriveList[SelectedDrive], whole) && SameFile(whole, path))
     return true;
   VobReader.title = title;
   bool same = false;
   for (int32_t part = 1; part <= MAX_PARTS && !same; ++part) {
     VobReader.part = part;
     std::string partPath;
-    struct stat input;
     if (!VobFindPartFile(partPath)) break;
-    same = stat(partPath.c_str(), &input) == 0 && input.st_dev == output.st_dev && input.st_ino == output.st_ino;
+    same = SameFile(partPath, path);
   }
   VobReader.part = 1;
   return same;

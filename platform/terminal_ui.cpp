@@ -1,11 +1,11 @@
 #include "platform/terminal_ui.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
+#include "platform/console.h"
+
 TerminalUi::TerminalUi()
-    : interactive_(isatty(STDERR_FILENO) == 1), start_(std::chrono::steady_clock::now()) {}
+    : interactive_(StderrIsConsole()), start_(std::chrono::steady_clock::now()) {}
 
 void TerminalUi::ListAppend(const std::string& line) {
   std::lock_guard lock(mutex_);

@@ -1,18 +1,14 @@
 #include "source/vob_reader.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
 #include "platform/drives.h"
 #include "platform/file_names.h"
+#include "platform/files.h"
 #include "platform/guarded_read.h"
 #include "source/dvd_block_reader.h"
 
@@ -45,16 +41,10 @@ namespace {
 
 // The size as a 32-bit count. A size that does not fit in 32 bits cannot be
 // represented and is taken as unreadable rather than cut to its low bits.
-uint32_t PartSize(int fd) {
-  struct stat info;
-  if (fstat(fd, &info) != 0) return SIZE_UNKNOWN;
-  if (static_cast<uint64_t>(info.st_size) >= SIZE_UNKNOWN) return SIZE_UNKNOWN;
-  return static_cast<uint32_t>(info.st_size);
-}
-
-bool IsMappable(int fd) {
-  struct stat info;
-  return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+uint32_t PartSize(const InputFile& file) {
+  uint64_t size;
+  if (!InputFileSize(file, size) || size >= SIZE_UNKNOWN) return SIZE_UNKNOWN;
+  return static_cast<uint32_t>(size);
 }
 
 // Where a view is read rather than mapped; it lives as long as the process,
@@ -66,50 +56,71 @@ alignas(64) uint8_t ViewBuffer[VOB_VIEW_SIZE];
 // and a cache miss for every 4 KiB it reads (about three times the time of
 // the copy). A view that cannot be read whole (a sector the disc cannot
 // deliver, a file cut short meanwhile) is mapped instead.
-bool ReadView(uint32_t length) {
-  uint8_t* buffer = ViewBuffer;
-  uint32_t done = 0;
+// Reads from done on until length or the first failing read; the count of
+// bytes read in all.
+uint32_t ReadViewFrom(uint32_t done, uint32_t length, uint32_t chunk) {
   while (done < length) {
-    const off_t at = static_cast<off_t>(VobReader.viewOffset) + done;
-    const ssize_t got = pread(VobReader.fd, buffer + done, length - done, at);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
+    const uint32_t want = length - done < chunk ? length - done : chunk;
+    const int64_t got = InputFileReadAt(VobReader.file, uint64_t{VobReader.viewOffset} + done, ViewBuffer + done, want);
+    if (got <= 0) break;
     done += static_cast<uint32_t>(got);
   }
-  VobReader.viewBase = buffer;
+  return done;
+}
+
+void UseBuffer(uint32_t length, uint32_t readable) {
+  VobReader.viewBase = ViewBuffer;
   VobReader.viewLength = length;
+  VobReader.viewLost = length - readable;
   VobReader.viewMapped = false;
+}
+
+bool ReadView(uint32_t length) {
+  if (ReadViewFrom(0, length, length) < length) return false;
+  UseBuffer(length, length);
   return true;
 }
 
-// The pages are mapped with the view (MAP_POPULATE), not one fault at a
-// time while walking. Pages that cannot be delivered are left out silently;
-// reading them faults, and the read-fault guard reports it.
+// Pages that cannot be delivered fault when read; the read-fault guard
+// reports it.
 bool MapView(uint32_t length) {
-  void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, VobReader.fd,
-                    static_cast<off_t>(VobReader.viewOffset));
-  if (view == MAP_FAILED) return false;
-  VobReader.viewBase = static_cast<const uint8_t*>(view);
+  const uint8_t* view = InputFileMap(VobReader.file, VobReader.viewOffset, length);
+  if (view == nullptr) return false;
+  VobReader.viewBase = view;
   VobReader.viewLength = length;
+  VobReader.viewLost = 0;
   VobReader.viewMapped = true;
   return true;
 }
 
+// Where the system maps no files (Windows), a view read in part holds the
+// bytes up to the first pack that could not be read; those after it read as
+// a read fault (VobGuardedRead gives false), as a page that faults would.
+void ReadViewInPart(uint32_t length) {
+  uint32_t readable = ReadViewFrom(0, length, length);
+  readable = ReadViewFrom(readable - readable % PACK_SIZE, length, PACK_SIZE);
+  std::memset(ViewBuffer + readable, 0, length - readable);
+  UseBuffer(length, readable);
+}
+
 bool LoadView(uint32_t length) {
-  return (!VobMapViews.load(std::memory_order_relaxed) && ReadView(length)) || MapView(length);
+  if (!VobMapViews.load(std::memory_order_relaxed) && ReadView(length)) return true;
+  if (MapView(length)) return true;
+  ReadViewInPart(length);
+  return true;
 }
 
 void UnmapView() {
-  if (VobReader.viewMapped) munmap(const_cast<uint8_t*>(VobReader.viewBase), VobReader.viewLength);
+  if (VobReader.viewMapped) InputFileUnmap(VobReader.viewBase, VobReader.viewLength);
   VobReader.viewMapped = false;
   VobReader.viewBase = nullptr;
   VobReader.viewLength = 0;
+  VobReader.viewLost = 0;
 }
 
 void ReleasePart() {
   UnmapView();
-  if (VobReader.fd >= 0) close(VobReader.fd);
-  VobReader.fd = -1;
+  InputFileClose(VobReader.file);
   VobReader.closed = true;
 }
 
@@ -135,11 +146,10 @@ const bool PositionRegistered = (SetVobPositionFunction(ReaderPosition), true);
 bool VobProbePart() {
   if (DvdBlockWanted()) return DvdBlockProbePart();
   std::string path;
-  if (!VobFindPartFile(path)) return false;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  VobReader.fileSize = PartSize(fd);
-  close(fd);
+  InputFile file;
+  if (!VobFindPartFile(path) || !InputFileOpen(file, path)) return false;
+  VobReader.fileSize = PartSize(file);
+  InputFileClose(file);
   return VobReader.fileSize != SIZE_UNKNOWN;
 }
 
@@ -148,13 +158,14 @@ bool VobOpenPart() {
   if (DvdBlockWanted()) return DvdBlockOpenPart();
   if (VobReader.title == 0 && VobReader.part != 1) return true;
   std::string path;
-  int fd = VobFindPartFile(path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-  if (fd < 0) return VobReader.part != 1;
-  VobReader.fd = fd;
-  VobReader.fileSize = PartSize(fd);
+  if (!VobFindPartFile(path)) return VobReader.part != 1;
+  // The whole file is read by views; anything but a regular file cannot be.
+  if (!InputFileOpen(VobReader.file, path)) {
+    if (PathExists(path) && !IsRegularFile(path)) return FailOpen(IDS_NO_MAP);
+    return VobReader.part != 1;
+  }
+  VobReader.fileSize = PartSize(VobReader.file);
   if (VobReader.fileSize == SIZE_UNKNOWN) return FailOpen(IDS_NO_SIZE);
-  // The whole file is mapped by views; anything but a regular file cannot be.
-  if (!IsMappable(fd)) return FailOpen(IDS_NO_MAP);
   if (VobReader.fileSize == 0) return FailOpen(IDS_EMPTY);
   VobReader.viewOffset = 0;
   uint32_t length = VobReader.fileSize < VOB_VIEW_SIZE ? VobReader.fileSize : VOB_VIEW_SIZE;
@@ -213,6 +224,8 @@ void VobClose() {
 }
 
 bool VobGuardedRead(const uint8_t* p, size_t count, uint8_t* out) {
+  const uint8_t* viewEnd = VobReader.viewBase + VobReader.viewLength;
+  if (VobReader.viewLost > 0 && p + count > viewEnd - VobReader.viewLost && p < viewEnd) return false;
   return GuardedRead(p, count, out) && DvdBlockReadable(p, count);
 }
 

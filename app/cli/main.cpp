@@ -1,13 +1,14 @@
 // voltark-cli: the command-line front end. Each subcommand lives in a file
 // of its own and is dispatched from here.
 #include <CLI/CLI.hpp>
-#include <csignal>
 
 #include "app/cli/extract_command.h"
 #include "app/cli/scan_command.h"
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
+#include "app/cli/cli_main.h"
+#include "platform/console.h"
 #include "platform/work_buffers.h"
 
 namespace {
@@ -16,14 +17,12 @@ constexpr int EXIT_USAGE = 2;
 
 // The first Ctrl-C stops the running work as the Abort button does; a
 // second one ends the program at once.
-void OnInterrupt(int) {
-  AbortFlag = true;
-  std::signal(SIGINT, SIG_DFL);
-}
+void OnInterrupt() { AbortFlag = true; }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int CliMain(int argc, char** argv) {
+  ConsolePrepare();
   CLI::App app{"VOLTARK: turns a title of a PAL video DVD into one MPEG-2 program stream file.", "voltark-cli"};
   app.set_version_flag("--version", "voltark-cli " VOLTARK_VERSION);
   app.require_subcommand(1);
@@ -44,7 +43,7 @@ int main(int argc, char** argv) {
     ShowError(IDS_NO_BUFFER);
     return 1;
   }
-  std::signal(SIGINT, OnInterrupt);
+  InstallInterruptHandler(OnInterrupt);
   if (scan.command->parsed()) return RunScanCommand(scan);
   if (extract.command->parsed()) return RunExtractCommand(extract);
   return EXIT_USAGE;

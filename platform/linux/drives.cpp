@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "platform/file_names.h"
+#include "platform/linux/mount_table.h"
 
 #ifdef VOLTARK_HAVE_BLKID
 #include <blkid/blkid.h>
