@@ -26,6 +26,9 @@ int CliMain(int argc, char** argv) {
   CLI::App app{"VOLTARK: turns a title of a PAL video DVD into one MPEG-2 program stream file.", "voltark-cli"};
   app.set_version_flag("--version", "voltark-cli " VOLTARK_VERSION);
   app.require_subcommand(1);
+  // The same options on every system: an argument starting with '/' is a
+  // path, never a Windows-style option.
+  app.allow_windows_style_options(false);
 
   ScanCommand scan;
   AddScanCommand(app, scan);
