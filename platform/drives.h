@@ -46,3 +46,11 @@ bool DriveReadsBlocks(const Drive& drive, std::string& path);
 // The file system label of a mounted disc (or its device); false for a plain
 // folder, whose volume information cannot be read.
 bool ReadVolumeLabel(const Drive& drive, std::string& label);
+
+// True when the drive at SelectedDrive reports a CSS-protected disc (on
+// Windows the DVD copyright descriptor, IOCTL_DVD_READ_STRUCTURE): its
+// title sectors cannot be read through the file system without the keys the
+// program does not have, so a read that fails there is the encryption, not
+// damage. False for folders and images, and on Linux, where such discs are
+// read through libdvdread.
+bool SelectedDiscCopyProtected();

@@ -245,3 +245,5 @@ std::string MountPointIn(const std::string& mountinfo, unsigned majorNumber, uns
     if (mount.major == majorNumber && mount.minor == minorNumber) return mount.mountPoint;
   return "";
 }
+
+bool SelectedDiscCopyProtected() { return false; }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <winioctl.h>
+#include <ntddcdvd.h>
 
 #include <cstdlib>
 
@@ -130,4 +131,26 @@ bool ReadVolumeLabel(const Drive& drive, std::string& label) {
     return false;
   label = Utf8FromUtf16(name);
   return true;
+}
+
+bool SelectedDiscCopyProtected() {
+  if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return false;
+  const Drive& drive = DriveList[SelectedDrive];
+  if (drive.device.empty()) return false;
+  std::wstring device = L"\\\\.\\" + Utf16FromUtf8(drive.device);
+  HANDLE handle = CreateFileW(device.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  DVD_READ_STRUCTURE request = {};
+  request.Format = DvdCopyrightDescriptor;
+  struct {
+    DVD_DESCRIPTOR_HEADER header;
+    DVD_COPYRIGHT_DESCRIPTOR copyright;
+  } answer = {};
+  DWORD returned = 0;
+  bool isProtected = DeviceIoControl(handle, IOCTL_DVD_READ_STRUCTURE, &request, sizeof request, &answer,
+                                     sizeof answer, &returned, nullptr) &&
+                     answer.copyright.CopyrightProtectionType != 0;
+  CloseHandle(handle);
+  return isProtected;
 }
