@@ -54,5 +54,6 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // the disc's files (Windows: a page that cannot be read there could not be
 // survived) or the mapping fails. Reads of pages the disc cannot deliver
 // fault; GuardedRead survives them.
+bool SystemMapsInputFiles();  // false where InputFileMap always gives null
 const uint8_t* InputFileMap(const InputFile& file, uint64_t offset, uint32_t length);
 void InputFileUnmap(const uint8_t* view, uint32_t length);

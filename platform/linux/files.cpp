@@ -97,3 +97,5 @@ const uint8_t* InputFileMap(const InputFile& file, uint64_t offset, uint32_t len
 void InputFileUnmap(const uint8_t* view, uint32_t length) {
   if (view != nullptr) munmap(const_cast<uint8_t*>(view), length);
 }
+
+bool SystemMapsInputFiles() { return true; }

@@ -117,3 +117,5 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 const uint8_t* InputFileMap(const InputFile&, uint64_t, uint32_t) { return nullptr; }
 
 void InputFileUnmap(const uint8_t*, uint32_t) {}
+
+bool SystemMapsInputFiles() { return false; }
