@@ -13,3 +13,8 @@ bool ParseCommandLine(const std::string& commandLine);
 // The arguments after the program name joined by single blanks, as the
 // platform would hand a GUI program its command line.
 std::string JoinArguments(int argc, char** argv);
+
+// The answer to --help (or -h) and --version among the arguments, written on
+// the terminal instead of opening the window: the text to print, empty when
+// neither is asked.
+std::string TerminalAnswer(int argc, char** argv, const std::string& version);

@@ -3,6 +3,15 @@
 #include "extract/title_selection.h"
 #include "source/dvd_block_reader.h"
 
+bool DiscTitleRefused(const DiscTitleTable& table, int number) {
+  const std::string prefix = "disc title " + std::to_string(number) + ":";
+  for (const std::string& reason : table.refused) {
+    // A reason that names no disc title is the title table's own.
+    if (reason.rfind(prefix, 0) == 0 || reason.rfind("disc title ", 0) != 0) return true;
+  }
+  return false;
+}
+
 const DiscTitle* FindDiscTitle(const DiscTitleTable& table, int number, std::string& error) {
   if (!table.found) {
     error = "the source has no IFO files (VIDEO_TS.IFO): a disc title needs the disc's information files; "

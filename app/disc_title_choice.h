@@ -10,6 +10,10 @@
 // in error when the disc has no title table, refused it or has no such title.
 const DiscTitle* FindDiscTitle(const DiscTitleTable& table, int number, std::string& error);
 
+// True when the disc's IFO tables were refused where they hold disc title
+// `number`, or as a whole (a damaged disc, not a request it cannot meet).
+bool DiscTitleRefused(const DiscTitleTable& table, int number);
+
 // Sets the reader's plan to chapters first..last (lastChapter 0: to the
 // title's last) and the angle of the title, TitleSelection.title to its
 // title set and TitleSelection.sizeMB to the plan's size. False with the

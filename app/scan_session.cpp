@@ -11,7 +11,7 @@ bool RunScan() {
   AbortFlag = false;
   std::thread worker(ScanWorker);
   worker.join();
-  return !ScanFailed() && !ScanRefusedDiscTitles() && !AbortFlag.load();
+  return !ScanFailed() && !ScanFoundNoTitles() && !ScanRefusedDiscTitles() && !AbortFlag.load();
 }
 
 namespace {
@@ -93,6 +93,7 @@ std::string ScanReportJson(const std::string& source, bool succeeded) {
     item["listIndex"] = title.line;
     item["streams"] = streams;
     item["encrypted"] = title.encrypted;
+    item["decryptable"] = title.decryptable;
     titles.push_back(item);
   }
   report["lines"] = lines;

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 constexpr uint32_t CLOCK_HZ = 90000;
-constexpr uint32_t PICTURE_TICKS = 3600;      // one picture at 25 per second
 constexpr uint32_t AUDIO_FRAME_TICKS = 2160;  // 1152 samples at 48 kHz
 constexpr uint32_t SAMPLE_RATE = 48000;
 

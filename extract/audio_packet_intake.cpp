@@ -128,7 +128,8 @@ bool Ac3DataIn(const uint8_t* data, uint32_t n) {
 
 bool AudioPacketIn(const uint8_t* packet, uint32_t length) {
   if (!Intake.AudioStarted) {
-    if (!PesHasPts(packet, length)) return true;  // ignored until a packet with a PTS
+    // Ignored until a packet with a PTS (one that can be trusted).
+    if (!PesHasPts(packet, length) || !StampTrusted(ReadPesPts(packet))) return true;
     Intake.FirstAudioPts = ReadPesPts(packet);
     if (Intake.VideoRefSet) {
       Intake.AvOffset = SatAdd(
@@ -136,6 +137,7 @@ bool AudioPacketIn(const uint8_t* packet, uint32_t length) {
       if (!ApplyAvOffset()) return false;
     }
     Intake.AudioStarted = true;
+    StampsSettled();
   }
   const uint32_t h = length >= 9 ? PesPayloadOffset(packet) : length;
   if (TitleSelection.streamKind == STREAM_KIND_PCM) return PcmPacketIn(packet, length, h);

@@ -87,3 +87,20 @@ bool AlignMoveVideoReference(int32_t ticks) {
   }
   return AudioSilence(static_cast<uint32_t>(-static_cast<int64_t>(extra)));
 }
+
+namespace {
+
+constexpr int32_t STAMP_EARLIEST_TICKS = -45000;  // 0.5 s before the pack's SCR
+constexpr int32_t STAMP_LATEST_TICKS = 180000;    // 2 s after it
+
+}  // namespace
+
+bool StampTrusted(uint32_t pts) {
+  if (!Walk.checkStamps) return true;
+  const auto lead = static_cast<int32_t>(pts - Walk.scr);
+  return lead >= STAMP_EARLIEST_TICKS && lead <= STAMP_LATEST_TICKS;
+}
+
+void StampsSettled() {
+  if (Intake.VideoRefSet && Intake.AudioStarted) Walk.checkStamps = false;
+}

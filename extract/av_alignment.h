@@ -34,3 +34,11 @@ bool FillSilenceUntilAudio();
 // The input time of the video reference moves by ticks (its estimate became
 // exact); audio already aligned to it follows. False as PcmInsertSilence.
 bool AlignMoveVideoReference(int32_t ticks);
+
+// After a skipped stretch, an input time stamp realigns audio and video only
+// when it lies near the SCR of its pack (a DVD delivers a unit shortly before
+// it is presented); one thrown off by a flipped bit is passed over and the
+// next one waited for. Always true otherwise.
+bool StampTrusted(uint32_t pts);
+// Audio and video have realigned: checking ends once both have.
+void StampsSettled();

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "ac3/ac3_decoder.h"
+#include "mpa/encoder_state.h"
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
@@ -12,6 +13,8 @@
 #include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
 #include "extract/av_alignment.h"
+#include "extract/damage_log.h"
+#include "extract/damage_skip.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_request.h"
 #include "source/input_layout.h"
@@ -20,10 +23,10 @@
 #include "extract/packet_intake.h"
 #include "extract/video_timing.h"
 #include "extract/walk_state.h"
-#include "platform/files.h"
 #include "platform/guarded_read.h"
 #include "platform/ui_port.h"
 #include "platform/work_buffers.h"
+#include "source/dvd_disc.h"
 #include "source/scrambling.h"
 #include "source/vob_reader.h"
 
@@ -33,7 +36,14 @@ namespace {
 
 enum class Ending { Normal, WalkFailure, PacketFailure };
 
+constexpr uint32_t SCRAMBLED_RUN_ENCRYPTED = 16;  // scrambled packets in a row
+constexpr uint64_t SHORT_SKIP_BYTES = 16 * 2048;   // far less than a GOP of a DVD
+
 std::atomic<bool> outputClosed{false};
+std::atomic<bool> outputNotCreated{false};
+// The failure that ended the extraction has been told in a message of its
+// own, always shown: no summary follows it.
+std::atomic<bool> failureShown{false};
 
 void ShowStatus() {
   const bool pcm = TitleSelection.streamKind == STREAM_KIND_PCM;
@@ -52,7 +62,12 @@ void ResetExtractionState() {
     Ac3Reset(TitleSelection.dynamicCompression);
     Intake.Ac3GatherState = 0;
   }
+  // Nothing of an earlier extraction reaches this one: a title extracted
+  // after others gives the file it gives alone.
+  Intake.ac3SyncWord = 0;
+  MpaEncoderReset();
   Walk = ExtractionWalkState{};
+  DamageLogReset();
   Mux.SystemHeaderSeen = false;
   Mux.OutputScr = 0;
   Mux.AudioPts = FIRST_PTS;
@@ -78,16 +93,20 @@ enum class CodeRead { Taken, Missing, Fault };
 
 // The record at current must be a start code: its first four bytes are read
 // through the read-fault guard (the first read of every new record), the
-// prefix checked and the code byte taken.
+// prefix checked and the code byte taken. Reported as failures only when the
+// walk stops at damage; otherwise the walk passes over it.
 CodeRead TakeCodeByte() {
   uint8_t head[4] = {0xFF, 0xFF, 0xFF, 0xFF};  // bytes past the view stay non-codes
   const uint32_t inView = VobBytesInView();
   if (!VobGuardedRead(VobReader.current, inView < 4 ? inView : 4, head)) {
-    AbortFlag = true;
-    ShowVobDetailError(IDS_INPUT_ACCESS);
+    if (StopOnDamage) {
+      AbortFlag = true;
+      ShowVobDetailError(IDS_INPUT_ACCESS);
+    }
     return CodeRead::Fault;
   }
-  if (!VobCheckPackStart(head)) return CodeRead::Missing;
+  const bool prefix = head[0] == 0x00 && head[1] == 0x00 && head[2] == 0x01;
+  if (StopOnDamage ? !VobCheckPackStart(head) : !prefix) return CodeRead::Missing;
   Walk.code = head[3];
   return CodeRead::Taken;
 }
@@ -95,7 +114,7 @@ CodeRead TakeCodeByte() {
 // Total length of the system header or PES packet at current, its length
 // field read through the read-fault guard. One cut by the end of the part
 // before its length field counts as RECORD_PREFIX_BYTES, so that the advance
-// past it reports the cut. False after a read fault (reported).
+// past it reports the cut. False after a read fault.
 bool TakeRecordLength(uint32_t& length) {
   switch (ReadRecordLength(length)) {
     case RecordRead::Read:
@@ -106,8 +125,10 @@ bool TakeRecordLength(uint32_t& length) {
     case RecordRead::Faulted:
       break;
   }
-  AbortFlag = true;
-  ShowVobDetailError(IDS_INPUT_ACCESS);
+  if (StopOnDamage) {
+    AbortFlag = true;
+    ShowVobDetailError(IDS_INPUT_ACCESS);
+  }
   return false;
 }
 
@@ -124,16 +145,30 @@ RecordFit FitRecord(uint32_t n) {
   return RecordFit::Refused;
 }
 
+// Whether the n bytes of the record at current can be used when damage is
+// passed over: all of them could be read, and a record that runs into the
+// next 2048-byte boundary does not run over a pack header there (its length
+// would be corrupt: every record of a VOB lies inside its pack).
+bool RecordUsable(uint32_t n) {
+  if (n > VobReadableInView()) return false;
+  const uint32_t toBoundary = PACK_SIZE - VobCurrentOffset() % PACK_SIZE;
+  if (n <= toBoundary || toBoundary + INPUT_PACK_HEADER_BYTES > VobReadableInView()) return true;
+  uint8_t head[INPUT_PACK_HEADER_BYTES];
+  return !VobGuardedRead(VobReader.current + toBoundary, sizeof head, head) || !PlausiblePackHeader(head);
+}
+
 // Advances past a record of n bytes and takes the next code byte. Sets
 // ended when the title's last part has ended.
-bool AdvanceRecord(uint32_t n, bool& ended) {
-  if (!VobAdvance(n)) return false;
+enum class Advanced { Code, Damage, Failure };
+
+Advanced AdvanceRecord(uint32_t n, bool& ended) {
+  if (!VobAdvance(n)) return Advanced::Failure;
   Walk.bytesSinceMib += n;
   if (VobReader.closed) {
     ended = true;
-    return true;
+    return Advanced::Code;
   }
-  return TakeCodeByte() == CodeRead::Taken;
+  return TakeCodeByte() == CodeRead::Taken ? Advanced::Code : Advanced::Damage;
 }
 
 // The first system header gives MuxRate and the video buffer bound and
@@ -156,9 +191,11 @@ Ending TakeSystemHeader(uint32_t length) {
     }
   }
   if (!found) {
-    AbortFlag = true;
-    ShowVobDetailError(IDS_NO_VIDEO_PSTD);
-    Walk.WalkFailed = true;
+    if (StopOnDamage) {
+      AbortFlag = true;
+      ShowVobDetailError(IDS_NO_VIDEO_PSTD);
+      Walk.WalkFailed = true;
+    }
     return Ending::WalkFailure;
   }
   Mux.MuxRate = ReadRateBound(header);
@@ -184,10 +221,15 @@ void TakeDsi(const uint8_t* packet) {
 
 // A scrambled (CSS) packet cannot be decoded or copied: the extraction ends
 // and its output, which could only be partial, is removed.
+void ShowEncrypted() {
+  const std::string reason = EncryptedTitleReason();
+  Ui().ShowBox(FormatString(300, LoadString(IDS_ENCRYPTED_EXTRACT).c_str(), reason.c_str()), BoxKind::Error);
+}
+
 bool RefuseScrambled() {
   Walk.Encrypted = true;
   AbortFlag = true;
-  ShowError(IDS_ENCRYPTED_EXTRACT);
+  ShowEncrypted();
   return false;
 }
 
@@ -237,48 +279,178 @@ void ShowTimeAndProgress() {
   }
 }
 
-Ending WalkTitle() {
-  const CodeRead first = TakeCodeByte();
-  if (first == CodeRead::Fault) return Failed(Ending::WalkFailure);
-  if (first == CodeRead::Missing) return Failed(Ending::PacketFailure);
+// What became of one pack. For Damaged, ending is the one the walk takes
+// when it stops at damage.
+enum class PackWalk { Done, Damaged, Ended, Failed };
+struct PackResult {
+  PackWalk walk;
+  Ending ending;
+};
+
+PackResult Damage() { return {PackWalk::Damaged, Ending::WalkFailure}; }
+
+// The header of a PES packet of the streams used makes sense: MPEG-2 marker
+// bits and a header length inside the packet.
+bool PesHeaderUsable(const uint8_t* packet, uint32_t length) {
+  const uint8_t code = packet[3];
+  if (!((code >= 0xE0 && code <= 0xEF) || code == CODE_PRIVATE_1)) return true;
+  return length >= 9 && (packet[6] & 0xC0) == 0x80 && PesPayloadOffset(packet) <= length;
+}
+
+// A packet that claims to be scrambled among clear ones carries a damaged
+// header; a run of them is an encrypted stretch, which ends the extraction
+// as a scrambled title does.
+bool ScrambledByDamage(uint32_t length) {
+  const uint8_t* packet = VobReader.current;
+  if (!ScramblableStream(packet[3])) return false;
+  if (!PesScrambled(packet, length)) {
+    Walk.scrambledRun = 0;
+    return false;
+  }
+  return ++Walk.scrambledRun < SCRAMBLED_RUN_ENCRYPTED;
+}
+
+// How the record of the given length at current is to be taken.
+RecordFit Fit(uint32_t length) {
+  if (StopOnDamage) return FitRecord(length);
+  return RecordUsable(length) ? RecordFit::Whole : RecordFit::Refused;
+}
+
+// Advances past the record; the code byte of the next one is taken.
+PackResult NextRecord(uint32_t length, bool& ended) {
+  switch (AdvanceRecord(length, ended)) {
+    case Advanced::Code:
+      return {ended ? PackWalk::Ended : PackWalk::Done, Ending::Normal};
+    case Advanced::Damage:
+      return Damage();
+    case Advanced::Failure:
+      break;
+  }
+  return {PackWalk::Failed, Ending::WalkFailure};
+}
+
+// One pack from its header, with the code byte at current taken.
+PackResult WalkPack() {
   bool ended = false;
-  for (;;) {
-    if (Walk.code != CODE_PACK) {
-      if (Walk.code == CODE_END) return Ending::Normal;
+  if (Walk.code != CODE_PACK) {
+    if (Walk.code == CODE_END) return {PackWalk::Ended, Ending::Normal};
+    if (StopOnDamage) {
       AbortFlag = true;
       ShowVobDetailError(IDS_UNEXPECTED_PACK_START);
-      return Failed(Ending::WalkFailure);
     }
-    if (FitRecord(INPUT_PACK_HEADER_BYTES) == RecordFit::Whole) {
-      Walk.scr = ReadPackScr(VobReader.current);
-    }
-    if (!AdvanceRecord(INPUT_PACK_HEADER_BYTES, ended)) return Failed(Ending::WalkFailure);
-    if (ended) return Ending::Normal;
+    return Damage();
+  }
+  if (!StopOnDamage) {
+    uint8_t head[INPUT_PACK_HEADER_BYTES];
+    if (VobReadableInView() < sizeof head || !VobGuardedRead(VobReader.current, sizeof head, head) ||
+        !PlausiblePackHeader(head))
+      return Damage();
+  }
+  if (FitRecord(INPUT_PACK_HEADER_BYTES) == RecordFit::Whole) {
+    const uint32_t scr = ReadPackScr(VobReader.current);
+    Walk.scr = ScrTrusted(scr, Walk.LastInputScr) ? scr : Walk.LastInputScr;
+  }
+  PackResult next = NextRecord(INPUT_PACK_HEADER_BYTES, ended);
+  if (next.walk != PackWalk::Done) return next;
 
-    if (Walk.code == CODE_SYSTEM_HEADER) {
-      uint32_t length;
-      if (!TakeRecordLength(length)) return Failed(Ending::WalkFailure);
-      const RecordFit fit = FitRecord(length);
-      if (fit == RecordFit::Refused) return Failed(Ending::WalkFailure);
-      if (fit == RecordFit::Whole && !Mux.SystemHeaderSeen) {
-        const Ending taken = TakeSystemHeader(length);
-        if (taken == Ending::PacketFailure) return Failed(taken);
-        if (taken == Ending::WalkFailure) return taken;
-      }
-      if (!AdvanceRecord(length, ended)) return Failed(Ending::WalkFailure);
-      if (ended) return Ending::Normal;
+  if (Walk.code == CODE_SYSTEM_HEADER) {
+    uint32_t length;
+    if (!TakeRecordLength(length)) return Damage();
+    const RecordFit fit = Fit(length);
+    if (fit == RecordFit::Refused) return Damage();
+    if (fit == RecordFit::Whole && !Mux.SystemHeaderSeen) {
+      const Ending taken = TakeSystemHeader(length);
+      if (taken == Ending::PacketFailure) return {PackWalk::Failed, taken};
+      if (taken == Ending::WalkFailure) return Damage();
     }
+    next = NextRecord(length, ended);
+    if (next.walk != PackWalk::Done) return next;
+  }
 
-    while (Walk.code > CODE_SYSTEM_HEADER) {
-      uint32_t length;
-      if (!TakeRecordLength(length)) return Failed(Ending::WalkFailure);
-      const RecordFit fit = FitRecord(length);
-      if (fit == RecordFit::Refused) return Failed(Ending::WalkFailure);
-      if (fit == RecordFit::Whole && !TakePacket(length)) return Failed(Ending::PacketFailure);
-      if (!AdvanceRecord(length, ended)) return Failed(Ending::WalkFailure);
-      if (ended) return Ending::Normal;
+  while (Walk.code > CODE_SYSTEM_HEADER) {
+    uint32_t length;
+    if (!TakeRecordLength(length)) return Damage();
+    const RecordFit fit = Fit(length);
+    if (fit == RecordFit::Refused) return Damage();
+    if (fit == RecordFit::Whole) {
+      if (!StopOnDamage && (!PesHeaderUsable(VobReader.current, length) || ScrambledByDamage(length)))
+        return Damage();
+      if (!TakePacket(length)) return {PackWalk::Failed, Ending::PacketFailure};
     }
+    next = NextRecord(length, ended);
+    if (next.walk != PackWalk::Done) return next;
+  }
+  return {PackWalk::Done, Ending::Normal};
+}
 
+// A short skip within a GOP: the video goes on with the next whole packet
+// and its pictures keep their times by temporal_reference (the lost ones
+// leave their time); the audio realigns with the video at the time stamp
+// of its next packet, as when it starts, filling what was lost with
+// silence. A skipped start code may have held back bytes: they are passed
+// on, and the scanner starts afresh.
+bool ShortBreak() {
+  if (!VideoScanRelease()) return false;
+  if (Intake.AudioStarted) {
+    WaitEncoderIdle();
+    Intake.AudioStarted = false;
+    // Where the audio handed on ends, from the video reference's GOP start.
+    Intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.AudioPts - Intake.RefVideoBase)) +
+                      static_cast<int32_t>(Handoff.EncFill + AudioDelayed());
+  }
+  Walk.softBreak = true;
+  return true;
+}
+
+// A skip is a break in the streams: a partly gathered audio frame is
+// dropped and the time stamps that realign the streams are checked first.
+// After a long skip (or before the video has its reference) the next packet
+// used realigns audio and video as after a step of the input clock.
+bool BreakStreams(uint64_t skipped) {
+  Intake.Ac3GatherState = 0;
+  Intake.ac3SyncWord = 0;
+  Walk.checkStamps = true;
+  if (skipped <= SHORT_SKIP_BYTES && Intake.VideoRefSet && !Walk.resyncPending && !Walk.countUntimed)
+    return ShortBreak();
+  Walk.softBreak = false;
+  Walk.resyncPending = true;
+  return true;
+}
+
+// Passes over the damage at current to the next whole pack. PackWalk::Done
+// when the walk goes on there.
+PackResult PassDamage() {
+  bool ended = false;
+  const uint64_t before = DamageLog.bytes;
+  if (!SkipToNextPack(ended)) return {PackWalk::Failed, Ending::WalkFailure};
+  if (!BreakStreams(DamageLog.bytes - before)) return {PackWalk::Failed, Ending::PacketFailure};
+  if (ended) return {PackWalk::Ended, Ending::Normal};
+  Walk.code = CODE_PACK;
+  return {PackWalk::Done, Ending::Normal};
+}
+
+Ending WalkTitle() {
+  const CodeRead first = TakeCodeByte();
+  PackResult result{PackWalk::Done, Ending::Normal};
+  if (first != CodeRead::Taken) {
+    if (StopOnDamage) return Failed(first == CodeRead::Fault ? Ending::WalkFailure : Ending::PacketFailure);
+    result = PassDamage();
+  }
+  for (;;) {
+    if (result.walk == PackWalk::Done && !AbortFlag) result = WalkPack();
+    if (result.walk == PackWalk::Damaged) {
+      if (StopOnDamage) return Failed(result.ending);
+      result = PassDamage();
+      if (result.walk == PackWalk::Done) continue;
+    }
+    switch (result.walk) {
+      case PackWalk::Ended:
+        return result.ending;
+      case PackWalk::Failed:
+        return Failed(result.ending);
+      default:
+        break;
+    }
     ShowTimeAndProgress();
     if (AbortFlag) return Ending::WalkFailure;  // Stop, or a failure reported elsewhere
   }
@@ -290,34 +462,60 @@ void CloseOutput() {
   outputClosed = OutputClose();
 }
 
+// A title walked to its end without one sequence header has no picture
+// rate: nothing of it can be timed, and the file is no extraction of it.
+void RefuseTitleWithoutSequenceHeader() {
+  OutputFileRemove(Writer.file, TitleSelection.outputPath);
+  ShowError(IDS_NO_SEQUENCE_HEADER);
+  Walk.WalkFailed = true;
+  failureShown = true;
+}
+
 void FinishExtraction(Ending ending) {
   if (ending == Ending::PacketFailure) {
     EncoderStop();
     CloseOutput();
-    if (Walk.Encrypted) RemoveFile(TitleSelection.outputPath);
+    if (Walk.Encrypted) OutputFileRemove(Writer.file, TitleSelection.outputPath);
+    if (OutputWriteFailed()) failureShown = true;
     return;
   }
   const bool finished = VideoTimingFinish() && AudioFlush() && MuxFinish();
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
-  if (ending == Ending::Normal && finished && outputClosed) {
-    if (TitleSelection.streamKind == STREAM_KIND_PCM) {
-      if (!Intake.PcmFound) ShowError(IDS_NO_PCM);
-    } else {
-      ReportNoAc3Found();
-    }
+  if (OutputWriteFailed()) failureShown = true;
+  if (ending != Ending::Normal || !outputClosed) return;
+  if (!finished) {
+    Walk.WalkFailed = true;  // the failure was reported where it happened
+    return;
+  }
+  if (VideoTiming.fieldHalfTicks == 0) {
+    RefuseTitleWithoutSequenceHeader();
+    return;
+  }
+  if (TitleSelection.streamKind == STREAM_KIND_PCM) {
+    if (!Intake.PcmFound) ShowError(IDS_NO_PCM);
+  } else {
+    ReportNoAc3Found();
   }
 }
 
+// A failed extraction never ends with the completion box: errors of the
+// input get one summary (each was shown in detail in verbose mode), and
+// failures that were told in a message of their own get nothing more.
 void ShowClosingMessage() {
-  if (Walk.Encrypted) return;  // its message said that nothing was written
-  if (Walk.WalkFailed && !VerboseErrors) {
-    ShowError(IDS_EXTRACT_ERROR);
+  if (Walk.Encrypted || failureShown) return;
+  if (Walk.WalkFailed) {
+    if (!VerboseErrors) ShowError(IDS_EXTRACT_ERROR);
     return;
   }
-  std::string time = FormatHms(Walk.ShownSeconds);
+  if (!outputClosed) return;  // the close error has been shown
+  // The video time is where the last picture written ends.
+  std::string time = FormatHms(VideoEndTicks() / CLOCK_HZ);
   std::string format = LoadString(IDS_DONE, 48);
-  Ui().ShowBox(FormatString(48, format.c_str(), time.c_str()), BoxKind::Information);
+  std::string text = FormatString(48, format.c_str(), time.c_str());
+  const std::string damage = DamageSummary();
+  if (!damage.empty()) text += "\r " + damage;
+  Ui().ShowBox(text, BoxKind::Information);
 }
 
 bool OpenTitle() {
@@ -332,20 +530,30 @@ void EndWithoutTitle(unsigned message, bool removeOutput) {
   EncoderStop();
   OutputClose();
   outputClosed = false;
-  if (removeOutput) RemoveFile(TitleSelection.outputPath);
+  if (removeOutput) OutputFileRemove(Writer.file, TitleSelection.outputPath);
   AbortFlag = true;
-  ShowError(message);
+  if (message == IDS_ENCRYPTED_EXTRACT)
+    ShowEncrypted();
+  else
+    ShowError(message);
   Ui().WorkerDone();
 }
 
 }  // namespace
 
 void CheckScrContinuity(uint32_t scr) {
-  if (scr >= Walk.LastInputScr) {
+  if (!Walk.resyncPending && scr >= Walk.LastInputScr) {
     Walk.LastInputScr = scr;
     return;
   }
-  ShowVobDetailError(IDS_STREAMS_SYNC);
+  // A skipped stretch is a break as a step of the clock is; its detail
+  // message has been shown.
+  if (!Walk.resyncPending) ShowVobDetailError(IDS_STREAMS_SYNC);
+  // Pictures up to the next GOP header go on counting the GOP in progress
+  // (the same one when no GOP header came since an earlier skip).
+  if (Walk.resyncPending && !Walk.countUntimed) Walk.untimedFrames = Intake.GopFrames;
+  Walk.countUntimed = Walk.resyncPending;
+  Walk.resyncPending = false;
   // The pictures of the GOP in progress are counted in; a refused pack
   // shows again at the next packet.
   VideoRestart();
@@ -365,11 +573,18 @@ void CheckScrContinuity(uint32_t scr) {
 
 bool ExtractionFailed() { return Walk.WalkFailed; }
 
+bool ExtractionSkippedDamage() { return DamageLog.stretches > 0; }
+
 bool ExtractionOutputClosed() { return outputClosed; }
+
+bool TakeExtractionOutputNotCreated() { return outputNotCreated.exchange(false); }
 
 int ExtractionWorker() {
   outputClosed = false;
+  outputNotCreated = false;
+  failureShown = false;
   Walk.WalkFailed = false;
+  DamageLogReset();
   // The front end allocates the buffers at start-up; one that did not gets
   // them now (or the start-up message) rather than a crash.
   if (!AllocateWorkBuffers()) {
@@ -381,7 +596,7 @@ int ExtractionWorker() {
   // Nothing is opened for writing before the request is known to be met: an
   // output over the input would destroy the title, and a missing title would
   // leave an empty file behind.
-  if (OutputIsTitleFile(TitleSelection.outputPath, TitleSelection.title)) {
+  if (OutputIsSourceFile(TitleSelection.outputPath)) {
     AbortFlag = true;
     ShowError(IDS_OUTPUT_IS_INPUT);
     Ui().WorkerDone();
@@ -402,7 +617,8 @@ int ExtractionWorker() {
   if (!OutputOpen()) {
     EncoderStop();
     AbortFlag = true;
-    ShowError(IDS_NO_OUTPUT);
+    outputNotCreated = true;
+    ShowFileError(IDS_NO_OUTPUT, TitleSelection.outputPath, Writer.file.failure);
     Ui().WorkerDone();
     return 0;
   }

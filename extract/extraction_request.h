@@ -8,12 +8,16 @@
 #include <string>
 #include <vector>
 
-// True when path names one of the VOB files of the title on the selected
-// drive: the same device and inode once symlinks, hard links and ".." are
-// resolved. A path that does not exist yet names no input.
-bool OutputIsTitleFile(const char* path, int32_t title);
+// True when path names a file of the source on the selected drive: any VOB,
+// IFO or BUP file of its VIDEO_TS folder, the image file or the device. The
+// same file is found through symlinks, hard links and "..". A path that does
+// not exist yet names one of them when it lies in the VIDEO_TS folder under
+// a disc file's name in another case (the reader could take it for that
+// file).
+bool OutputIsSourceFile(const char* path);
 
-// The titles of the selected drive, as the scan lists them.
+// The titles of the selected drive, as the scan lists them: every title
+// present from 0 to 99.
 std::vector<int32_t> ListedTitles();
 
 // An audio stream the scan lists as selectable for a title.

@@ -190,6 +190,7 @@ bool StuffAndCompleteVideoPack() {
 
 void MuxResetOutputState() {
   Mux.OutputScr = 0;
+  Mux.PendingVideoPts = 0;
   Mux.LastAudioPts = 0;
   Mux.PrevVideoPts = 0;
   Mux.LastVideoPts = 0;

@@ -31,7 +31,7 @@ struct MuxState {
   uint32_t videoPosition = 0;
   uint32_t videoFree = 0;
   bool videoHasPicture = false;
-  uint32_t PendingVideoPts = 0;  // not reset between extractions
+  uint32_t PendingVideoPts = 0;
   uint32_t PrevVideoPts = 0;
   uint32_t LastVideoPts = 0;
   uint32_t LastAudioPts = 0;

@@ -19,10 +19,23 @@ void WaitWhileFull(int buffer) {
   while (Writer.bufferFull[buffer]) EventWait(Writer.WriterDone);
 }
 
-void ReportWriteFailure() {
-  Writer.WriterFailed = true;
+// The work stops at once; the message waits for the close, which knows
+// whether the incomplete file could be removed.
+void NoteWriteFailure() {
   AbortFlag = true;
-  ShowError(IDS_WRITE_ERROR);
+  Writer.writeFailed = true;
+  Writer.WriterFailed = true;
+}
+
+void ReportWriteFailure(const std::string& reason) {
+  // A device named as the output (/dev/null, /dev/full) is no file to remove.
+  if (!Writer.file.regular) {
+    ShowFileError(IDS_WRITE_ERROR, TitleSelection.outputPath, reason);
+    return;
+  }
+  const bool removed = OutputFileRemove(Writer.file, TitleSelection.outputPath);
+  ShowFileError(IDS_WRITE_ERROR, TitleSelection.outputPath,
+                reason + ". " + LoadString(removed ? IDS_INCOMPLETE_REMOVED : IDS_INCOMPLETE_KEPT));
 }
 
 // After a failed write the thread only releases whoever hands it a buffer,
@@ -49,12 +62,14 @@ bool OutputOpen() {
   Writer.packCount = 0;
   Writer.writePosition = WorkBuffers.OutBuffer[0];
   Writer.WriterFailed = false;
+  Writer.writeFailed = false;
   MuxResetOutputState();
   VideoScanReset();
   if (!StartWorkerThread(Writer.thread, OutputWriterThread, "voltark-writer")) {
     // No thread to write the buffers: the output is refused from the start.
     Writer.WriterFailed = true;
     OutputFileClose(Writer.file);
+    Writer.file.failure = "the writer thread could not be started";
     return false;
   }
   return true;
@@ -83,11 +98,9 @@ int OutputWriterThread() {
     while (!Writer.bufferFull[buffer] && !Writer.writerStop) EventWait(Writer.WriterWake);
     if (!Writer.bufferFull[buffer]) break;  // stop requested, nothing handed over
     if (!OutputFileWrite(Writer.file, WorkBuffers.OutBuffer[buffer], OUT_BUFFER_BYTES)) {
-      // Reported before the producer learns of it: a producer refused a
-      // pack finds the abort and the message already there.
-      AbortFlag = true;
-      ShowError(IDS_WRITE_ERROR);
-      Writer.WriterFailed = true;
+      // Noted before the producer learns of it: a producer refused a pack
+      // finds the abort already there.
+      NoteWriteFailure();
       Writer.bufferFull[0] = false;
       Writer.bufferFull[1] = false;
       EventSignal(Writer.WriterDone);
@@ -110,7 +123,7 @@ bool OutputClose() {
     // Written from this thread so that the file keeps pack order.
     if (!OutputFileWrite(Writer.file, WorkBuffers.OutBuffer[current],
                          static_cast<size_t>(Writer.packCount) * OUTPUT_PACK_BYTES)) {
-      ReportWriteFailure();
+      NoteWriteFailure();
     }
   }
   Writer.writerStop = true;
@@ -119,6 +132,7 @@ bool OutputClose() {
   JoinWorkerThread(Writer.thread);
   bool closed = OutputFileClose(Writer.file);
   bool ok = !Writer.WriterFailed;
+  if (Writer.writeFailed) ReportWriteFailure(Writer.file.failure);
   if (ok && !closed) {
     AbortFlag = true;
     ShowError(IDS_CLOSE_ERROR);
@@ -128,3 +142,5 @@ bool OutputClose() {
   Writer.packCount = 0;
   return ok;
 }
+
+bool OutputWriteFailed() { return Writer.writeFailed; }

@@ -27,6 +27,7 @@ struct PacketIntakeState {
   bool GopSeen = false;
   bool VideoRefSet = false;
   uint32_t GopStartInputPts = 0;
+  uint32_t RefVideoBase = 0;      // VideoBase of the GOP whose input time is GopStartInputPts
   bool AudioStarted = false;
   uint32_t FirstAudioPts = 0;
   int32_t AvOffset = 0;           // >0 samples to drop, <0 silence to insert
@@ -40,7 +41,7 @@ struct PacketIntakeState {
   uint8_t headerBytes[4] = {};    // four bytes are taken as they pass
   uint32_t headerHave = 4;        // 4: none is wanted
   int Ac3GatherState = 0;         // 0..5, kept across packets
-  uint16_t ac3SyncWord = 0;       // never reset between extractions
+  uint16_t ac3SyncWord = 0;       // the last two bytes met while looking for a sync word
   uint32_t ac3FrameBytes = 0;     // bytes after the fscod/frmsizecod byte
   uint32_t ac3Fill = 0;           // bytes gathered in Ac3FrameBuffer
   uint32_t ac3Missing = 0;

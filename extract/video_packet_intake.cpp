@@ -13,6 +13,7 @@
 #include "extract/packet_intake.h"
 #include "extract/start_code_search.h"
 #include "extract/video_timing.h"
+#include "extract/walk_state.h"
 
 PacketIntakeState Intake;
 
@@ -28,6 +29,8 @@ bool AppendHeld(uint32_t count) { return MuxAppendVideoBytes(Intake.held, count)
 
 bool GopStart() {
   Intake.GopSeen = true;
+  Walk.countUntimed = false;
+  Walk.softBreak = false;
   if (Intake.VideoRefSet) return VideoGopEnd();
   VideoGopSkipped();
   return true;
@@ -49,16 +52,30 @@ bool TakeHeaderBytes(const uint8_t* from, const uint8_t* end) {
 bool Picture() {
   const uint32_t tr = (uint32_t{Intake.held[4]} << 2) | (Intake.held[5] >> 6);
   const auto codingType = static_cast<uint8_t>((Intake.held[5] >> 3) & 0x07);
+  // After a short skip the GOP's count goes on; a picture whose
+  // temporal_reference the GOP has already shown belongs to a later GOP
+  // whose header was lost: the streams realign as after a long skip.
+  if (Walk.softBreak && Intake.GopSeen && VideoShown(tr)) {
+    Walk.softBreak = false;
+    Walk.resyncPending = true;
+  }
   const PictureStamps stamps = VideoPictureStart(tr, codingType, Intake.GopSeen);
+  // Untimed pictures of the GOP the skip fell into continue its count: a
+  // temporal_reference beyond the pictures counted extends it.
+  if (!Intake.GopSeen && Walk.countUntimed) {
+    for (; Walk.untimedFrames <= tr; ++Walk.untimedFrames) VideoCountUntimedPicture();
+  }
   const TimeCandidate& a = Intake.candidateA;
   if (!Intake.VideoRefSet && Intake.GopSeen && a.hasPts && VideoTiming.fieldHalfTicks != 0) {
     Intake.GopStartInputPts = VideoSetReference(a.pts);
+    Intake.RefVideoBase = Intake.VideoBase;
     if (Intake.AudioStarted) {
       Intake.AvOffset = SatAdd(
           Intake.AvOffset, TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts)));
       if (!ApplyAvOffset() || !ReleasePreRoll()) return false;
     }
     Intake.VideoRefSet = true;
+    StampsSettled();
   }
   if (!Intake.AudioStarted && Intake.VideoRefSet && !FillSilenceUntilAudio()) return false;
   uint32_t ticket = 0;
@@ -88,7 +105,7 @@ bool VideoScanRelease() {
 
 bool VideoPacketIn(const uint8_t* packet, uint32_t length) {
   TimeCandidate packetTime;
-  if (PesHasPts(packet, length)) {
+  if (PesHasPts(packet, length) && StampTrusted(ReadPesPts(packet))) {
     packetTime.hasPts = true;
     packetTime.pts = ReadPesPts(packet);
   }

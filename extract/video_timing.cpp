@@ -6,6 +6,7 @@
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
+#include "common/time_values.h"
 #include "extract/av_alignment.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
@@ -223,6 +224,21 @@ bool VideoRestart() {
   const bool ok = VideoGopEnd();
   T.anchorValid = false;
   return ok;
+}
+
+void VideoCountUntimedPicture() {
+  const uint64_t before = T.gopBaseHalfTicks;
+  T.gopBaseHalfTicks += uint64_t{NOMINAL_FIELDS} * T.fieldHalfTicks;
+  Intake.VideoBase = ToTicks(T.gopBaseHalfTicks);
+  const int64_t samples = HalfTicksToSamples(static_cast<int64_t>(T.gopBaseHalfTicks)) -
+                          HalfTicksToSamples(static_cast<int64_t>(before));
+  Intake.AvOffset = SatSub(Intake.AvOffset, static_cast<int32_t>(samples));
+}
+
+bool VideoShown(uint32_t tr) { return tr < TEMPORAL_REFERENCES && T.complete[tr]; }
+
+uint32_t VideoEndTicks() {
+  return ToTicks(T.gopBaseHalfTicks + uint64_t{PrefixFields(Intake.GopFrames)} * T.fieldHalfTicks);
 }
 
 bool VideoTimingFinish() {

@@ -93,5 +93,20 @@ bool VideoRestart();
 // every held video pack is released. False on a refused pack.
 bool VideoTimingFinish();
 
+// A picture between a skipped stretch and the next GOP header: it has no
+// time stamp, but takes one frame of output time, so that the GOP after it
+// starts once it has been shown; the audio aligned at that GOP leaves
+// room for it.
+void VideoCountUntimedPicture();
+
+// True when the current GOP has shown a whole picture of this
+// temporal_reference.
+bool VideoShown(uint32_t tr);
+
+// The output time at which the last picture counted so far ends: the
+// current GOP's start plus the durations up to its highest
+// temporal_reference.
+uint32_t VideoEndTicks();
+
 // Half ticks to 48 kHz samples (4/15), truncated.
 constexpr int64_t HalfTicksToSamples(int64_t halfTicks) { return halfTicks * 4 / 15; }

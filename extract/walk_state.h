@@ -17,6 +17,12 @@ struct ExtractionWalkState {
   uint32_t bytesSinceMib = 0;
   uint32_t shownPercentage = 0;
   uint32_t LastInputScr = 0;        // SCR of the last pack whose packet was used
+  bool resyncPending = false;       // a stretch was skipped: the next packet used realigns
+  bool checkStamps = false;
+  bool softBreak = false;           // a short skip: the GOP's count goes on to its next header
+  bool countUntimed = false;        // pictures before the next GOP header take output time
+  uint32_t untimedFrames = 0;       // frames of the skip's GOP counted in the output time
+  uint32_t scrambledRun = 0;        // scrambled packets in a row         // time stamps are checked until audio and video realigned
 };
 
 extern ExtractionWalkState Walk;

@@ -1,3 +1,5 @@
 #include "mpa/encoder_state.h"
 
 MpaEncoderState MpaEncoder;
+
+void MpaEncoderReset() { MpaEncoder = MpaEncoderState{}; }

@@ -1,6 +1,7 @@
 // The encoder's state that outlives a frame: the filter bank's and the
-// psychoacoustic model's input histories. Zero at program start and never
-// reset, so each extraction starts with the tail of the previous one.
+// psychoacoustic model's input histories. Zero at program start and at the
+// start of every extraction (MpaEncoderReset), so that an extraction never
+// begins with the tail of the one before it.
 #pragma once
 
 #include "common/q24.h"
@@ -13,3 +14,7 @@ struct MpaEncoderState {
 
 // Used only by the encoder thread (tests reset it to zero between cases).
 extern MpaEncoderState MpaEncoder;
+
+// Back to silence before any frame is encoded; called while the encoder
+// thread has no frame to encode.
+void MpaEncoderReset();

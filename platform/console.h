@@ -1,5 +1,6 @@
-// The console the command line runs in: UTF-8 text both ways, the progress
-// line's terminal control, and Ctrl-C.
+// The console the command line runs in: UTF-8 text both ways and the
+// progress line's terminal control. (Ctrl-C: platform/stop_signals.h;
+// StdinIsTerminal and TerminalColumns: platform/terminal_ui.h.)
 #pragma once
 
 #include <string>
@@ -10,11 +11,6 @@ void ConsolePrepare();
 
 // True when standard error is a terminal (a console window on Windows).
 bool StderrIsConsole();
-
-// Calls onInterrupt on Ctrl-C (SIGINT on Linux, SetConsoleCtrlHandler on
-// Windows). The first interruption goes to onInterrupt; a second ends the
-// program at once, as the system's default does.
-void InstallInterruptHandler(void (*onInterrupt)());
 
 // Windows only: a command-line argument as Windows passes it to wmain, in
 // UTF-8.

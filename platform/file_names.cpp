@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/file_identity.h"
 #include "platform/files.h"
 
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
@@ -22,9 +23,7 @@ bool FindEntryIgnoringCase(const std::string& folder, const std::string& name, s
     path = exact;
     return true;
   }
-  std::vector<std::string> names;
-  if (!ListFolder(folder, names)) return false;
-  for (const std::string& entry : names) {
+  for (const std::string& entry : FolderEntries(folder)) {
     if (SameNameIgnoringCase(entry, name)) {
       path = JoinPath(folder, entry);
       return true;

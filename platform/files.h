@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 struct InputFile {
   intptr_t handle = -1;
@@ -29,22 +28,10 @@ void InputFileClose(InputFile& file);
 // The size of the regular file at path; false when there is none.
 bool RegularFileSize(const std::string& path, uint64_t& size);
 
-// True when path names an entry (a dangling link too).
-bool PathExists(const std::string& path);
-
-// The names in folder ("." and ".." left out); false when it cannot be read.
-bool ListFolder(const std::string& folder, std::vector<std::string>& names);
-
 bool IsFolder(const std::string& path);
 bool IsRegularFile(const std::string& path);
 
-// True when both paths name one existing file (links and ".." resolved):
-// the same device and inode on Linux, the same volume serial number and
-// file index on Windows.
-bool SameFile(const std::string& a, const std::string& b);
-
-// Removes the file; false when it cannot be removed.
-bool RemoveFile(const std::string& path);
+// (Whether two paths name one file: platform/file_identity.h.)
 
 // The path of name inside folder, with the system's separator.
 std::string JoinPath(const std::string& folder, const std::string& name);

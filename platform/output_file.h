@@ -12,24 +12,33 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct OutputFile {
-  intptr_t fd = -1;     // the system's handle: a descriptor, a Windows HANDLE
-  bool direct = false;  // unbuffered writes still in force
-  intptr_t tail = -1;   // Windows: the buffered handle for the last partial buffer
+  intptr_t fd = -1;      // the system's handle: a descriptor, a Windows HANDLE
+  bool direct = false;   // unbuffered writes still in force
+  intptr_t tail = -1;    // Windows: the buffered handle for the last partial buffer
+  std::string failure;   // the system's reason for the last failed create or write
+  bool regular = false;  // a regular file (not a device such as /dev/null): it may be removed
 };
 
-// Creates (or truncates) the file for writing. False when it cannot be made.
-bool OutputFileCreate(OutputFile& file, const char* path);  // path in UTF-8
+// Creates (or truncates) the file for writing; path in UTF-8. False when it
+// cannot be made, with the reason in file.failure.
+bool OutputFileCreate(OutputFile& file, const char* path);
 
-// Writes all of data; false when the system reports fewer bytes written.
+// Writes all of data; false when the system reports fewer bytes written,
+// with the reason in file.failure.
 bool OutputFileWrite(OutputFile& file, const uint8_t* data, size_t length);
 
 // Closes the file; false when the close reports an error.
 bool OutputFileClose(OutputFile& file);
 
+// Removes the closed output file at path; false when it cannot be removed
+// or is not a regular file (a device named as the output is never removed).
+bool OutputFileRemove(const OutputFile& file, const char* path);
+
 // Fault injection for tests: every write that would carry the file past
-// failWritesBeyond bytes fails (negative: never); failClose makes the next
+// failWritesBeyond bytes fails as a full disk does (negative: never); failClose makes the next
 // close report an error. OutputFileFaultsClear puts both back.
 struct OutputFileFaultPlan {
   std::atomic<int64_t> failWritesBeyond{-1};

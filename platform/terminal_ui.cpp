@@ -1,8 +1,25 @@
 #include "platform/terminal_ui.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "platform/console.h"
+
+bool AskYesNo(const std::string& question) {
+  std::fprintf(stderr, "%s (y/N) ", question.c_str());
+  std::fflush(stderr);
+  std::string answer;
+  for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar())
+    answer += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return answer == "y" || answer == "yes";
+}
+
+std::string FitProgressLine(const std::string& status, const std::string& figures, unsigned columns) {
+  const size_t room = columns > 1 ? columns - 1 : 0;
+  if (status.size() + figures.size() <= room) return status + figures;
+  if (figures.size() >= room) return figures.substr(0, room);
+  return status.substr(0, room - figures.size()) + figures;
+}
 
 TerminalUi::TerminalUi()
     : interactive_(StderrIsConsole()), start_(std::chrono::steady_clock::now()) {}
@@ -55,16 +72,17 @@ void TerminalUi::WorkerDone() {
 
 void TerminalUi::DrawProgressLine() {
   if (!interactive_) return;
-  std::string line = status_;
-  if (progressSeen_) line += " " + std::to_string(progress_) + "%";
-  if (!time_.empty()) line += "  " + time_;
+  std::string figures;
+  if (progressSeen_) figures += " " + std::to_string(progress_) + "%";
+  if (!time_.empty()) figures += "  " + time_;
   double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   if (videoSeconds_ > 0 && wall > 0.5) {
     char speed[32];
     std::snprintf(speed, sizeof speed, "  %.1fx", videoSeconds_ / wall);
-    line += speed;
+    figures += speed;
   }
-  std::fprintf(stderr, "\r\033[K%s", line.c_str());
+  // Measured at each update: the terminal may have been resized.
+  std::fprintf(stderr, "\r\033[K%s", FitProgressLine(status_, figures, TerminalColumns()).c_str());
   std::fflush(stderr);
   lineShown_ = true;
 }

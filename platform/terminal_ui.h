@@ -8,6 +8,22 @@
 
 #include "platform/ui_port.h"
 
+// True when standard input is a terminal: a question can be asked there.
+bool StdinIsTerminal();
+
+// Asks a question on stderr and reads the answer from stdin: true only for
+// "y" or "yes" (any case); an empty line or the end of input is no.
+bool AskYesNo(const std::string& question);
+
+// The width of the terminal on stderr in columns; 80 when it cannot be told.
+unsigned TerminalColumns();
+
+// The progress line, the status text followed by the figures (percentage,
+// video time, speed), in at most columns - 1 characters, so that the
+// terminal never wraps it (each wrapped line would stay on the screen): the
+// status text is cut first.
+std::string FitProgressLine(const std::string& status, const std::string& figures, unsigned columns);
+
 class TerminalUi : public UiPort {
  public:
   TerminalUi();

@@ -21,6 +21,10 @@ void SetVobPositionFunction(VobPositionFunction function) {
 
 void ShowError(unsigned id) { Ui().ShowBox(LoadString(id, 100), BoxKind::Error); }
 
+void ShowFileError(unsigned id, const std::string& path, const std::string& reason) {
+  Ui().ShowBox(LoadString(id, 100) + " \"" + path + "\": " + reason, BoxKind::Error);
+}
+
 void ShowVobError(unsigned id) {
   std::string format = LoadString(IDS_VOB_FILE, 20);
   std::string text = LoadString(id, 100);

@@ -19,6 +19,10 @@ void SetVobPositionFunction(VobPositionFunction function);
 // Shows the text of id in an error box.
 void ShowError(unsigned id);
 
+// Shows "<text of id> "<path>": <reason>" in an error box: a failure of a
+// file, named with the system's reason.
+void ShowFileError(unsigned id, const std::string& path, const std::string& reason);
+
 // Shows "<text of id> VOB file #<part>" for the part the reader has open.
 // Always shown.
 void ShowVobError(unsigned id);

@@ -10,3 +10,12 @@ extern std::atomic<bool> AbortFlag;
 
 // Set by the verbose switch; detail messages with offsets are shown only then.
 extern std::atomic<bool> VerboseErrors;
+
+// The user asked the running work to stop (the Stop button, Ctrl-C,
+// SIGTERM), as opposed to a failure that ended it: a batch of extractions
+// starts no further title. Set together with AbortFlag; cleared by the front
+// end before it starts a run.
+extern std::atomic<bool> StopRequested;
+// Set by --stop-on-damage: the walk ends at the first damage of the input,
+// as it did before damaged stretches were skipped.
+extern std::atomic<bool> StopOnDamage;

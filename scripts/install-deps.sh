@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   python3
   libdvdread-dev mjpegtools dvdauthor genisoimage lsdvd
+  fuse3 libfuse3-dev
 )
 if [ "${1:-}" = windows ]; then
   # GoogleTest for Windows is built from Debian's sources (googletest);

@@ -9,6 +9,7 @@
 #include "report/run_flags.h"
 #include "report/string_table.h"
 #include "source/dvd_disc.h"
+#include "source/readable_search.h"
 #include "source/vob_reader.h"
 
 namespace {
@@ -119,9 +120,16 @@ bool PlannedSegments(const dvd_stat_t& info) {
   return true;
 }
 
+bool ReadBlockRetrying(uint32_t block, uint8_t* out) {
+  for (int attempt = 0; attempt <= VOB_READ_RETRIES; ++attempt) {
+    if (DVDReadBlocks(Blocks.file, static_cast<int>(block), 1, out) == 1) return true;
+  }
+  return false;
+}
+
 // Reads the view's bytes from keep on. Blocks that cannot be read end the
 // readable bytes; they and everything after them hold zeros.
-void FillView(uint32_t keep) {
+void FillViewBytes(uint32_t keep) {
   const uint32_t length = VobReader.viewLength;
   if (Blocks.readable < keep) {
     std::memset(Blocks.buffer + keep, 0, length - keep);
@@ -138,7 +146,7 @@ void FillView(uint32_t keep) {
   // Find the first block that cannot be read, one at a time.
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t* block = Blocks.buffer + keep + i * DVD_BLOCK_SIZE;
-    if (DVDReadBlocks(Blocks.file, static_cast<int>(firstBlock + i), 1, block) != 1) {
+    if (!ReadBlockRetrying(firstBlock + i, block)) {
       Blocks.readable = keep + i * DVD_BLOCK_SIZE;
       std::memset(block, 0, length - Blocks.readable);
       return;
@@ -146,19 +154,39 @@ void FillView(uint32_t keep) {
   }
 }
 
+void FillView(uint32_t keep) {
+  FillViewBytes(keep);
+  VobReader.readable = Blocks.readable;
+}
+
+// A fresh view at offset of the segment being read.
+void LoadViewAt(uint32_t offset) {
+  VobReader.viewOffset = offset;
+  VobReader.viewBase = Blocks.buffer;
+  VobReader.viewLength = std::min(VobReader.fileSize - offset, VOB_VIEW_SIZE);
+  Blocks.readable = 0;
+  FillView(0);
+  VobReader.posInView = 0;
+  VobReader.current = Blocks.buffer;
+}
+
 void StartSegment(size_t index) {
   const Segment& segment = Blocks.segments[index];
   Blocks.segment = index;
   VobReader.part = segment.part;
   VobReader.fileSize = segment.endInPart;
-  VobReader.viewOffset = segment.startInPart;
-  VobReader.viewBase = Blocks.buffer;
-  VobReader.viewLength = std::min(segment.endInPart - segment.startInPart, VOB_VIEW_SIZE);
-  Blocks.readable = 0;
-  FillView(0);
-  VobReader.posInView = 0;
-  VobReader.current = Blocks.buffer;
+  LoadViewAt(segment.startInPart);
   VobReader.closed = false;
+}
+
+// The segment has ended: the next one, or the end of the title.
+void NextSegment() {
+  if (Blocks.segment + 1 < Blocks.segments.size()) {
+    StartSegment(Blocks.segment + 1);
+  } else {
+    ++VobReader.part;
+    ReleaseFile();
+  }
 }
 
 }  // namespace
@@ -177,7 +205,9 @@ void DvdBlockClearPlan() {
 
 bool DvdBlockPlanned() { return Blocks.planned; }
 
-bool DvdBlockWanted() { return PlanApplies() || SourceReadsBlocks(); }
+bool DvdBlockWanted() {
+  return PlanApplies() || SourceReadsBlocks() || DvdDiscReadsThroughDevice(VobReader.title);
+}
 
 bool DvdBlockActive() { return Blocks.active; }
 
@@ -223,12 +253,7 @@ bool DvdBlockAdvance(uint32_t n) {
   }
   VobReader.posInView = static_cast<uint32_t>(position);
   if (offset == VobReader.fileSize) {
-    if (Blocks.segment + 1 < Blocks.segments.size()) {
-      StartSegment(Blocks.segment + 1);
-    } else {
-      ++VobReader.part;
-      ReleaseFile();  // the end of the title
-    }
+    NextSegment();
     return true;
   }
   if (VobReader.posInView < VOB_VIEW_STEP) {
@@ -248,6 +273,29 @@ bool DvdBlockAdvance(uint32_t n) {
   VobReader.posInView -= shift;
   VobReader.current = Blocks.buffer + VobReader.posInView;
   return true;
+}
+
+bool DvdBlockSeek(uint32_t offset) {
+  if (offset >= VobReader.fileSize) {
+    NextSegment();
+    return true;
+  }
+  const uint32_t inView = offset - VobReader.viewOffset;
+  if (offset >= VobReader.viewOffset && inView < VOB_VIEW_STEP && inView < Blocks.readable) {
+    VobReader.posInView = inView;
+    VobReader.current = Blocks.buffer + inView;
+    return true;
+  }
+  LoadViewAt(offset);
+  return true;
+}
+
+uint32_t DvdBlockNextReadable(uint32_t offset) {
+  const Segment& segment = Blocks.segments[Blocks.segment];
+  return NextReadableBlock(offset, VobReader.fileSize, [&segment](uint32_t at) {
+    alignas(16) static uint8_t probe[DVD_BLOCK_SIZE];
+    return ReadBlockRetrying(segment.partFirstSector + at / DVD_BLOCK_SIZE, probe);
+  });
 }
 
 void DvdBlockClose() {

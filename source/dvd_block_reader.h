@@ -10,9 +10,10 @@
 // other as if they were one title. `part` then names the VOB file that holds
 // the range being read and offsets are offsets in that file.
 //
-// A block that cannot be read ends the bytes that can be read: a record
-// reaching it reads as a read fault (VobGuardedRead gives false), as a
-// mapped page that the disc cannot deliver does.
+// A block that cannot be read is tried again VOB_READ_RETRIES times; one
+// that still fails ends the bytes that can be read: a record reaching it
+// reads as a read fault (VobGuardedRead gives false), as a mapped page that
+// the disc cannot deliver does.
 #pragma once
 
 #include <cstddef>
@@ -35,7 +36,8 @@ void DvdBlockClearPlan();
 bool DvdBlockPlanned();
 
 // True when the reader must read through libdvdread: the source is an image
-// or an unmounted device, or a plan is set.
+// or an unmounted device, a plan is set, or the title of a mounted drive is
+// scrambled (DvdDiscReadsThroughDevice).
 bool DvdBlockWanted();
 
 // True while the block back end holds the part open.
@@ -45,6 +47,8 @@ bool DvdBlockActive();
 bool DvdBlockProbePart();
 bool DvdBlockOpenPart();
 bool DvdBlockAdvance(uint32_t n);
+bool DvdBlockSeek(uint32_t offset);
+uint32_t DvdBlockNextReadable(uint32_t offset);
 void DvdBlockClose();
 
 // False when the count bytes at p reach a block that could not be read.

@@ -39,6 +39,14 @@ inline uint32_t ReadPackScr(const uint8_t* pack) {
          ((uint32_t{pack[6]} & 0x03) << 13) | (uint32_t{pack[7]} << 5) | (uint32_t{pack[8]} >> 3);
 }
 
+// A pack header whose start code, marker bits and mux rate markers are
+// those of an MPEG-2 pack header (14 bytes at p): where a walk looks for
+// the next whole pack after damage.
+inline bool PlausiblePackHeader(const uint8_t* p) {
+  return p[0] == 0x00 && p[1] == 0x00 && p[2] == 0x01 && p[3] == CODE_PACK && (p[4] & 0xC4) == 0x44 &&
+         (p[6] & 0x04) != 0 && (p[8] & 0x04) != 0 && (p[9] & 0x01) != 0 && (p[12] & 0x03) == 0x03;
+}
+
 // rate_bound of a system header, in units of 50 bytes/s.
 inline uint32_t ReadRateBound(const uint8_t* header) {
   return ((uint32_t{header[6]} & 0x7F) << 15) | (uint32_t{header[7]} << 7) | (header[8] >> 1);

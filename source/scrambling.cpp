@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int PACKS_LOOKED_AT = 64;
-
 uint32_t Field16(const uint8_t* p) { return (static_cast<uint32_t>(p[0]) << 8) | p[1]; }
 
 // The packets of one pack, after its header and any system header.
@@ -25,6 +23,12 @@ bool PackScrambled(const uint8_t* pack) {
 }
 
 }  // namespace
+
+bool PacksScrambled(const uint8_t* bytes, size_t length) {
+  for (size_t at = 0; at + PACK_SIZE <= length; at += PACK_SIZE)
+    if (PackScrambled(bytes + at)) return true;
+  return false;
+}
 
 bool VobTitleStartScrambled() {
   uint8_t pack[PACK_SIZE];

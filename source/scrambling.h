@@ -3,6 +3,7 @@
 // keys, which the program does not have; such bytes never reach a decoder.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // True when the PES packet of the given length (from its start code on) is
@@ -15,6 +16,13 @@ inline bool PesScrambled(const uint8_t* packet, uint32_t length) {
 // True for the stream ids whose packets CSS scrambles: private stream 1,
 // MPEG audio and video.
 inline bool ScramblableStream(uint8_t id) { return id == 0xBD || (id >= 0xC0 && id <= 0xEF); }
+
+// True when one of the whole 2048-byte packs in bytes holds a scrambled
+// packet: the raw look at a title's first packs, read outside the reader.
+bool PacksScrambled(const uint8_t* bytes, size_t length);
+
+// The number of packs that the looks at a title's start take in.
+constexpr int PACKS_LOOKED_AT = 64;
 
 // Looks at the first packs of the title open in the reader (a few dozen, in
 // 2048-byte steps) and tells whether one of their packets is scrambled. The

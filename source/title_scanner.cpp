@@ -77,6 +77,8 @@ void StartScan() {
     AppendLine(TitleScanner.label);
   }
   TitleScanner.failed = false;
+  TitleScanner.noTitles = false;
+  TitleScanner.damageSkipped = 0;
 }
 
 // One title: its title line, the walk of its beginning and its stream lines.
@@ -94,28 +96,47 @@ bool ScanTitle(int32_t number, uint32_t sizeMB) {
   if (!VobOpenPart()) return false;
   if (!ScanWalkTitle()) TitleScanner.failed = true;
   VobClose();
-  TitleScanner.titles.back().encrypted = TitleScanner.scrambled;
+  // The walk read the title as an extraction would: clear when libdvdcss
+  // decrypted it, which only the raw look at the disc's bytes tells apart.
+  ScannedTitle& scanned = TitleScanner.titles.back();
+  scanned.encrypted = TitleScanner.scrambled || DvdDiscTitleScrambled(number);
+  scanned.decryptable = scanned.encrypted && !TitleScanner.scrambled;
   AppendStreamLines(TitleScanner.titles.back());
   return true;
 }
 
-// One message for all encrypted titles, and one for the IFO tables refused.
+// One message for all encrypted titles that cannot be read, and one for
+// the IFO tables refused.
 void ReportDiscProblems() {
   std::vector<unsigned> encrypted;
   for (const ScannedTitle& title : TitleScanner.titles)
-    if (title.encrypted) encrypted.push_back(static_cast<unsigned>(title.title));
+    if (title.encrypted && !title.decryptable) encrypted.push_back(static_cast<unsigned>(title.title));
+  const std::string reason = encrypted.empty() ? "" : EncryptedTitleReason();
   if (encrypted.size() == 1) {
-    Ui().ShowBox(FormatString(200, LoadString(IDS_ENCRYPTED_TITLE).c_str(), encrypted[0]), BoxKind::Error);
+    Ui().ShowBox(FormatString(300, LoadString(IDS_ENCRYPTED_TITLE).c_str(), reason.c_str(), encrypted[0]),
+                 BoxKind::Error);
   } else if (encrypted.size() > 1) {
     std::string numbers;
     for (unsigned number : encrypted) numbers += " #" + std::to_string(number);
-    Ui().ShowBox(FormatString(600, LoadString(IDS_ENCRYPTED_TITLES).c_str(), numbers.c_str()), BoxKind::Error);
+    Ui().ShowBox(FormatString(700, LoadString(IDS_ENCRYPTED_TITLES).c_str(), reason.c_str(), numbers.c_str()),
+                 BoxKind::Error);
   }
   if (!TitleScanner.disc.refused.empty()) {
     std::string reasons;
     for (const std::string& reason : TitleScanner.disc.refused) reasons += (reasons.empty() ? "" : "; ") + reason;
     Ui().ShowBox(FormatString(1000, LoadString(IDS_IFO_REFUSED).c_str(), reasons.c_str()), BoxKind::Error);
   }
+}
+
+// A source without titles is told, except for a drive without a disc when
+// the front end lists that quietly.
+void ReportNoTitles() {
+  TitleScanner.noTitles = true;
+  if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
+  const Drive& drive = DriveList[SelectedDrive];
+  if (TitleScanner.quietEmptyDrive && !drive.device.empty()) return;
+  Ui().ShowBox(FormatString(STATUS_SIZE + drive.name.size(), LoadString(IDS_NO_TITLES).c_str(), drive.name.c_str()),
+               BoxKind::Error);
 }
 
 }  // namespace
@@ -157,13 +178,12 @@ int ScanWorker() {
   TitleScanner.disc = ReadDiscTitles();
   for (int32_t title = 0; title < MAX_TITLES && !AbortFlag.load(); ++title) {
     uint32_t sizeMB;
-    if (!TitleSizeMB(title, sizeMB)) {
-      if (title < 10) continue;
-      break;  // titles are numbered without gaps from 10 on
-    }
+    // A copy may hold any title sets, with gaps anywhere.
+    if (!TitleSizeMB(title, sizeMB)) continue;
     if (!ScanTitle(title, sizeMB)) break;
   }
   Ui().SetStatusText("Scanning done");
+  if (TitleScanner.titles.empty() && !AbortFlag.load()) ReportNoTitles();
   ReportDiscProblems();
   if (TitleScanner.failed && !VerboseErrors.load()) ShowError(IDS_SCAN_ERROR);
   Ui().WorkerDone();
@@ -171,5 +191,7 @@ int ScanWorker() {
 }
 
 bool ScanFailed() { return TitleScanner.failed; }
+
+bool ScanFoundNoTitles() { return TitleScanner.noTitles; }
 
 bool ScanRefusedDiscTitles() { return !TitleScanner.disc.refused.empty(); }

@@ -48,17 +48,24 @@ struct ScannedTitle {
   int32_t line;
   std::string text;
   std::vector<ScannedStream> streams;
-  bool encrypted = false;  // its first packets are scrambled (CSS)
+  bool encrypted = false;    // the disc scrambles its packets (CSS)
+  bool decryptable = false;  // encrypted, and read clear through libdvdcss
 };
 
 struct TitleScannerState {
   // Scan-wide, reset at the start of each scan.
   int32_t nextLine = 0;  // index of the next list line
   bool failed = false;   // a walk failed: the summary message's condition
+  uint32_t damageSkipped = 0;  // stretches the walks passed over as damaged
   bool labelListed = false;
   std::string label;     // the first line, when labelListed
   std::vector<ScannedTitle> titles;
   DiscTitleTable disc;   // the disc's own titles, from its IFO files
+  bool noTitles = false; // the source holds no title (no VIDEO_TS, or no title set in it)
+
+  // Set by a front end that lists a drive without a disc as an empty list,
+  // without a message; folders and images named by the user are always told.
+  bool quietEmptyDrive = false;
 
   // Per title, cleared before each title's walk.
   bool mpegSeen[MPEG_STREAM_SLOTS] = {};
@@ -69,7 +76,7 @@ struct TitleScannerState {
   uint32_t byteCount = 0;   // bytes walked modulo 1 MiB
   uint32_t walkedMB = 0;    // whole MiB walked
   uint32_t limitMB = 0;     // the walk ends once walkedMB exceeds it
-  bool scrambled = false;   // a packet met was scrambled (CSS)
+  bool scrambled = false;   // a packet met was scrambled (CSS): it cannot be read
 };
 
 extern TitleScannerState TitleScanner;
@@ -80,6 +87,9 @@ int ScanWorker();
 
 // Set when the last scan met a failure (the summary message's condition).
 bool ScanFailed();
+
+// Set when the last scan found no title at all ("no DVD titles found in ...").
+bool ScanFoundNoTitles();
 
 // Set when the last scan refused some of the disc's IFO tables.
 bool ScanRefusedDiscTitles();

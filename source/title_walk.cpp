@@ -139,30 +139,102 @@ void ScanClearTitle(uint32_t limitMB) {
   TitleScanner.scrambled = false;
 }
 
+namespace {
+
+// The scan passes over damage as the extraction does (unless the run stops
+// at damage): a record it cannot use sends it to the next whole pack.
+enum class Walked { On, Ended, Damaged, Failed };
+
+Walked Damaged() { return StopOnDamage ? Walked::Failed : Walked::Damaged; }
+
+// The start code at `current` into id.
+Walked TakeCode(uint8_t& id) {
+  if (StopOnDamage) return ReadStartCode(id) ? Walked::On : Walked::Failed;
+  uint8_t prefix[4];
+  if (PeekAtCurrent(0, 4, prefix) != RecordRead::Read || prefix[0] != 0 || prefix[1] != 0 || prefix[2] != 1)
+    return Walked::Damaged;
+  id = prefix[3];
+  return Walked::On;
+}
+
+Walked TakeLength(uint32_t& length) {
+  if (StopOnDamage) return TakeRecordLength(length) ? Walked::On : Walked::Failed;
+  return ReadRecordLength(length) == RecordRead::Read ? Walked::On : Walked::Damaged;
+}
+
+// Advances past the record and takes the next code byte.
+Walked Advance(uint32_t length, uint8_t& id) {
+  if (!StopOnDamage && length > VobReadableInView()) return Walked::Damaged;
+  if (!AdvanceRecord(length)) return Walked::Failed;
+  CountBytes(length);
+  if (VobReader.closed) return Walked::Ended;
+  return TakeCode(id);
+}
+
+// One pack from its header; id holds the code byte of what follows it.
+Walked WalkPack(uint8_t& id) {
+  // Anything but a pack start here (the program end code) ends the walk.
+  if (id != CODE_PACK) return id == CODE_END || StopOnDamage ? Walked::Ended : Walked::Damaged;
+  Walked step = Advance(INPUT_PACK_HEADER_BYTES, id);
+  if (step != Walked::On) return step;
+  if (id == CODE_SYSTEM_HEADER) {
+    uint32_t length;
+    if ((step = TakeLength(length)) != Walked::On || (step = Advance(length, id)) != Walked::On) return step;
+  }
+  // Every id above the system header's is a packet with a length field.
+  while (id > CODE_SYSTEM_HEADER) {
+    uint32_t length;
+    if ((step = TakeLength(length)) != Walked::On) return step;
+    if (!StopOnDamage && length > VobReadableInView()) return Walked::Damaged;
+    if (!ClassifyPacket(id, length)) return Damaged();
+    // In a scrambled title the bytes after a pack's first packet may be
+    // scrambled too (a padding packet after it): the walk goes on at the
+    // next pack, where the headers are clear again.
+    if (TitleScanner.scrambled) length = PACK_SIZE - VobCurrentOffset() % PACK_SIZE;
+    if (!AdvanceRecord(length)) return Walked::Failed;
+    CountBytes(length);
+    if (WalkLimitReached()) return Walked::Ended;
+    if ((step = TakeCode(id)) != Walked::On) return step;
+  }
+  return Walked::On;
+}
+
+// To the next whole pack: a pack start code on a 2048-byte boundary with a
+// plausible header; Ended when the title ends first.
+Walked SkipToNextPack(uint8_t& id) {
+  ++TitleScanner.damageSkipped;
+  uint32_t offset = (VobCurrentOffset() / PACK_SIZE + 1) * PACK_SIZE;
+  uint32_t lastUnreadable = UINT32_MAX;
+  while (!AbortFlag.load(std::memory_order_relaxed)) {
+    if (!VobSeek(offset)) return Walked::Failed;
+    if (VobReader.closed) return Walked::Ended;
+    offset = VobCurrentOffset();  // 0 when the next part opened
+    uint8_t head[INPUT_PACK_HEADER_BYTES];
+    if (VobBytesInView() < sizeof head) {
+      offset = VobReader.fileSize;
+    } else if (VobReadableInView() < sizeof head || !VobGuardedRead(VobReader.current, sizeof head, head)) {
+      const uint32_t next = VobNextReadableBlock(offset);
+      offset = next == offset && offset == lastUnreadable ? offset + PACK_SIZE : next;
+      lastUnreadable = next;
+    } else if (PlausiblePackHeader(head)) {
+      id = CODE_PACK;
+      return Walked::On;
+    } else {
+      offset += PACK_SIZE;
+    }
+  }
+  return Walked::Ended;
+}
+
+}  // namespace
+
 bool ScanWalkTitle() {
-  uint8_t id;
-  if (!ReadStartCode(id)) return false;
+  uint8_t id = 0;
+  Walked step = TakeCode(id);
   for (;;) {
-    // Anything but a pack start here (the program end code) ends the walk.
-    if (id != CODE_PACK) return true;
-    if (!AdvanceRecord(INPUT_PACK_HEADER_BYTES)) return false;
-    CountBytes(INPUT_PACK_HEADER_BYTES);
-    if (VobReader.closed) return true;
-    if (!ReadStartCode(id)) return false;
-    if (id == CODE_SYSTEM_HEADER) {
-      uint32_t length;
-      if (!TakeRecordLength(length) || !AdvanceRecord(length)) return false;
-      CountBytes(length);
-      if (VobReader.closed) return true;
-      if (!ReadStartCode(id)) return false;
-    }
-    // Every id above the system header's is a packet with a length field.
-    while (id > CODE_SYSTEM_HEADER) {
-      uint32_t length;
-      if (!TakeRecordLength(length) || !ClassifyPacket(id, length) || !AdvanceRecord(length)) return false;
-      CountBytes(length);
-      if (WalkLimitReached()) return true;
-      if (!ReadStartCode(id)) return false;
-    }
+    if (step == Walked::On) step = WalkPack(id);
+    if (step == Walked::Damaged) step = SkipToNextPack(id);
+    if (step == Walked::Ended) return true;
+    if (step == Walked::Failed) return false;
   }
 }

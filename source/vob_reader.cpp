@@ -1,5 +1,6 @@
 #include "source/vob_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -7,10 +8,12 @@
 #include "report/run_flags.h"
 #include "report/string_table.h"
 #include "platform/drives.h"
+#include "platform/file_identity.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/guarded_read.h"
 #include "source/dvd_block_reader.h"
+#include "source/readable_search.h"
 
 VobReaderState VobReader;
 std::atomic<bool> VobMapViews{false};
@@ -51,63 +54,75 @@ uint32_t PartSize(const InputFile& file) {
 // as a mapping would until unmapped.
 alignas(64) uint8_t ViewBuffer[VOB_VIEW_SIZE];
 
-// A view is read into the reader's buffer: the walk then finds its bytes in
-// the cache and its pages in the TLB, where a fresh mapping costs a page walk
-// and a cache miss for every 4 KiB it reads (about three times the time of
-// the copy). A view that cannot be read whole (a sector the disc cannot
-// deliver, a file cut short meanwhile) is mapped instead.
-// Reads from done on until length or the first failing read; the count of
-// bytes read in all.
-uint32_t ReadViewFrom(uint32_t done, uint32_t length, uint32_t chunk) {
+// Reads length bytes at offset of the part; false unless all could be read.
+bool ReadExactly(uint8_t* out, uint32_t length, uint32_t offset) {
+  uint32_t done = 0;
   while (done < length) {
-    const uint32_t want = length - done < chunk ? length - done : chunk;
-    const int64_t got = InputFileReadAt(VobReader.file, uint64_t{VobReader.viewOffset} + done, ViewBuffer + done, want);
-    if (got <= 0) break;
+    const int64_t got = InputFileReadAt(VobReader.file, uint64_t{offset} + done, out + done, length - done);
+    if (got <= 0) return false;
     done += static_cast<uint32_t>(got);
   }
-  return done;
-}
-
-void UseBuffer(uint32_t length, uint32_t readable) {
-  VobReader.viewBase = ViewBuffer;
-  VobReader.viewLength = length;
-  VobReader.viewLost = length - readable;
-  VobReader.viewMapped = false;
-}
-
-bool ReadView(uint32_t length) {
-  if (ReadViewFrom(0, length, length) < length) return false;
-  UseBuffer(length, length);
   return true;
 }
 
-// Pages that cannot be delivered fault when read; the read-fault guard
-// reports it.
+// A block that cannot be read is tried again VOB_READ_RETRIES times: a
+// drive often delivers a marginal sector at a later attempt.
+bool ReadBlockRetrying(uint8_t* out, uint32_t length, uint32_t offset) {
+  for (int attempt = 0; attempt <= VOB_READ_RETRIES; ++attempt) {
+    if (ReadExactly(out, length, offset)) return true;
+  }
+  return false;
+}
+
+// Reads as much of the view as can be read: large reads while they succeed;
+// where one fails (an unreadable sector, a file cut short meanwhile) the
+// block there is tried again, and the first block that cannot be read ends
+// the readable bytes. The rest of the view is zeroed. Returns the count read.
+uint32_t ReadReadable(uint8_t* out, uint32_t length, uint32_t offset) {
+  uint32_t done = 0;
+  while (done < length) {
+    const int64_t got = InputFileReadAt(VobReader.file, uint64_t{offset} + done, out + done, length - done);
+    if (got > 0) {
+      done += static_cast<uint32_t>(got);
+      continue;
+    }
+    done &= ~(PACK_SIZE - 1);
+    const uint32_t block = std::min(PACK_SIZE, length - done);
+    if (!ReadBlockRetrying(out + done, block, offset + done)) break;
+    done += block;
+  }
+  std::memset(out + done, 0, length - done);
+  return done;
+}
+
+// A view is read into the reader's buffer: the walk then finds its bytes in
+// the cache and its pages in the TLB, where a fresh mapping costs a page walk
+// and a cache miss for every 4 KiB it reads (about three times the time of
+// the copy). Reading into a buffer and knowing how many bytes came is also
+// what tells the walk where the disc cannot be read.
+bool ReadView(uint32_t length) {
+  VobReader.readable = ReadReadable(ViewBuffer, length, VobReader.viewOffset);
+  VobReader.viewBase = ViewBuffer;
+  VobReader.viewLength = length;
+  VobReader.viewMapped = false;
+  return true;
+}
+
+// The pages are mapped with the view (MAP_POPULATE), not one fault at a
+// time while walking. Pages that cannot be delivered are left out silently;
+// reading them faults, and the read-fault guard reports it.
 bool MapView(uint32_t length) {
   const uint8_t* view = InputFileMap(VobReader.file, VobReader.viewOffset, length);
   if (view == nullptr) return false;
   VobReader.viewBase = view;
   VobReader.viewLength = length;
-  VobReader.viewLost = 0;
+  VobReader.readable = length;  // faults tell the rest
   VobReader.viewMapped = true;
   return true;
 }
 
-// Where the system maps no files (Windows), a view read in part holds the
-// bytes up to the first pack that could not be read; those after it read as
-// a read fault (VobGuardedRead gives false), as a page that faults would.
-void ReadViewInPart(uint32_t length) {
-  uint32_t readable = ReadViewFrom(0, length, length);
-  readable = ReadViewFrom(readable - readable % PACK_SIZE, length, PACK_SIZE);
-  std::memset(ViewBuffer + readable, 0, length - readable);
-  UseBuffer(length, readable);
-}
-
 bool LoadView(uint32_t length) {
-  if (!VobMapViews.load(std::memory_order_relaxed) && ReadView(length)) return true;
-  if (MapView(length)) return true;
-  ReadViewInPart(length);
-  return true;
+  return VobMapViews.load(std::memory_order_relaxed) ? MapView(length) : ReadView(length);
 }
 
 void UnmapView() {
@@ -115,7 +130,7 @@ void UnmapView() {
   VobReader.viewMapped = false;
   VobReader.viewBase = nullptr;
   VobReader.viewLength = 0;
-  VobReader.viewLost = 0;
+  VobReader.readable = 0;
 }
 
 void ReleasePart() {
@@ -129,6 +144,13 @@ bool FailOpen(unsigned id) {
   ShowVobError(id);
   ReleasePart();
   return false;
+}
+
+// False when the count bytes at p reach past what could be read of a view
+// read into the buffer.
+bool ViewReadable(const uint8_t* p, size_t count) {
+  if (VobReader.viewMapped || p < ViewBuffer || p >= ViewBuffer + VOB_VIEW_SIZE) return true;
+  return static_cast<size_t>(p - ViewBuffer) + count <= VobReader.readable;
 }
 
 // The position shown in messages about VOB files.
@@ -146,8 +168,9 @@ const bool PositionRegistered = (SetVobPositionFunction(ReaderPosition), true);
 bool VobProbePart() {
   if (DvdBlockWanted()) return DvdBlockProbePart();
   std::string path;
+  if (!VobFindPartFile(path)) return false;
   InputFile file;
-  if (!VobFindPartFile(path) || !InputFileOpen(file, path)) return false;
+  if (!InputFileOpen(file, path)) return false;
   VobReader.fileSize = PartSize(file);
   InputFileClose(file);
   return VobReader.fileSize != SIZE_UNKNOWN;
@@ -224,9 +247,53 @@ void VobClose() {
 }
 
 bool VobGuardedRead(const uint8_t* p, size_t count, uint8_t* out) {
-  const uint8_t* viewEnd = VobReader.viewBase + VobReader.viewLength;
-  if (VobReader.viewLost > 0 && p + count > viewEnd - VobReader.viewLost && p < viewEnd) return false;
-  return GuardedRead(p, count, out) && DvdBlockReadable(p, count);
+  return ViewReadable(p, count) && GuardedRead(p, count, out) && DvdBlockReadable(p, count);
+}
+
+uint32_t VobReadableInView() {
+  if (VobReader.closed || VobReader.posInView >= VobReader.readable) return 0;
+  return VobReader.readable - VobReader.posInView;
+}
+
+bool VobSeek(uint32_t offset) {
+  if (DvdBlockActive()) return DvdBlockSeek(offset);
+  if (offset >= VobReader.fileSize) {
+    ReleasePart();
+    ++VobReader.part;
+    return VobOpenPart();
+  }
+  // Within the bytes read of this view (a block that failed there is read
+  // anew by a fresh view).
+  if (offset >= VobReader.viewOffset && offset - VobReader.viewOffset < VOB_VIEW_STEP &&
+      offset - VobReader.viewOffset < VobReader.readable) {
+    VobReader.posInView = offset - VobReader.viewOffset;
+    VobReader.current = VobReader.viewBase + VobReader.posInView;
+    return true;
+  }
+  // A read view starts at the offset itself, so that nothing before it (an
+  // area that could not be read) is read again; a mapping at a page.
+  const uint32_t start = VobMapViews.load(std::memory_order_relaxed) ? offset & ~(VOB_MAP_ALIGN - 1) : offset;
+  UnmapView();
+  VobReader.viewOffset = start;
+  const uint32_t rest = VobReader.fileSize - start;
+  if (!LoadView(rest < VOB_VIEW_SIZE ? rest : VOB_VIEW_SIZE)) {
+    AbortFlag = true;
+    ShowVobError(IDS_NO_VIEW);
+    ReleasePart();
+    return false;
+  }
+  VobReader.posInView = offset - start;
+  VobReader.current = VobReader.viewBase + VobReader.posInView;
+  return true;
+}
+
+uint32_t VobNextReadableBlock(uint32_t offset) {
+  if (DvdBlockActive()) return DvdBlockNextReadable(offset);
+  return NextReadableBlock(offset, VobReader.fileSize, [](uint32_t at) {
+    alignas(16) static uint8_t probe[PACK_SIZE];
+    const uint32_t length = std::min(PACK_SIZE, VobReader.fileSize - at);
+    return ReadBlockRetrying(probe, length, at);
+  });
 }
 
 bool VobCheckPackStart(const uint8_t* p) {

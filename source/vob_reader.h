@@ -6,10 +6,11 @@
 // VOB_RECORD_REACH bytes from `current` on (or the rest of the part) lie
 // inside the view. Users read the records in place at `current`.
 //
-// A view is read into the reader's buffer, one large read a view; one that
-// cannot be read whole is mapped instead, its pages in one go (a fault per
-// page and a remap every 64 KiB would cost the walk more than its own work:
-// each unmap flushes the TLB of every core the process runs on).
+// A view is read into the reader's buffer, one large read a view. Where the
+// disc cannot be read, a block is tried again VOB_READ_RETRIES times and the
+// first block that still fails ends the view's readable bytes: reads of the
+// record at `current` through VobGuardedRead then fail, and the walk can move
+// on with VobNextReadableBlock and VobSeek.
 //
 // Calling order: set `title`, set `part` = 1, VobOpenPart; then read the
 // record at `current` (after VobCheckPackStart), VobAdvance by its size, stop
@@ -32,6 +33,8 @@ constexpr uint32_t VOB_RECORD_REACH = 0x10000;  // longest record read whole at 
 constexpr uint32_t VOB_VIEW_STEP = 0x100000;
 constexpr uint32_t VOB_VIEW_SIZE = VOB_VIEW_STEP + VOB_RECORD_REACH;
 constexpr uint32_t PACK_SIZE = 2048;
+constexpr uint32_t VOB_MAP_ALIGN = 0x10000;  // a mapped view starts at a multiple of it
+constexpr int VOB_READ_RETRIES = 2;          // further attempts at a block that could not be read
 
 struct VobReaderState {
   int32_t title = 0;              // 0..99
@@ -41,9 +44,9 @@ struct VobReaderState {
   uint32_t fileSize = 0;          // size of the part open or last probed
   const uint8_t* viewBase = nullptr;
   uint32_t viewLength = 0;        // bytes of the view at viewBase
-  uint32_t viewLost = 0;          // bytes at the view's end that could not be read
+  uint32_t readable = 0;          // bytes from viewBase that could be read; the rest is zeros
   bool viewMapped = false;        // the view is a mapping (else the reader's buffer)
-  uint32_t viewOffset = 0;        // multiple of VOB_VIEW_STEP
+  uint32_t viewOffset = 0;        // multiple of PACK_SIZE (of VOB_MAP_ALIGN when mapped)
   uint32_t posInView = 0;
   const uint8_t* current = nullptr;
   bool closed = true;
@@ -89,6 +92,23 @@ bool VobGuardedRead(const uint8_t* p, size_t count, uint8_t* out);
 // The number of mapped bytes from `current` to the end of the view; 0 when
 // the reader is closed.
 uint32_t VobBytesInView();
+
+// The bytes from `current` on that could be read (0 when closed). Mapped
+// views count whole; their faults show through VobGuardedRead.
+uint32_t VobReadableInView();
+
+// Moves `current` to offset (a multiple of PACK_SIZE, at or after
+// `current`) of the part that is open, loading a view there when it lies
+// outside this one; at or past the part's end the next part opens (true
+// with `closed` set: the title has ended). False after a reported failure.
+bool VobSeek(uint32_t offset);
+
+// The offset of the first block at or after offset (a multiple of
+// PACK_SIZE) of the part that is open that can be read, each block tried
+// 1 + VOB_READ_RETRIES times; over a long unreadable area the search moves
+// ahead in growing steps and back to the area's end. The part's size when
+// nothing after offset can be read.
+uint32_t VobNextReadableBlock(uint32_t offset);
 
 // The offset of `current` in the part that is open.
 uint32_t VobCurrentOffset();

@@ -4,6 +4,8 @@
 
 #include "app/cli/extract_command.h"
 #include "app/cli/scan_command.h"
+#include "platform/stop_signals.h"
+#include "report/exit_status.h"
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
@@ -15,9 +17,14 @@ namespace {
 
 constexpr int EXIT_USAGE = 2;
 
-// The first Ctrl-C stops the running work as the Abort button does; a
-// second one ends the program at once.
-void OnInterrupt() { AbortFlag = true; }
+// A run that a stop signal ended says so in its status, whatever its work
+// reached: a script tells a stopped run from a finished one.
+int WithStopSignal(int code) {
+  ExitStatus status = static_cast<ExitStatus>(code);
+  if (StopSignalReceived() == StopSignal::Interrupt) status = WorstExitStatus(status, ExitStatus::Interrupted);
+  if (StopSignalReceived() == StopSignal::Terminate) status = WorstExitStatus(status, ExitStatus::Terminated);
+  return ExitCode(status);
+}
 
 }  // namespace
 
@@ -29,6 +36,7 @@ int CliMain(int argc, char** argv) {
   // The same options on every system: an argument starting with '/' is a
   // path, never a Windows-style option.
   app.allow_windows_style_options(false);
+  app.footer(EXIT_STATUS_HELP);
 
   ScanCommand scan;
   AddScanCommand(app, scan);
@@ -46,8 +54,10 @@ int CliMain(int argc, char** argv) {
     ShowError(IDS_NO_BUFFER);
     return 1;
   }
-  InstallInterruptHandler(OnInterrupt);
-  if (scan.command->parsed()) return RunScanCommand(scan);
-  if (extract.command->parsed()) return RunExtractCommand(extract);
+  // The first Ctrl-C or SIGTERM stops the running work as the Stop button
+  // does; a second one ends the program at once.
+  StopSignalsInstall(&AbortFlag, &StopRequested);
+  if (scan.command->parsed()) return WithStopSignal(RunScanCommand(scan));
+  if (extract.command->parsed()) return WithStopSignal(RunExtractCommand(extract));
   return EXIT_USAGE;
 }

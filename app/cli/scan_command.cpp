@@ -2,11 +2,14 @@
 
 #include <cstdio>
 
+#include "report/exit_status.h"
 #include "report/run_flags.h"
 #include "app/scan_session.h"
 #include "platform/drives.h"
 #include "platform/terminal_ui.h"
+#include "report/exit_status.h"
 #include "source/dvd_disc.h"
+#include "source/title_scanner.h"
 
 namespace {
 
@@ -29,6 +32,9 @@ void AddScanCommand(CLI::App& app, ScanCommand& scan) {
   scan.command->add_flag("-v,--verbose", scan.verbose,
                          "Report every error in detail, with its offset in the VOB file, instead of one summary");
   scan.command->add_flag("--json", scan.json, "Print the result as one JSON object");
+  scan.command->add_flag("--stop-on-damage", scan.stopOnDamage,
+                         "End the walk of a title at its first damaged stretch (a scan failure) instead of "
+                         "skipping to the next whole pack");
   scan.command->add_flag("--disc-titles", scan.discTitles,
                          "After the list, a table of the disc's own titles (from its IFO files): number, title set, "
                          "duration, chapters, angles and audio streams");
@@ -39,11 +45,12 @@ int RunScanCommand(const ScanCommand& scan) {
   std::string error;
   if (!CheckSource(drive, error)) {
     std::fprintf(stderr, "VOLTARK: %s\n", error.c_str());
-    return 1;
+    return ExitCode(ExitStatus::Failed);
   }
   DriveList = {drive};
   SelectedDrive = 0;
   VerboseErrors = scan.verbose;
+  StopOnDamage = scan.stopOnDamage;
 
   JsonTerminalUi jsonUi;
   if (scan.json) UiInstall(&jsonUi);
@@ -54,5 +61,6 @@ int RunScanCommand(const ScanCommand& scan) {
   } else if (scan.discTitles) {
     for (const std::string& line : DiscTitleLines()) std::printf("%s\n", line.c_str());
   }
-  return succeeded ? 0 : 1;
+  if (!succeeded) return ExitCode(ExitStatus::Failed);
+  return ExitCode(TitleScanner.damageSkipped > 0 ? ExitStatus::Damaged : ExitStatus::Done);
 }

@@ -11,6 +11,7 @@ struct ScanCommand {
   bool verbose = false;
   bool json = false;
   bool discTitles = false;
+  bool stopOnDamage = false;
 };
 
 // Adds the subcommand and its options to the program's parser.

@@ -22,7 +22,8 @@ struct Controls {
 
 void ChooseTitle(const Controls& controls, const std::vector<const DiscTitle*>& titles) {
   const int index = controls.title->currentIndex();
-  const DiscTitle* title = index > 0 ? titles[static_cast<size_t>(index - 1)] : nullptr;
+  const bool one = index > 0 && index <= static_cast<int>(titles.size());
+  const DiscTitle* title = one ? titles[static_cast<size_t>(index - 1)] : nullptr;
   const int chapters = title != nullptr ? static_cast<int>(title->chapters.size()) : 1;
   controls.first->setRange(1, chapters);
   controls.last->setRange(1, chapters);
@@ -54,12 +55,17 @@ std::optional<DiscTitleChoice> AskDiscTitle(QWidget* parent, const std::vector<c
   Controls controls{new QComboBox(&dialog), new QSpinBox(&dialog), new QSpinBox(&dialog), new QSpinBox(&dialog)};
   controls.title->addItem(QStringLiteral("Whole title set, as listed"));
   for (const DiscTitle* title : titles) controls.title->addItem(QString::fromStdString(DiscTitleLine(*title)));
+  controls.title->addItem(QStringLiteral("All disc titles, each into its own file"));
   form->addRow(QStringLiteral("&Disc title"), controls.title);
   auto* range = new QHBoxLayout;
   range->addWidget(controls.first);
   range->addWidget(new QLabel(QStringLiteral("to"), &dialog));
   range->addWidget(controls.last);
-  form->addRow(QStringLiteral("&Chapters"), range);
+  // A row of a layout gets a label without a buddy, which would show the
+  // ampersand itself: the label's shortcut goes to the first chapter.
+  auto* chaptersLabel = new QLabel(QStringLiteral("&Chapters"), &dialog);
+  chaptersLabel->setBuddy(controls.first);
+  form->addRow(chaptersLabel, range);
   form->addRow(QStringLiteral("&Angle"), controls.angle);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   form->addRow(buttons);
@@ -79,7 +85,9 @@ std::optional<DiscTitleChoice> AskDiscTitle(QWidget* parent, const std::vector<c
 
   DiscTitleChoice choice;
   const int index = controls.title->currentIndex();
-  if (index > 0) {
+  if (index > static_cast<int>(titles.size())) {
+    choice.allDiscTitles = true;
+  } else if (index > 0) {
     choice.discTitle = titles[static_cast<size_t>(index - 1)]->number;
     choice.firstChapter = controls.first->value();
     choice.lastChapter = controls.last->value();

@@ -1,6 +1,7 @@
 // The small dialog before Save As that narrows an extraction to one of the
 // disc's own titles playing from the selected title set: the disc title, a
-// chapter range and an angle. Its default is the whole title set. Tests
+// chapter range and an angle; or widens it to all the disc's titles, each
+// into its own file of a folder. Its default is the whole title set. Tests
 // answer it through SetDiscTitleAnswerer instead of a window.
 #pragma once
 
@@ -17,6 +18,7 @@ struct DiscTitleChoice {
   int firstChapter = 1;
   int lastChapter = 0;  // 0: to the title's last chapter
   int angle = 1;
+  bool allDiscTitles = false;  // every disc title of the disc, each into its own file
 };
 
 using DiscTitleAnswerer = std::function<std::optional<DiscTitleChoice>(const std::vector<const DiscTitle*>&)>;

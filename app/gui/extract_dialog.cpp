@@ -38,6 +38,13 @@ void ExtractDialog::ShowProgress(unsigned position) {
 void ExtractDialog::DisableStopButton() {
   stopDisabledByWorker_ = true;
   stop_->setEnabled(false);
+  // The output is closed: a Stop question still open has nothing to stop.
+  CloseAskedBox(QMessageBox::No);
+}
+
+void ExtractDialog::EndOnWorkerDone() {
+  CloseAskedBox(QMessageBox::No);
+  ProgressDialog::EndOnWorkerDone();
 }
 
 void ExtractDialog::StopClicked() {
@@ -48,7 +55,10 @@ void ExtractDialog::StopClicked() {
   question.buttons = QMessageBox::Yes | QMessageBox::No;
   question.defaultButton = QMessageBox::No;
   // The worker's calls are served while the question is up: it runs on.
-  if (AskBox(question) == QMessageBox::Yes) AbortFlag = true;
+  if (AskBox(question) == QMessageBox::Yes) {
+    StopRequested = true;  // a batch starts no further title
+    AbortFlag = true;
+  }
   // Once the output is closed the button stays disabled.
   if (!stopDisabledByWorker_) stop_->setEnabled(true);
 }

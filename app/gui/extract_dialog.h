@@ -14,6 +14,7 @@ class ExtractDialog : public ProgressDialog {
   void ShowTimeText(const QString& text) override;
   void ShowProgress(unsigned position) override;
   void DisableStopButton() override;
+  void EndOnWorkerDone() override;
 
   QLabel* timeLabel() const { return time_; }
   QProgressBar* progressBar() const { return bar_; }

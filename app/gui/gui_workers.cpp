@@ -1,8 +1,8 @@
 #include "app/gui/gui_workers.h"
 
-#include "extract/extraction_driver.h"
+#include "app/extraction_batch.h"
 #include "source/title_scanner.h"
 
-GuiWorkersRecord GuiWorkers{ScanWorker, ExtractionWorker};
+GuiWorkersRecord GuiWorkers{ScanWorker, ExtractionBatchWorker};
 
-void UseProgramWorkers() { GuiWorkers = {ScanWorker, ExtractionWorker}; }
+void UseProgramWorkers() { GuiWorkers = {ScanWorker, ExtractionBatchWorker}; }

@@ -9,5 +9,6 @@ struct GuiWorkersRecord {
 
 extern GuiWorkersRecord GuiWorkers;
 
-// The program's own workers, the scanner and the extraction worker.
+// The program's own workers: the scanner, and the extraction batch (a
+// single extraction is a batch of one).
 void UseProgramWorkers();

@@ -15,7 +15,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/disc_title_batch.h"
 #include "app/disc_title_choice.h"
+#include "app/extraction_batch.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/disc_title_dialog.h"
 #include "app/gui/drive_combo_box.h"
@@ -26,6 +28,7 @@
 #include "app/gui/save_as.h"
 #include "app/gui/scan_dialog.h"
 #include "app/stream_selection.h"
+#include "extract/extraction_driver.h"
 #include "extract/extraction_request.h"
 #include "extract/title_selection.h"
 #include "platform/drives.h"
@@ -193,7 +196,9 @@ void VoltarkMainWindow::ShowDiscTitlesInToolTips() {
     QListWidgetItem* item = titles_->item(title.line);
     if (item == nullptr) continue;
     QStringList lines;
-    if (title.encrypted) lines << QStringLiteral("Encrypted (CSS): cannot be extracted");
+    if (title.encrypted)
+      lines << (title.decryptable ? QStringLiteral("Encrypted (CSS): read through the system's libdvdcss")
+                                  : QStringLiteral("Encrypted (CSS): cannot be extracted"));
     for (const DiscTitle* disc : DiscTitlesOfSet(TitleScanner.disc, title.title))
       lines << QString::fromStdString("Disc title" + DiscTitleLine(*disc));
     item->setToolTip(lines.join(QLatin1Char('\n')));
@@ -236,7 +241,10 @@ void VoltarkMainWindow::Extract() {
   const int32_t listedSize = TitleSelection.sizeMB;
   std::optional<DiscTitleChoice> part = AskDiscTitle(this, DiscTitlesOfSet(TitleScanner.disc, listedTitle));
   if (!part) return;
-  ExtractNarrowed(*part);
+  if (part->allDiscTitles)
+    ExtractAllDiscTitles();
+  else
+    ExtractNarrowed(*part);
   ClearDiscTitleNarrowing();
   TitleSelection.title = listedTitle;
   TitleSelection.sizeMB = listedSize;
@@ -252,21 +260,66 @@ void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part) {
       return;
     }
   }
+  // An output that could not be created (a missing folder, no permission)
+  // is asked for again, as one over the disc's own files is.
+  do {
+    if (!AskOutputPath()) return;
+    ExtractionJob job;
+    job.title = TitleSelection.title;
+    job.discTitle = part.discTitle;
+    job.firstChapter = part.firstChapter;
+    job.lastChapter = part.lastChapter;
+    job.angle = part.angle;
+    job.streamKind = TitleSelection.streamKind;
+    job.subStreamId = TitleSelection.subStreamId;
+    job.dynamicCompression = TitleSelection.dynamicCompression;
+    job.output = TitleSelection.outputPath;
+    job.checked = true;  // the stream was chosen from the title's own list
+    Batch.jobs = {job};
+    RunExtractionDialog();
+  } while (TakeExtractionOutputNotCreated());
+}
+
+bool VoltarkMainWindow::AskOutputPath() {
   QByteArray path;
   for (;;) {
     std::optional<QString> chosen = AskSaveAs(ExtractSaveAsRequest(TitleSelection.outputPath));
-    if (!chosen) return;
+    if (!chosen) return false;
     path = chosen->toLocal8Bit();
     // A name that does not fit the output name buffer fails like a cancel,
     // rather than being cut to another file's name.
-    if (path.isEmpty() || path.size() >= OUTPUT_PATH_SIZE) return;
-    // Writing over one of the title's own files would destroy the input:
+    if (path.isEmpty() || path.size() >= OUTPUT_PATH_SIZE) return false;
+    // Writing over one of the disc's own files would destroy the input:
     // the user is told and asked again.
-    if (!OutputIsTitleFile(path.constData(), TitleSelection.title)) break;
+    if (!OutputIsSourceFile(path.constData())) break;
     ShowError(IDS_OUTPUT_IS_INPUT);
   }
   std::memset(TitleSelection.outputPath, 0, sizeof TitleSelection.outputPath);
   std::memcpy(TitleSelection.outputPath, path.constData(), static_cast<size_t>(path.size()));
+  return true;
+}
+
+void VoltarkMainWindow::ExtractAllDiscTitles() {
+  // Every disc title with the audio stream chosen; a title without it is
+  // skipped with a message, and one summary ends the batch.
+  std::optional<QString> folder = AskFolder(QStringLiteral("Folder for the disc titles"));
+  if (!folder || SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
+  const std::string base = DiscFileBaseName(DriveList[SelectedDrive]);
+  Batch.jobs.clear();
+  for (const DiscTitle& title : TitleScanner.disc.titles) {
+    ExtractionJob job;
+    job.discTitle = title.number;
+    job.streamKind = TitleSelection.streamKind;
+    job.subStreamId = TitleSelection.subStreamId;
+    job.dynamicCompression = TitleSelection.dynamicCompression;
+    job.output = BatchOutputFile(folder->toLocal8Bit().toStdString(), base, title.number);
+    Batch.jobs.push_back(job);
+  }
+  RunExtractionDialog();
+}
+
+void VoltarkMainWindow::RunExtractionDialog() {
+  Batch.options = BatchOptions{};  // its Stop keeps the "done!" box of a single title
   ExtractDialog dialog(this);
   workerRunning_ = true;
   dialog.RunWorker(GuiWorkers.extract);

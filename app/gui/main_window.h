@@ -59,6 +59,11 @@ class VoltarkMainWindow : public QMainWindow {
   void SetExtractionEnabled(bool extract, bool compression);
   void ShowDiscTitlesInToolTips();
   void ExtractNarrowed(const DiscTitleChoice& part);
+  // Asks for the output file until one that is none of the disc's own files
+  // is named; false when the user cancels. The name goes into TitleSelection.
+  bool AskOutputPath();
+  void ExtractAllDiscTitles();
+  void RunExtractionDialog();
 
   DialogUnits units_;
   DriveComboBox* source_ = nullptr;

@@ -2,10 +2,12 @@
 
 #include "app/gui/main_window.h"
 
+#include <QPointer>
 #include <memory>
 
 namespace {
 BoxAnswerer installedAnswerer;
+QPointer<QMessageBox> askedBox;  // the box AskBox is waiting on
 }
 
 void SetBoxAnswerer(BoxAnswerer answerer) { installedAnswerer = std::move(answerer); }
@@ -39,7 +41,15 @@ QMessageBox::StandardButton AskBox(const BoxRequest& given) {
   BoxRequest request = Owned(given);
   if (installedAnswerer) return installedAnswerer(request);
   std::unique_ptr<QMessageBox> box(NewBox(request));
-  return static_cast<QMessageBox::StandardButton>(box->exec());
+  QPointer<QMessageBox> outer = askedBox;
+  askedBox = box.get();
+  const int answer = box->exec();
+  askedBox = outer;
+  return static_cast<QMessageBox::StandardButton>(answer);
+}
+
+void CloseAskedBox(QMessageBox::StandardButton answer) {
+  if (askedBox) askedBox->done(answer);
 }
 
 void ShowBoxThen(const BoxRequest& given, std::function<void()> done) {

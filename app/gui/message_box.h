@@ -25,6 +25,10 @@ void SetBoxAnswerer(BoxAnswerer answerer);
 // before the message loop, never from inside a queued call.
 QMessageBox::StandardButton AskBox(const BoxRequest& request);
 
+// Closes the box that AskBox shows at the moment, if any, as if the user had
+// pressed answer: a question that the end of the work has made moot.
+void CloseAskedBox(QMessageBox::StandardButton answer);
+
 // Shows the box modal to the application without a loop of its own and
 // calls done once it is dismissed: the way to show a box asked for by a
 // worker thread, whose request arrives as a queued call that must return

@@ -19,6 +19,7 @@ ProgressDialog::ProgressDialog(QWidget* owner, int width, int height, const QStr
 void ProgressDialog::RunWorker(int (*worker)()) {
   workerDone_ = false;
   GuiUi().SetProgressTarget(this);
+  StopRequested = false;
   AbortFlag = false;
   std::thread thread(worker);
   exec();

@@ -7,6 +7,7 @@
 
 namespace {
 SaveAsAnswerer installedAnswerer;
+FolderAnswerer installedFolderAnswerer;
 }
 
 void SetSaveAsAnswerer(SaveAsAnswerer answerer) { installedAnswerer = std::move(answerer); }
@@ -49,4 +50,13 @@ std::optional<QString> AskSaveAs(const SaveAsRequest& request) {
   if (!request.offeredPath.isEmpty()) dialog.selectFile(request.offeredPath);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first();
+}
+
+void SetFolderAnswerer(FolderAnswerer answerer) { installedFolderAnswerer = std::move(answerer); }
+
+std::optional<QString> AskFolder(const QString& title) {
+  if (installedFolderAnswerer) return installedFolderAnswerer(title);
+  const QString folder = QFileDialog::getExistingDirectory(MainWindow, title);
+  if (folder.isEmpty()) return std::nullopt;
+  return folder;
 }

@@ -30,3 +30,9 @@ QStringList NameFiltersOf(std::string_view filterList);
 
 // The chosen file, or nothing when the user cancelled.
 std::optional<QString> AskSaveAs(const SaveAsRequest& request);
+
+// The folder that the files of several disc titles go to; nothing when the
+// user cancelled. Tests answer it through SetFolderAnswerer.
+using FolderAnswerer = std::function<std::optional<QString>(const QString& title)>;
+void SetFolderAnswerer(FolderAnswerer answerer);
+std::optional<QString> AskFolder(const QString& title);

@@ -14,6 +14,7 @@
 #include "platform/drives.h"
 #include "platform/media_change.h"
 #include "platform/work_buffers.h"
+#include "source/title_scanner.h"
 
 void InitGuiResources() { Q_INIT_RESOURCE(voltark); }
 
@@ -30,6 +31,8 @@ int StartUp(const std::string& commandLine) {
 
   // A syntax error is reported and start-up goes on.
   ParseCommandLine(commandLine);
+  // A drive without a disc is an empty list; a folder or image named is told.
+  TitleScanner.quietEmptyDrive = true;
 
   DriveList.clear();
   DiscoverDrives();
@@ -63,6 +66,12 @@ void DestroyMainWindow() {
 }
 
 int RunProgram(int argc, char** argv) {
+  // Answered before any window system is needed.
+  const std::string answer = TerminalAnswer(argc, argv, VOLTARK_VERSION);
+  if (!answer.empty()) {
+    std::fputs(answer.c_str(), stdout);
+    return 0;
+  }
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   int status = StartUp(JoinArguments(argc, argv));

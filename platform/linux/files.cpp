@@ -1,14 +1,11 @@
 #include "platform/files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <memory>
 
 bool InputFileOpen(InputFile& file, const std::string& path) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -59,31 +56,11 @@ bool IsRegularFile(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  // stat follows symlinks and resolves "..": what is compared is the file
-  // that opening the path would reach.
-  struct stat x, y;
-  return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
-}
 
-bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
 
 std::string JoinPath(const std::string& folder, const std::string& name) { return folder + "/" + name; }
 
-bool PathExists(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0;
-}
 
-bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-  if (!dir) return false;
-  while (const dirent* entry = readdir(dir.get())) {
-    std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  return true;
-}
 
 const uint8_t* InputFileMap(const InputFile& file, uint64_t offset, uint32_t length) {
   // MAP_POPULATE: the pages come with the view, not one fault at a time.

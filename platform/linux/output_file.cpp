@@ -1,9 +1,12 @@
 #include "platform/output_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 OutputFileFaultPlan OutputFileFaults;
 
@@ -21,7 +24,14 @@ bool OutputFileCreate(OutputFile& file, const char* path) {
     file.fd = open(path, flags, 0666);
   }
   OutputFileFaults.written = 0;
-  return file.fd >= 0;
+  if (file.fd < 0) {
+    file.failure = std::strerror(errno);
+    file.regular = false;
+    return false;
+  }
+  struct stat info;
+  file.regular = fstat(file.fd, &info) == 0 && S_ISREG(info.st_mode);
+  return true;
 }
 
 namespace {
@@ -29,6 +39,11 @@ namespace {
 bool InjectedWriteFailure(size_t length) {
   int64_t limit = OutputFileFaults.failWritesBeyond.load();
   return limit >= 0 && OutputFileFaults.written.load() + static_cast<int64_t>(length) > limit;
+}
+
+bool WriteFailed(OutputFile& file, int error) {
+  file.failure = std::strerror(error);
+  return false;
 }
 
 // Leaves unbuffered mode for the rest of the file.
@@ -42,18 +57,20 @@ bool DropDirectMode(OutputFile& file) {
 }  // namespace
 
 bool OutputFileWrite(OutputFile& file, const uint8_t* data, size_t length) {
-  if (file.fd < 0) return false;
-  if (InjectedWriteFailure(length)) return false;
+  if (file.fd < 0) return WriteFailed(file, EBADF);
+  if (InjectedWriteFailure(length)) return WriteFailed(file, ENOSPC);
   size_t done = 0;
   while (done < length) {
     ssize_t n = write(file.fd, data + done, length - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EINVAL && file.direct) {
       // The length or what is left of it does not suit unbuffered mode.
-      if (!DropDirectMode(file)) return false;
+      if (!DropDirectMode(file)) return WriteFailed(file, errno);
       continue;
     }
-    if (n <= 0) return false;
+    if (n < 0) return WriteFailed(file, errno);
+    // Nothing written without an error: the device takes no more.
+    if (n == 0) return WriteFailed(file, ENOSPC);
     done += static_cast<size_t>(n);
   }
   OutputFileFaults.written += static_cast<int64_t>(length);
@@ -66,4 +83,8 @@ bool OutputFileClose(OutputFile& file) {
   file.fd = -1;
   if (OutputFileFaults.failClose.exchange(false)) ok = false;
   return ok;
+}
+
+bool OutputFileRemove(const OutputFile& file, const char* path) {
+  return file.regular && std::remove(path) == 0;
 }

@@ -2,24 +2,8 @@
 
 #include <windows.h>
 
-#include <atomic>
-
+#include "platform/terminal_ui.h"
 #include "platform/win32/wide.h"
-
-namespace {
-
-void (*interruptCallback)() = nullptr;
-std::atomic<bool> interrupted{false};
-
-BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  // A second Ctrl-C goes on to the default handler, which ends the process.
-  if (interrupted.exchange(true)) return FALSE;
-  if (interruptCallback != nullptr) interruptCallback();
-  return TRUE;
-}
-
-}  // namespace
 
 void ConsolePrepare() {
   SetConsoleOutputCP(CP_UTF8);
@@ -35,9 +19,18 @@ bool StderrIsConsole() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
-void InstallInterruptHandler(void (*onInterrupt)()) {
-  interruptCallback = onInterrupt;
-  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+bool StdinIsTerminal() {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+unsigned TerminalColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) {
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (columns > 0) return static_cast<unsigned>(columns);
+  }
+  return 80;
 }
 
 std::string ArgumentAsUtf8(const wchar_t* argument) { return Utf8FromUtf16(argument); }

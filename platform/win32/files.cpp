@@ -13,11 +13,6 @@ bool Attributes(const std::string& path, DWORD& attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES;
 }
 
-// Opens path for its identity only (folders too), following links.
-HANDLE OpenForIdentity(const std::string& path) {
-  return CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
 
 }  // namespace
 
@@ -65,22 +60,7 @@ bool RegularFileSize(const std::string& path, uint64_t& size) {
   return true;
 }
 
-bool PathExists(const std::string& path) {
-  DWORD attributes;
-  return Attributes(path, attributes);
-}
 
-bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((SystemPath(folder) + L"\\*").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  do {
-    std::string name = Utf8FromUtf16(entry.cFileName);
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileW(find, &entry));
-  FindClose(find);
-  return true;
-}
 
 bool IsFolder(const std::string& path) {
   DWORD attributes;
@@ -92,22 +72,7 @@ bool IsRegularFile(const std::string& path) {
   return Attributes(path, attributes) && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  // msvcrt's stat gives every file inode 0: the identity is the volume's
-  // serial number and the file index, as the handles tell them.
-  HANDLE x = OpenForIdentity(a);
-  if (x == INVALID_HANDLE_VALUE) return false;
-  HANDLE y = OpenForIdentity(b);
-  BY_HANDLE_FILE_INFORMATION ix, iy;
-  bool same = y != INVALID_HANDLE_VALUE && GetFileInformationByHandle(x, &ix) && GetFileInformationByHandle(y, &iy) &&
-              ix.dwVolumeSerialNumber == iy.dwVolumeSerialNumber && ix.nFileIndexHigh == iy.nFileIndexHigh &&
-              ix.nFileIndexLow == iy.nFileIndexLow;
-  CloseHandle(x);
-  if (y != INVALID_HANDLE_VALUE) CloseHandle(y);
-  return same;
-}
 
-bool RemoveFile(const std::string& path) { return DeleteFileW(SystemPath(path).c_str()) != 0; }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;

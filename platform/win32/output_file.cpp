@@ -15,6 +15,23 @@ namespace {
 
 HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// The system's reason for the last failure, in UTF-8 without its line end.
+std::string LastFailure() {
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string reason = text != nullptr ? Utf8FromUtf16(text) : "unknown error";
+  LocalFree(text);
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+    reason.pop_back();
+  return reason;
+}
+
+bool WriteFailed(OutputFile& file, const char* reason) {
+  file.failure = reason != nullptr ? reason : LastFailure();
+  return false;
+}
+
 // Shared for writing: the buffered handle for the last partial buffer is
 // opened on the same file while the first is still open.
 HANDLE Open(const std::wstring& path, DWORD disposition, DWORD flags) {
@@ -56,13 +73,21 @@ bool OutputFileCreate(OutputFile& file, const char* path) {
     handle = Open(openPath, CREATE_ALWAYS, 0);
   }
   OutputFileFaults.written = 0;
-  file.fd = handle == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(handle);
-  return file.fd != -1;
+  if (handle == INVALID_HANDLE_VALUE) {
+    file.fd = -1;
+    file.failure = LastFailure();
+    file.regular = false;
+    return false;
+  }
+  file.fd = reinterpret_cast<intptr_t>(handle);
+  // A disk file, not a device such as NUL or CON: it may be removed.
+  file.regular = GetFileType(handle) == FILE_TYPE_DISK;
+  return true;
 }
 
 bool OutputFileWrite(OutputFile& file, const uint8_t* data, size_t length) {
-  if (file.fd == -1) return false;
-  if (InjectedWriteFailure(length)) return false;
+  if (file.fd == -1) return WriteFailed(file, "Bad file descriptor");
+  if (InjectedWriteFailure(length)) return WriteFailed(file, "No space left on device");
   size_t done = 0;
   while (done < length) {
     HANDLE handle = AsHandle(file.tail != -1 ? file.tail : file.fd);
@@ -71,12 +96,13 @@ bool OutputFileWrite(OutputFile& file, const uint8_t* data, size_t length) {
     if (!WriteFile(handle, data + done, chunk, &n, nullptr)) {
       // The length or what is left of it does not suit unbuffered mode.
       if (GetLastError() == ERROR_INVALID_PARAMETER && file.direct) {
-        if (!DropDirectMode(file, openPath.c_str())) return false;
+        if (!DropDirectMode(file, openPath.c_str())) return WriteFailed(file, nullptr);
         continue;
       }
-      return false;
+      return WriteFailed(file, nullptr);
     }
-    if (n == 0) return false;
+    // Nothing written without an error: the device takes no more.
+    if (n == 0) return WriteFailed(file, "No space left on device");
     done += n;
   }
   OutputFileFaults.written += static_cast<int64_t>(length);
@@ -91,4 +117,8 @@ bool OutputFileClose(OutputFile& file) {
   file.tail = -1;
   if (OutputFileFaults.failClose.exchange(false)) ok = false;
   return ok;
+}
+
+bool OutputFileRemove(const OutputFile& file, const char* path) {
+  return file.regular && DeleteFileW(SystemPath(path).c_str()) != 0;
 }

@@ -1,6 +1,7 @@
 // The disc reader calls served from the disc's files (see dvdread/dvd_reader.h
 // here). Names are matched ignoring case, as discs and their copies vary.
 #include <dvdread/dvd_reader.h>
+#include <dvdread/dvd_udf.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -140,3 +141,8 @@ int64_t DVDReadBlocks(dvd_file_t* file, int offset, size_t count, unsigned char*
 int DVDUDFVolumeInfo(dvd_reader_t*, char*, unsigned, unsigned char*, unsigned) { return -1; }
 
 int DVDISOVolumeInfo(dvd_reader_t*, char*, unsigned, unsigned char*, unsigned) { return -1; }
+
+uint32_t UDFFindFile(dvd_reader_t*, const char*, uint32_t* size) {
+  if (size != nullptr) *size = 0;
+  return 0;
+}

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/toy_scrambling.h"
 
 namespace fs = std::filesystem;
 
@@ -81,6 +82,28 @@ class CliDiscTest : public ::testing::Test {
     return "'" + (dir_ / "scrambled").string() + "'";
   }
 
+  // The video and audio elementary streams of an output and the time stamps
+  // of each stream's packets, as one string (the packs' interleaving varies
+  // with the threads' timing; these may not).
+  std::string Streams(const std::string& file) {
+    const std::string v = Out("es.m2v"), a = Out("es.mp2");
+    Shell("ffmpeg -v error -y -i '" + file + "' -map 0:v -c copy -f mpeg2video '" + v + "' -map 0:a -c copy -f mp2 '" +
+          a + "'");
+    CliRun stamps = Shell("ffprobe -v error -show_entries packet=stream_index,pts,dts,size -of csv=p=0 '" + file +
+                          "' | sort -s -t, -k1,1");
+    return ReadFileBytes(v) + "|" + ReadFileBytes(a) + "|" + stamps.out;
+  }
+
+  // The image with every video and audio pack scrambled by the toy
+  // scrambling of the stand-in libdvdcss.
+  std::string ToyScrambledImage() {
+    std::string bytes = ReadFileBytes(disc_ / "disc.iso");
+    for (size_t at = 0; at + toy_scrambling::BLOCK <= bytes.size(); at += toy_scrambling::BLOCK)
+      toy_scrambling::Scramble(reinterpret_cast<uint8_t*>(bytes.data() + at));
+    WriteFileBytes(dir_ / "toy.iso", bytes.data(), bytes.size());
+    return "'" + (dir_ / "toy.iso").string() + "'";
+  }
+
   fs::path disc_;
   TempDir dir_;
 };
@@ -144,12 +167,12 @@ TEST_F(CliDiscTest, DiscTitleAndChaptersWalkOnlyTheirCells) {
             0);
   EXPECT_NEAR(Seconds(Out("c2.mpg")), theirs[0]["chapter"][1]["length"].get<double>(), 0.3);
 
-  // Out of range or without IFO files: a message, status 1, nothing written.
+  // Out of range or without IFO files: a usage error, nothing written.
   for (const std::string& wrong : {Iso() + " --disc-title 4", Iso() + " --disc-title 1 --chapters 2-4",
                                    Iso() + " --disc-title 1 --angle 2",
                                    std::string("'") + VOLTARK_SOURCE_DIR + "/samples/sample-dvd' --disc-title 1"}) {
     CliRun run = Cli("extract " + wrong + " --audio ac3:0 --output '" + Out("x.mpg") + "'");
-    EXPECT_EQ(run.status, 1) << wrong;
+    EXPECT_EQ(run.status, 2) << wrong;
     EXPECT_NE(run.err.find("VOLTARK: "), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(Out("x.mpg"))) << wrong;
   }
@@ -163,6 +186,7 @@ TEST_F(CliDiscTest, EncryptedTitlesWriteNothing) {
   CliRun run = Cli("extract " + whole + " --title 1 --audio ac3:0 --output '" + Out("e.mpg") + "'");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err.rfind("VOLTARK: This title is encrypted", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("made without decryption"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(Out("e.mpg")));
   // Scrambled only past the first look: found by the walk, the partial file removed.
   fs::remove_all(dir_ / "scrambled");
@@ -173,12 +197,75 @@ TEST_F(CliDiscTest, EncryptedTitlesWriteNothing) {
   EXPECT_FALSE(fs::exists(Out("e.mpg")));
 }
 
+TEST_F(CliDiscTest, EveryDiscTitleGoesToItsOwnFileAsIfExtractedAlone) {
+  nlohmann::json theirs = Lsdvd()["track"];
+  CliRun all = Cli("extract " + Iso() + " --disc-title all --audio ac3:0 --output '" + Out("all") + "/'");
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_NE(all.err.find("3 titles: 3 done, 0 damaged, 0 failed, 0 skipped"), std::string::npos) << all.err;
+  EXPECT_EQ(all.err.find("done!"), std::string::npos) << all.err;
+  for (int t = 1; t <= 3; ++t) {
+    SCOPED_TRACE(t);
+    const std::string batch = Out("all/AUTHORED_DISC_t0" + std::to_string(t) + ".mpg");
+    EXPECT_NEAR(Seconds(batch), theirs[t - 1]["length"].get<double>(), 0.2);
+    // Nothing of the titles before it: the same streams as the title alone.
+    ASSERT_EQ(Cli("extract " + Iso() + " --disc-title " + std::to_string(t) + " --audio ac3:0 --overwrite --output '" +
+                  Out("alone.mpg") + "'")
+                  .status,
+              0);
+    EXPECT_EQ(Streams(batch), Streams(Out("alone.mpg")));
+  }
+
+  // Title 3 has no second audio stream: skipped, and the batch fails.
+  CliRun some = Cli("extract " + Folder() + " --disc-title 2-3 --audio ac3:1 --output '" + Out("p/ep%02d.mpg") + "'");
+  EXPECT_EQ(some.status, 1);
+  EXPECT_NE(some.err.find("Disc title 3 has no audio stream ac3:1: skipped"), std::string::npos) << some.err;
+  EXPECT_TRUE(fs::exists(Out("p/ep02.mpg")));
+  EXPECT_FALSE(fs::exists(Out("p/ep03.mpg")));
+  // Shorter titles left out; the files of a folder source are named after it.
+  CliRun longer = Cli("extract " + Folder() + " --disc-title 1,2,3 --min-duration 2.5 --audio ac3:0 --output '" +
+                      Out("long") + "'");
+  EXPECT_EQ(longer.status, 0) << longer.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(Out("long")), fs::directory_iterator()), 1);
+  EXPECT_TRUE(fs::exists(Out("long/disc_t01.mpg")));
+  for (const char* wrong : {"--disc-title 3-1", "--disc-title all --chapters 2", "--disc-title 1,9"})
+    EXPECT_EQ(Cli("extract " + Iso() + " " + std::string(wrong) + " --audio ac3:0 --output '" + Out("x") + "'").status, 2) << wrong;
+}
+
+TEST_F(CliDiscTest, AScrambledImageReadsClearOnlyThroughTheSystemsLibdvdcss) {
+  const std::string image = ToyScrambledImage();
+  CliRun scan = Cli("scan --json " + image);
+  nlohmann::json title = nlohmann::json::parse(scan.out)["titles"][0];
+  EXPECT_TRUE(title["encrypted"].get<bool>());
+  EXPECT_FALSE(title["decryptable"].get<bool>());
+  CliRun refused = Cli("extract " + image + " --title 1 --audio ac3:0 --output '" + Out("e.mpg") + "'");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("needs libdvdcss installed on the system"), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(Out("e.mpg")));
+
+  const std::string withLibrary = "LD_LIBRARY_PATH='" + std::string(VOLTARK_TOY_DVDCSS_DIR) + "' ";
+  scan = Shell(withLibrary + "'" + VOLTARK_BINARY_DIR + "/bin/voltark-cli' scan --json " + image);
+  title = nlohmann::json::parse(scan.out)["titles"][0];
+  EXPECT_TRUE(title["encrypted"].get<bool>());
+  EXPECT_TRUE(title["decryptable"].get<bool>());
+  EXPECT_EQ(title["streams"].size(), 2u);
+  CliRun clear = Shell(withLibrary + "'" + VOLTARK_BINARY_DIR + "/bin/voltark-cli' extract " + image +
+                       " --title 1 --audio ac3:0 --output '" + Out("e.mpg") + "'");
+  ASSERT_EQ(clear.status, 0) << clear.err;
+  ASSERT_EQ(Cli("extract " + Iso() + " --title 1 --audio ac3:0 --output '" + Out("c.mpg") + "'").status, 0);
+  EXPECT_EQ(Streams(Out("e.mpg")), Streams(Out("c.mpg")));
+}
+
 TEST_F(CliDiscTest, UnreadableBlocksAndDamagedIfoFilesAreReported) {
   // An image cut inside title 1's VOB: the blocks past the cut are a read fault.
   std::string image = ReadFileBytes(disc_ / "disc.iso");
   fs::path cut = dir_ / "cut.iso";
   WriteFileBytes(cut, image.data(), image.size() / 2);
-  CliRun faulted = Cli("extract -v '" + cut.string() + "' --title 1 --audio ac3:0 --output '" + Out("f.mpg") + "'");
+  // They are passed over (status 3), or end the extraction with --stop-on-damage.
+  CliRun skipped = Cli("extract -v '" + cut.string() + "' --title 1 --audio ac3:0 --output '" + Out("f.mpg") + "'");
+  EXPECT_EQ(skipped.status, 3);
+  EXPECT_NE(skipped.err.find("Damaged stretch of "), std::string::npos) << skipped.err;
+  CliRun faulted = Cli("extract -v --stop-on-damage --overwrite '" + cut.string() + "' --title 1 --audio ac3:0 --output '" +
+                       Out("f.mpg") + "'");
   EXPECT_EQ(faulted.status, 1);
   EXPECT_NE(faulted.err.find("Input file access error"), std::string::npos) << faulted.err;
 

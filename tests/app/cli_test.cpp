@@ -98,18 +98,24 @@ TEST_F(CliTest, AFailureGivesStatusOneWithTheSummaryOrTheDetails) {
   broken.bytes()[2 * testps::PACK_BYTES] = 0x47;
   WriteTitle(dir_ / "disc", 1, broken.bytes());
 
-  CliRun quiet = Cli("scan '" + Disc() + "'");
+  CliRun quiet = Cli("scan --stop-on-damage '" + Disc() + "'");
   EXPECT_EQ(quiet.status, 1);
   EXPECT_EQ(SplitLines(quiet.out), (std::vector<std::string>{"Title #1  (1MB)", "  AC3 stream #0"}));
   EXPECT_EQ(quiet.err, "VOLTARK: Error detected while scanning DVD titles\n");
 
-  CliRun verbose = Cli("scan --verbose '" + Disc() + "'");
+  CliRun verbose = Cli("scan --verbose --stop-on-damage '" + Disc() + "'");
   EXPECT_EQ(verbose.status, 1);
   EXPECT_EQ(verbose.err, "VOLTARK: Missing PACK START CODE (offset 00001000 in VOB file #1)\n");
 
-  CliRun json = Cli("scan --json '" + Disc() + "'");
+  CliRun json = Cli("scan --json --stop-on-damage '" + Disc() + "'");
   EXPECT_EQ(json.status, 1);
+  // Without --stop-on-damage the damage is passed over: done, with damage skipped.
+  EXPECT_EQ(Cli("scan '" + Disc() + "'").status, 3);
   EXPECT_EQ(nlohmann::json::parse(json.out)["failed"], true);
+  std::filesystem::create_directories(dir_ / "empty");  // no VIDEO_TS: no title, a failure told
+  CliRun none = Cli("scan '" + (dir_ / "empty").string() + "'");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "VOLTARK: no DVD titles found in " + (dir_ / "empty").string() + "\n");
 }
 
 TEST_F(CliTest, UsageErrorsHelpVersionAndMissingSources) {

@@ -63,6 +63,7 @@ class DriverTest : public ExtractTest {
   void TearDown() override {
     DriveList.clear();
     VobMapViews = false;
+    StopOnDamage = false;
     ExtractTest::TearDown();
   }
   void Write(const ProgramStream& stream, size_t partSize = 0x40000000) {
@@ -145,6 +146,7 @@ TEST_F(DriverTest, OnlyTheFirstSystemHeaderCountsAndAWildcardEntryWaitsForTheVid
 }
 
 TEST_F(DriverTest, SystemHeaderWithoutVideoEntryEndsTheWalk) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   ProgramStream s;
   s.PackHeader(0).SystemHeader(20000, {{0xBD, true, 58}}).PadPack();
   uint64_t scr = SCR_STEP;
@@ -157,6 +159,7 @@ TEST_F(DriverTest, SystemHeaderWithoutVideoEntryEndsTheWalk) {
 }
 
 TEST_F(DriverTest, SystemHeaderTooShortForItsFieldsIsNotReadPastItsEnd) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   // header_length 0: the 6 bytes of the start code and the length only. Its
   // rate_bound would lie in the next record (or past the end of the part).
   ProgramStream s;
@@ -290,6 +293,7 @@ class TruncatingUi : public RecordingUi {
 
 TEST_F(DriverTest, ReadFaultUnderTheMappingEndsTheWalkWithTheAccessError) {
   if (!SystemMapsInputFiles()) GTEST_SKIP() << "a file cut short under a mapping: this system never maps the VOBs";
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   VobMapViews = true;
   VerboseErrors = true;
   ProgramStream s = testps::VideoOnlyStream(4 * 512);
@@ -300,14 +304,13 @@ TEST_F(DriverTest, ReadFaultUnderTheMappingEndsTheWalkWithTheAccessError) {
   UiInstall(&*ui_);
   EXPECT_TRUE(ExtractionFailed());
   EXPECT_TRUE(AbortFlag);
-  std::vector<std::string> boxes = truncating.boxTexts();
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[0], "Input file access error (offset 00130000 in VOB file #1)");
-  EXPECT_EQ(boxes[1].rfind("MPEG2 extraction done!", 0), 0u);
+  // In verbose mode the detail is the failure's message: no completion box.
+  EXPECT_EQ(truncating.boxTexts(), std::vector<std::string>{"Input file access error (offset 00130000 in VOB file #1)"});
 }
 
 TEST_F(DriverTest, ReadFaultAtALengthFieldEndsTheWalkWithTheAccessError) {
   if (!SystemMapsInputFiles()) GTEST_SKIP() << "a file cut short under a mapping: this system never maps the VOBs";
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   // A packet whose start code ends one page and whose length field begins
   // the next, a page the disc can no longer deliver.
   constexpr size_t AT = 4092;
@@ -339,25 +342,34 @@ TEST_F(DriverTest, MissingTitleCreatesNoOutputAndShowsOneMessage) {
   EXPECT_FALSE(ExtractionOutputClosed());
 }
 
-TEST_F(DriverTest, OutputFailureEndsTheExtractionWithTheSummary) {
+TEST_F(DriverTest, OutputFailureEndsTheExtractionWithItsOwnMessageAndNoFile) {
   ProgramStream s = testps::VideoOnlyStream(3 * 1024);
   Write(s);
   OutputFileFaults.failWritesBeyond = 0x200000;
   Run();
-  // The worker meets either the refused pack (a packet failure: summary
-  // message) or the abort flag first (a flush and the completion box).
+  // Whether the worker meets the refused pack or the abort flag first, the
+  // write error is the one message, and the incomplete file is gone.
   EXPECT_FALSE(ExtractionOutputClosed());
-  std::vector<std::string> boxes = ui_->boxTexts();
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[0], "Output file write error");
-  if (ExtractionFailed()) {
-    EXPECT_EQ(boxes[1], "Error detected while extracting MPEG2 stream");
-  } else {
-    EXPECT_EQ(boxes[1].rfind("MPEG2 extraction done!", 0), 0u);
-  }
+  EXPECT_EQ(ui_->boxTexts(), std::vector<std::string>{"Output file write error \"" + OutputPath() +
+                                                      "\": No space left on device. The incomplete file was removed."});
+  EXPECT_FALSE(std::filesystem::exists(OutputPath()));
+}
+
+TEST_F(DriverTest, TitleWithoutSequenceHeaderFailsAndLeavesNoFile) {
+  ProgramStream s;
+  uint64_t scr = 0;
+  s.NavPack(scr += SCR_STEP, 1, false);
+  s.VideoPack(scr += SCR_STEP, Cat({Picture(0), Tagged(0x10, 40)}), Pts(90000));
+  Write(s);
+  Run();
+  EXPECT_TRUE(ExtractionFailed());
+  EXPECT_EQ(ui_->boxTexts(), std::vector<std::string>{"The title's video has no MPEG-2 sequence header: it cannot be "
+                                                      "extracted, and no file was left"});
+  EXPECT_FALSE(std::filesystem::exists(OutputPath()));
 }
 
 TEST_F(DriverTest, CorruptLengthsAreNotFollowedOutOfTheView) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   VerboseErrors = true;
   // A PES_packet_length of 65535 (65541 bytes): where the view holds that
   // many bytes the walk goes on there and meets no start code; where it
@@ -377,11 +389,84 @@ TEST_F(DriverTest, CorruptLengthsAreNotFollowedOutOfTheView) {
     Run();
     EXPECT_TRUE(ExtractionFailed());
     std::vector<std::string> boxes = ui_->boxTexts();
-    ASSERT_EQ(boxes.size(), 2u) << after << ::testing::PrintToString(boxes);
+    ASSERT_EQ(boxes.size(), 1u) << after << ::testing::PrintToString(boxes);
     const char* expected = after == 40 ? "Missing PACK START CODE" : "PES packet crossing record boundary";
     EXPECT_EQ(boxes[0].rfind(expected, 0), 0u) << boxes[0];
     std::filesystem::remove_all(root_.path() / "VIDEO_TS");
   }
+}
+
+// Ten GOPs of six packs each (nav, video, four audio), tagged 0x10 + g; the
+// damage falls on GOP 4. Past it the walk goes on at the next whole pack:
+// every later GOP's video reaches the output, the extraction is done with
+// damage skipped, and verbose mode tells each stretch with its offset.
+TEST_F(DriverTest, DamageIsPassedOverToTheNextWholePack) {
+  constexpr size_t GOP_BYTES = 6 * 2048;
+  constexpr size_t DAMAGED = 4 * GOP_BYTES;
+  struct Damage {
+    const char* name;
+    void (*apply)(Bytes& bytes);
+    uint32_t stretchOffset, stretchSize;  // of the first stretch
+  };
+  const Damage damages[] = {
+      {"zero run", [](Bytes& b) { std::fill(b.begin() + DAMAGED + 100, b.begin() + DAMAGED + 5000, 0); },
+       DAMAGED + 1024, 3 * 2048 - 1024},  // from the nav pack's DSI packet (zeroed) to pack 3
+      {"garbage", [](Bytes& b) { for (size_t i = 0; i < 3 * 2048; ++i) b[DAMAGED + i] = static_cast<uint8_t>(i * 7 + 1); },
+       DAMAGED, 3 * 2048},
+      {"absurd PES length", [](Bytes& b) { b[DAMAGED + 2048 + 18] = 0xFF; b[DAMAGED + 2048 + 19] = 0xF0; },
+       DAMAGED + 2048 + 14, 2048 - 14},
+      {"flipped pack start code", [](Bytes& b) { b[DAMAGED + 2048 + 2] = 0x81; }, DAMAGED + 2048, 2048},
+  };
+  VerboseErrors = true;
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    ProgramStream s;
+    uint64_t scr = 0;
+    for (int g = 0; g < 10; ++g) Gop(s, scr, 90000 + g * 3600 * 4, 4, static_cast<uint8_t>(0x10 + g));
+    damage.apply(s.bytes());
+    Write(s);
+    ui_->Clear();
+    std::vector<Pack> packs = Run();
+    EXPECT_FALSE(ExtractionFailed());
+    EXPECT_TRUE(ExtractionOutputClosed());
+    EXPECT_TRUE(ExtractionSkippedDamage());
+    const Bytes video = StreamPayload(packs, 0xE0);
+    for (uint8_t tag = 0x15; tag <= 0x19; ++tag) EXPECT_NE(std::find(video.begin(), video.end(), tag), video.end()) << int{tag};
+    std::vector<std::string> boxes = ui_->boxTexts();
+    ASSERT_GE(boxes.size(), 2u);
+    char detail[100];
+    std::snprintf(detail, sizeof detail, "Damaged stretch of %u bytes skipped (offset %08X in VOB file #1)",
+                  damage.stretchSize, damage.stretchOffset);
+    EXPECT_EQ(boxes[0], detail);
+    EXPECT_NE(boxes.back().find("damaged stretch"), std::string::npos) << boxes.back();
+    std::filesystem::remove_all(root_.path() / "VIDEO_TS");
+  }
+}
+
+// A flipped bit in one pack's SCR is not followed by its neighbour: it
+// neither resynchronises the streams nor is taken as the clock.
+TEST_F(DriverTest, AnScrThatItsNeighbourDoesNotConfirmIsNotTrusted) {
+  VerboseErrors = true;
+  ProgramStream s;
+  uint64_t scr = 0;
+  for (int g = 0; g < 6; ++g) Gop(s, scr, 90000 + g * 3600 * 4, 4, static_cast<uint8_t>(0x10 + g));
+  s.bytes()[3 * 6 * 2048 + 2048 + 5] ^= 0x80;  // SCR bit 27 of GOP 3's video pack: 25 minutes on
+  Write(s);
+  Run();
+  for (const std::string& box : ui_->boxTexts()) EXPECT_EQ(box.find("Streams synchronisation"), std::string::npos);
+  EXPECT_FALSE(ExtractionSkippedDamage());
+  EXPECT_LT(Walk.LastInputScr, 90000u);
+}
+
+// The closing message tells the end of the last picture written, not the
+// start of the last GOP: 3 GOPs of 25 pictures end at 22500 + 3 s.
+TEST_F(DriverTest, VideoTimeIsTheEndOfTheLastPicture) {
+  ProgramStream s;
+  uint64_t scr = 0;
+  for (int g = 0; g < 3; ++g) Gop(s, scr, 90000 + g * 90000, 25, 0x10);
+  Write(s);
+  Run();
+  EXPECT_EQ(LastBox(), "MPEG2 extraction done!\r Video time = 00:00:03");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "report/run_flags.h"
 #include "extract/title_selection.h"
@@ -79,8 +80,9 @@ TEST_F(OutputWriterTest, FailedBufferWriteIsShownOnceAndRefusesEveryLaterPack) {
   EXPECT_FALSE(OutputAppendPack(NumberedPack(0).data()));
   EXPECT_TRUE(AbortFlag);
   EXPECT_FALSE(OutputClose());
-  EXPECT_EQ(ui_->boxTexts(), std::vector<std::string>{"Output file write error"});
-  ExpectPacksInOrder(OutputBytes(), 1024);  // what was written before stays
+  EXPECT_EQ(ui_->boxTexts(), std::vector<std::string>{"Output file write error \"" + OutputPath() +
+                                                      "\": No space left on device. The incomplete file was removed."});
+  EXPECT_FALSE(std::filesystem::exists(OutputPath()));
 }
 
 TEST_F(OutputWriterTest, FailedLastPartialWriteIsReported) {
@@ -89,7 +91,9 @@ TEST_F(OutputWriterTest, FailedLastPartialWriteIsReported) {
   AppendPacks(0, 1030);
   EXPECT_FALSE(OutputClose());
   EXPECT_TRUE(AbortFlag);
-  EXPECT_EQ(ui_->boxTexts(), std::vector<std::string>{"Output file write error"});
+  ASSERT_EQ(ui_->boxTexts().size(), 1u);
+  EXPECT_EQ(ui_->boxTexts()[0].rfind("Output file write error \"" + OutputPath() + "\": ", 0), 0u);
+  EXPECT_FALSE(std::filesystem::exists(OutputPath()));
 }
 
 TEST_F(OutputWriterTest, FullDeviceFailsLikeAFullDisk) {
@@ -97,7 +101,9 @@ TEST_F(OutputWriterTest, FullDeviceFailsLikeAFullDisk) {
   ASSERT_TRUE(OutputOpen());
   AppendPacks(0, 1024 + 5);
   EXPECT_FALSE(OutputClose());
-  EXPECT_EQ(ui_->boxTexts(), std::vector<std::string>{"Output file write error"});
+  // A device is told, and never removed.
+  EXPECT_EQ(ui_->boxTexts(), std::vector<std::string>{"Output file write error \"/dev/full\": No space left on device"});
+  EXPECT_TRUE(std::filesystem::exists("/dev/full"));
 }
 
 TEST_F(OutputWriterTest, CloseErrorAndRefusalAfterClose) {

@@ -16,6 +16,7 @@ class SourceTest : public ::testing::Test {
   void SetUp() override {
     AbortFlag = false;
     VerboseErrors = false;
+    StopOnDamage = false;
     DriveList = {DriveFromArgument(dir_.path().string())};
     SelectedDrive = 0;
     VobClose();
@@ -26,6 +27,7 @@ class SourceTest : public ::testing::Test {
     DriveList.clear();
     AbortFlag = false;
     VerboseErrors = false;
+    StopOnDamage = false;
   }
 
   // Opens part 1 of a title as a user of the reader does.

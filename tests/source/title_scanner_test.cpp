@@ -75,12 +75,19 @@ TEST_F(ScannerTest, ListsTitlesWithGapsBelowTenAndTheirStreamsInOrder) {
   EXPECT_EQ(TitleScanner.titles[1].streams[4].entry, -1);  // DTS cannot be selected
 }
 
-TEST_F(ScannerTest, MissingTitleTenEndsTheLoop) {
+TEST_F(ScannerTest, EveryTitleSetPresentIsListedWhateverTheGaps) {
   for (int title = 1; title <= 11; ++title)
     if (title != 10) WriteTitle(dir_.path(), title, TitleWith({}).bytes());
   Lines lines = Scan();
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines.back(), "Title #9  (1MB)");
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines.back(), "Title #11  (1MB)");
+
+  // A copy of the main feature alone.
+  std::filesystem::remove_all(dir_.path() / "VIDEO_TS");
+  WriteTitle(dir_.path(), 12, TitleWith({}).bytes());
+  ui_->Clear();
+  EXPECT_EQ(Scan(), Lines{"Title #12  (1MB)"});
+  EXPECT_FALSE(ScanFoundNoTitles());
 }
 
 TEST_F(ScannerTest, SizesRoundToTheNearestMebibyteAndEmptyPartsMeanNoTitle) {
@@ -147,9 +154,11 @@ TEST_F(ScannerTest, LabelLineComesFirstAndCountsInTheEntries) {
   EXPECT_EQ(VolumeLabelLine(std::string(60, 'A')).size(), 47u);
 }
 
-TEST_F(ScannerTest, AnEmptySourceGivesAnEmptyListAndNoMessage) {
+TEST_F(ScannerTest, AnEmptySourceIsTold) {
   EXPECT_EQ(Scan(), Lines{});
-  EXPECT_TRUE(ui_->boxes().empty());
+  EXPECT_TRUE(ScanFoundNoTitles());
+  ASSERT_EQ(ui_->boxes().size(), 1u);
+  EXPECT_EQ(ui_->boxes()[0].text, "no DVD titles found in " + DriveList[0].name);
   DriveList.clear();  // not even a source
   ui_->Clear();
   EXPECT_EQ(Scan(), Lines{});
@@ -166,11 +175,13 @@ TEST_F(ScannerTest, LinesBeyondThirtyTwoEntriesAreListedButNotSelectable) {
   EXPECT_EQ(TitleScanner.titles[3].streams[5].entry, -1);
 }
 
-// A missing start code in title 1 at offset 0x1A800 of part 1.
+// A missing start code in title 1 at offset 0x1A800 of part 1; the walk
+// stops there (--stop-on-damage) unless a test says otherwise.
 class BrokenTitleTest : public ScannerTest {
  protected:
   void SetUp() override {
     ScannerTest::SetUp();
+    StopOnDamage = true;
     ProgramStream stream = TitleWith({0xA1});
     ProgramStream more = VideoOnlyStream(0x30000 / PACK_BYTES);
     stream.bytes().resize(stream.size() - 4);  // no end code
@@ -193,6 +204,17 @@ TEST_F(BrokenTitleTest, WithVerboseTheDetailWithItsOffsetReplacesTheSummary) {
   EXPECT_EQ(ui_->boxTexts(), Lines{"Missing PACK START CODE (offset 0001A800 in VOB file #1)"});
 }
 
+TEST_F(BrokenTitleTest, TheDamageIsPassedOverUnlessTheWalkStopsAtIt) {
+  StopOnDamage = false;
+  VerboseErrors = true;
+  const Lines lines = Scan();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[2], "Title #2  (1MB)");  // the title loop went on
+  EXPECT_EQ(ui_->boxTexts(), Lines{});
+  EXPECT_FALSE(ScanFailed());
+  EXPECT_EQ(TitleScanner.damageSkipped, 1u);
+}
+
 TEST_F(ScannerTest, AnEmptyFirstPartEndsTheScanAfterItsTitleLine) {
   WriteVob(dir_.path(), 1, 1, {});
   WriteTitle(dir_.path(), 1, {}, 1);
@@ -205,6 +227,7 @@ TEST_F(ScannerTest, AnEmptyFirstPartEndsTheScanAfterItsTitleLine) {
 }
 
 TEST_F(ScannerTest, ALengthRunningPastThePartEndIsTheReadersFailure) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   ProgramStream stream = TitleWith({0x80});
   stream.bytes().resize(stream.size() - 4 - 100);  // the video packet is cut short
   WriteTitle(dir_.path(), 1, stream.bytes());
@@ -213,6 +236,7 @@ TEST_F(ScannerTest, ALengthRunningPastThePartEndIsTheReadersFailure) {
 }
 
 TEST_F(ScannerTest, ALengthRunningPastTheViewInsideThePartIsNotFollowed) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   // A record starting 4 bytes before the view's first step whose length
   // field claims 0xFFFF bytes would end beyond the bytes mapped.
   ProgramStream stream = VideoOnlyStream((VOB_VIEW_STEP - PACK_BYTES) / PACK_BYTES);
@@ -244,6 +268,7 @@ TEST_F(ScannerTest, ASubStreamIdOutsideItsPacketIsNotRead) {
 }
 
 TEST_F(ScannerTest, AReadFaultEndsTheWalkWithoutAborting) {
+  StopOnDamage = true;  // the ending of a walk that stops at damage
   // Two views; the second cannot be read whole once the file is cut short
   // after the open. It is mapped instead, and its missing bytes fault where
   // they begin.

@@ -9,6 +9,7 @@
 #include "app/gui/disc_title_dialog.h"
 #include "app/gui/gui_workers.h"
 #include "app/gui/main_window.h"
+#include "app/gui/save_as.h"
 #include "extract/title_selection.h"
 #include "tests/app/gui/gui_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -53,6 +54,29 @@ TEST_F(GuiTest, AnExtractionNarrowedToADiscTitleWritesOnlyItsChain) {
     if (std::fgets(text, sizeof text, pipe) != nullptr) EXPECT_NEAR(std::atof(text), 2.0, 0.2);
     pclose(pipe);
   }
+}
+
+TEST_F(GuiTest, AllDiscTitlesGoIntoTheChosenFolderWithOneSummary) {
+  const fs::path disc = fs::path(VOLTARK_TESTDATA_DIR) / "authored";
+  if (!fs::exists(disc / "disc.iso")) GTEST_SKIP() << "no authored disc";
+  UseProgramWorkers();
+  ASSERT_EQ(Start((disc / "disc.iso").string()), 0);
+  SetDiscTitleAnswerer([](const std::vector<const DiscTitle*>&) {
+    DiscTitleChoice all;
+    all.allDiscTitles = true;
+    return std::optional<DiscTitleChoice>(all);
+  });
+  TempDir dir;
+  SetFolderAnswerer([&dir](const QString&) { return std::optional<QString>(QString::fromStdString(dir.path().string())); });
+  MainWindow->titleList()->setCurrentRow(2);  // title 1, AC3 stream #0
+  MainWindow->extractButton()->click();
+  SetDiscTitleAnswerer(nullptr);
+  SetFolderAnswerer(nullptr);
+
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].text.startsWith("MPEG2 extraction of 3 titles: 3 done")) << boxes[0].text.toStdString();
+  for (const char* name : {"AUTHORED_DISC_t01.mpg", "AUTHORED_DISC_t02.mpg", "AUTHORED_DISC_t03.mpg"})
+    EXPECT_GT(fs::file_size(dir / name), 50u * 2048) << name;
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <cstdio>
+#include <string>
 
 #include "app/gui/about_dialog.h"
 #include "app/gui/dialog_units.h"
@@ -111,6 +113,23 @@ TEST_F(SmallDialogs, ProgramIconHasBothSizesAndTheLayoutFollowsDialogUnits) {
   // 4 x width / 4 and 8 x height / 8: one character cell.
   EXPECT_EQ(MapDialogRect(units, 0, 0, 4, 8).size(), QSize(units.baseX, units.baseY));
   EXPECT_EQ(MapDialogRect({7, 15}, 2, 3, 5, 5), QRect(4, 6, 9, 9));  // rounded halves up
+}
+
+}  // namespace
+
+namespace {
+
+// --help and --version are answered on the terminal, also where no window
+// system is at hand.
+TEST(ProgramCommandLine, HelpAndVersionAnswerOnTheTerminalWithoutAWindow) {
+  for (std::string argument : {"--help", "--version"}) {
+    FILE* pipe = popen(("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" VOLTARK_BINARY_DIR "/bin/voltark' " +
+                        argument + " 2>/dev/null").c_str(), "r");
+    char first[64] = "";
+    ASSERT_TRUE(pipe != nullptr && fgets(first, sizeof first, pipe) != nullptr) << argument;
+    EXPECT_EQ(pclose(pipe), 0) << argument;
+    EXPECT_EQ(std::string(first).rfind(argument == "--help" ? "Usage: voltark" : "voltark ", 0), 0u) << first;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,10 @@
+#include "platform/shared_library.h"
+
+#include <dlfcn.h>
+
+bool SharedLibraryAvailable(const char* name) {
+  void* library = dlopen(name, RTLD_LAZY | RTLD_LOCAL);
+  if (library == nullptr) return false;
+  dlclose(library);
+  return true;
+}

@@ -1,0 +1,7 @@
+// Whether a shared library of the system can be loaded, asked the way a
+// library that loads it on demand asks (libdvdread and libdvdcss).
+#pragma once
+
+// True when the library of that file name (e.g. "libdvdcss.so.2") is found
+// on the library path and loads; it is unloaded again.
+bool SharedLibraryAvailable(const char* name);
