@@ -10,3 +10,5 @@ bool SharedLibraryAvailable(const char* name) {
   FreeLibrary(library);
   return true;
 }
+
+const char* DecryptionLibraryName() { return nullptr; }
