@@ -122,3 +122,21 @@ bool OutputFileClose(OutputFile& file) {
 bool OutputFileRemove(const OutputFile& file, const char* path) {
   return file.regular && DeleteFileW(SystemPath(path).c_str()) != 0;
 }
+
+// The null device as the output (declared with the output file's other
+// calls where the subtitle-only extraction needs it).
+bool OutputFileCreateDiscard(OutputFile& file) {
+  file.direct = false;
+  file.tail = -1;
+  HANDLE handle = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+  OutputFileFaults.written = 0;
+  file.regular = false;
+  if (handle == INVALID_HANDLE_VALUE) {
+    file.fd = -1;
+    file.failure = LastFailure();
+    return false;
+  }
+  file.fd = reinterpret_cast<intptr_t>(handle);
+  return true;
+}
