@@ -55,6 +55,8 @@ streams() {
 extract() {  # label, source, then the extract options
   local label=$1 source=$2
   shift 2
+  # An existing output is never overwritten: each run writes anew.
+  rm -f "$work/linux.mpg" "$work/windows.mpg"
   "$linux" extract "$source" "$@" --output "$work/linux.mpg" > /dev/null 2>&1
   "$wine" "$windows" extract "$source" "$@" --output "$work/windows.mpg" > /dev/null 2>&1
   streams "$work/linux.mpg" && streams "$work/windows.mpg"
@@ -71,6 +73,7 @@ if command -v ffmpeg > /dev/null; then
   if [ -d build/testdata/authored/disc ]; then
     extract "authored disc title 1 chapters 2-3" build/testdata/authored/disc --disc-title 1 --chapters 2-3 --audio ac3:0
   fi
+  rm -f "$work/linux.mpg"
   "$linux" extract "${discs[-1]}" --title 1 --audio ac3:0 --output "$work/linux.mpg" > /dev/null 2>&1 || true
   "$wine" "$windows" extract "$unicode" --title 1 --audio ac3:0 --output "$unicode/Film ü 日本.mpg" > /dev/null 2>&1 || true
   streams "$work/linux.mpg" && streams "$unicode/Film ü 日本.mpg"
