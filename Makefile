@@ -3,12 +3,17 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test demo bench test-sanitizers test-asan test-tsan fuzz-smoke clean
+.PHONY: all deps deps-windows build test demo bench test-sanitizers test-asan test-tsan fuzz-smoke windows test-windows clean
 
 all: build
 
 deps:
 	@bash scripts/install-deps.sh
+
+# The Windows cross build's tools (MinGW-w64, Wine) besides; `make test`
+# does not need them.
+deps-windows:
+	@bash scripts/install-deps.sh windows
 
 $(BUILD_DIR)/build.ninja:
 	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS)
@@ -47,5 +52,14 @@ fuzz-smoke: deps
 
 FUZZ_SMOKE_SECONDS ?= 12
 
+# voltark-cli.exe, mp2enc.exe and ac3dec.exe for 64- and 32-bit Windows,
+# packed into dist/voltark-VERSION-win64.zip and -win32.zip.
+windows: deps-windows
+	@JOBS=$(JOBS) bash scripts/build-windows.sh
+
+# The test suite built for 64-bit Windows and run under Wine.
+test-windows: deps-windows
+	@JOBS=$(JOBS) bash scripts/test-windows.sh
+
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz build-win64 build-win32 build-win64-tests dist

@@ -10,8 +10,8 @@
 constexpr int MAX_DRIVES = 10;
 
 struct Drive {
-  std::string name;    // as listed: the device ("/dev/sr0") or the folder
-  std::string device;  // the optical drive device; empty for a folder
+  std::string name;    // as listed: the device ("/dev/sr0", "D:") or the folder
+  std::string device;  // the optical drive device or drive letter; empty for a folder
   std::string folder;  // for a folder source: the folder as given
   std::string image;   // for an image file of a disc (an ISO): the file
   // A label the front end already knows; when set it is used instead of the
@@ -22,9 +22,10 @@ struct Drive {
 extern std::vector<Drive> DriveList;  // at most MAX_DRIVES drives, then folders
 extern int SelectedDrive;             // index into DriveList
 
-// Adds /dev/sr* devices that report DVD capability (at most MAX_DRIVES, in
-// order), then every folder or image file of the colon-separated
-// VOLTARK_DRIVES variable.
+// Adds the DVD drives (at most MAX_DRIVES, in order: /dev/sr* devices that
+// report DVD capability on Linux, the drive letters C: to Z: of CD/DVD drives
+// that can read DVDs on Windows), then every folder or image file of the
+// VOLTARK_DRIVES variable, separated by ':' on Linux and ';' on Windows.
 void DiscoverDrives();
 
 // A source as given on a command line: a folder (holding VIDEO_TS, or the
@@ -46,11 +47,10 @@ bool DriveReadsBlocks(const Drive& drive, std::string& path);
 // folder, whose volume information cannot be read.
 bool ReadVolumeLabel(const Drive& drive, std::string& label);
 
-// The label of the file system on a device (or in an image file), through
-// libblkid, else through /dev/disk/by-label.
-bool ReadFileSystemLabel(const std::string& device, std::string& label);
-
-// The mount point of the file system on device major:minor in the text of
-// /proc/self/mountinfo (escaped blanks and the like decoded); empty when it
-// is not mounted.
-std::string MountPointIn(const std::string& mountinfo, unsigned major, unsigned minor);
+// True when the drive at SelectedDrive reports a CSS-protected disc (on
+// Windows the DVD copyright descriptor, IOCTL_DVD_READ_STRUCTURE): its
+// title sectors cannot be read through the file system without the keys the
+// program does not have, so a read that fails there is the encryption, not
+// damage. False for folders and images, and on Linux, where such discs are
+// read through libdvdread.
+bool SelectedDiscCopyProtected();

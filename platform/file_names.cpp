@@ -1,9 +1,9 @@
 #include "platform/file_names.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
+#include <vector>
 
-#include <memory>
+#include "platform/file_identity.h"
+#include "platform/files.h"
 
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -18,17 +18,14 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 bool FindEntryIgnoringCase(const std::string& folder, const std::string& name, std::string& path) {
-  std::string exact = folder + "/" + name;
-  struct stat info;
-  if (lstat(exact.c_str(), &info) == 0) {
+  std::string exact = JoinPath(folder, name);
+  if (PathExists(exact)) {
     path = exact;
     return true;
   }
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-  if (!dir) return false;
-  while (const dirent* entry = readdir(dir.get())) {
-    if (SameNameIgnoringCase(entry->d_name, name)) {
-      path = folder + "/" + entry->d_name;
+  for (const std::string& entry : FolderEntries(folder)) {
+    if (SameNameIgnoringCase(entry, name)) {
+      path = JoinPath(folder, entry);
       return true;
     }
   }

@@ -4,9 +4,11 @@
 // refuse the request are silently left alone.
 #pragma once
 
+#include <cstdint>
+
 struct MediaChangeState {
   bool mediaNotifySuspended = false;
-  int fd = -1;  // the device kept open while its door is locked
+  intptr_t fd = -1;  // the device kept open while its door is locked (a descriptor, a HANDLE)
 };
 
 extern MediaChangeState MediaChange;
@@ -20,4 +22,4 @@ void ResumeMediaChangeNotify();
 
 // The device request itself, for one device path; -1 when nothing is held,
 // else the open descriptor of the locked device.
-int LockDeviceDoor(const char* device);
+intptr_t LockDeviceDoor(const char* device);

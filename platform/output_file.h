@@ -1,10 +1,12 @@
 // The output file of an extraction: created anew, written in whole packs.
 //
-// Writes bypass the page cache (O_DIRECT) where the file system accepts it;
-// that mode needs aligned buffers, lengths and offsets, so a length it refuses
-// (the last partial buffer of an odd count of 2048-byte packs on a 4 KiB-block
-// device) is written after switching the file to ordinary writes. File systems
-// that refuse O_DIRECT at open (tmpfs) get ordinary writes from the start.
+// Writes bypass the page cache (O_DIRECT, FILE_FLAG_NO_BUFFERING) where the
+// file system accepts it; that mode needs aligned buffers, lengths and
+// offsets, so a length it refuses (the last partial buffer of an odd count of
+// 2048-byte packs on a 4 KiB-block device) is written after switching the
+// file to ordinary writes (on Windows, whose handles keep their mode, through
+// a second handle). File systems that refuse unbuffered writes at open
+// (tmpfs) get ordinary writes from the start.
 #pragma once
 
 #include <atomic>
@@ -13,14 +15,15 @@
 #include <string>
 
 struct OutputFile {
-  int fd = -1;
-  bool direct = false;  // O_DIRECT still in force
-  std::string failure;  // the system's reason for the last failed create or write
-  bool regular = false; // a regular file (not a device such as /dev/null): it may be removed
+  intptr_t fd = -1;      // the system's handle: a descriptor, a Windows HANDLE
+  bool direct = false;   // unbuffered writes still in force
+  intptr_t tail = -1;    // Windows: the buffered handle for the last partial buffer
+  std::string failure;   // the system's reason for the last failed create or write
+  bool regular = false;  // a regular file (not a device such as /dev/null): it may be removed
 };
 
-// Creates (or truncates) the file for writing. False when it cannot be made,
-// with the reason in file.failure.
+// Creates (or truncates) the file for writing; path in UTF-8. False when it
+// cannot be made, with the reason in file.failure.
 bool OutputFileCreate(OutputFile& file, const char* path);
 
 // Opens the system's null device as the file: everything written to it is

@@ -1,12 +1,9 @@
 #include "platform/terminal_ui.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdio>
 
-bool StdinIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+#include "platform/console.h"
 
 bool AskYesNo(const std::string& question) {
   std::fprintf(stderr, "%s (y/N) ", question.c_str());
@@ -17,12 +14,6 @@ bool AskYesNo(const std::string& question) {
   return answer == "y" || answer == "yes";
 }
 
-unsigned TerminalColumns() {
-  winsize size{};
-  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
-}
-
 std::string FitProgressLine(const std::string& status, const std::string& figures, unsigned columns) {
   const size_t room = columns > 1 ? columns - 1 : 0;
   if (status.size() + figures.size() <= room) return status + figures;
@@ -31,7 +22,7 @@ std::string FitProgressLine(const std::string& status, const std::string& figure
 }
 
 TerminalUi::TerminalUi()
-    : interactive_(isatty(STDERR_FILENO) == 1), start_(std::chrono::steady_clock::now()) {}
+    : interactive_(StderrIsConsole()), start_(std::chrono::steady_clock::now()) {}
 
 void TerminalUi::ListAppend(const std::string& line) {
   std::lock_guard lock(mutex_);

@@ -1,18 +1,17 @@
 #include "platform/work_buffers.h"
 
-#include <sys/mman.h>
-
 #include <cstddef>
+
+#include "platform/pages.h"
 
 WorkBufferSet WorkBuffers;
 
 namespace {
 
-// Anonymous mappings are page-aligned and zero-filled.
 template <typename T>
 bool Allocate(T*& buffer, size_t bytes) {
-  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (memory == MAP_FAILED) return false;
+  void* memory = AllocatePages(bytes);
+  if (memory == nullptr) return false;
   buffer = static_cast<T*>(memory);
   return true;
 }

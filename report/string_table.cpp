@@ -88,6 +88,7 @@ constexpr Entry kStrings[] = {
     {243, "reading it needs libdvdcss installed on the system"sv},
     {244, "libdvdcss is installed but could not decrypt it"sv},
     {245, "this copy of the disc was made without decryption and cannot be read"sv},
+    {246, "this system's version of VOLTARK reads no encrypted titles (there is no libdvdcss for it)"sv},
 };
 
 }  // namespace

@@ -78,6 +78,7 @@ enum StringId : unsigned {
   IDS_NEEDS_LIBDVDCSS = 243,
   IDS_LIBDVDCSS_FAILED = 244,
   IDS_COPY_NOT_DECRYPTED = 245,
+  IDS_NO_DECRYPTION_HERE = 246,
 };
 
 // The text of an id, with embedded NUL characters where the entry has them

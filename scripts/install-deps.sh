@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and the demo need,
 # only those that are missing. Needs root (or sudo) when anything is missing.
+# With "windows": what the Windows cross build and its tests under Wine need
+# besides (`make windows`, `make test-windows`).
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,15 @@ packages=(
   libdvdread-dev mjpegtools dvdauthor genisoimage lsdvd
   fuse3 libfuse3-dev
 )
+if [ "${1:-}" = windows ]; then
+  # GoogleTest for Windows is built from Debian's sources (googletest);
+  # CLI11 and nlohmann-json are header-only and come from the lists above.
+  packages+=(
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+    googletest wine64 zip file
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -155,7 +155,9 @@ bool DvdDiscReadsThroughDevice(int32_t title) {
 std::string EncryptedTitleReason() {
   const Drive* source = SelectedSource();
   if (source != nullptr && source->device.empty() && source->image.empty()) return LoadString(IDS_COPY_NOT_DECRYPTED);
-  return LoadString(SharedLibraryAvailable("libdvdcss.so.2") ? IDS_LIBDVDCSS_FAILED : IDS_NEEDS_LIBDVDCSS);
+  const char* library = DecryptionLibraryName();
+  if (library == nullptr) return LoadString(IDS_NO_DECRYPTION_HERE);
+  return LoadString(SharedLibraryAvailable(library) ? IDS_LIBDVDCSS_FAILED : IDS_NEEDS_LIBDVDCSS);
 }
 
 bool DvdDiscVolumeLabel(std::string& label) {

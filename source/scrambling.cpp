@@ -1,5 +1,6 @@
 #include "source/scrambling.h"
 
+#include "platform/drives.h"
 #include "source/vob_reader.h"
 
 namespace {
@@ -32,7 +33,9 @@ bool PacksScrambled(const uint8_t* bytes, size_t length) {
 bool VobTitleStartScrambled() {
   uint8_t pack[PACK_SIZE];
   for (int i = 0; i < PACKS_LOOKED_AT && !VobReader.closed; ++i) {
-    if (VobBytesInView() < PACK_SIZE || !VobGuardedRead(VobReader.current, PACK_SIZE, pack)) return false;
+    // A pack the drive withholds from a protected disc is an encrypted one.
+    if (VobBytesInView() < PACK_SIZE || !VobGuardedRead(VobReader.current, PACK_SIZE, pack))
+      return SelectedDiscCopyProtected();
     if (PackScrambled(pack)) return true;
     if (VobReader.fileSize - VobCurrentOffset() < PACK_SIZE || !VobAdvance(PACK_SIZE)) return false;
   }

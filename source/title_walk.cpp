@@ -1,5 +1,6 @@
 // The walk of the beginning of one title and the classification of the
 // packets met on it.
+#include "platform/drives.h"
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
@@ -13,6 +14,8 @@ namespace {
 // A read fault ends the walk of this title only: the scan goes on with the
 // next one, so the abort flag stays clear.
 bool FailReadFault() {
+  // A disc whose sectors the drive withholds for want of keys is encrypted.
+  if (SelectedDiscCopyProtected()) TitleScanner.scrambled = true;
   ShowVobDetailError(IDS_INPUT_ACCESS);
   return false;
 }

@@ -1,12 +1,6 @@
 #include "source/vob_reader.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -14,7 +8,9 @@
 #include "report/run_flags.h"
 #include "report/string_table.h"
 #include "platform/drives.h"
+#include "platform/file_identity.h"
 #include "platform/file_names.h"
+#include "platform/files.h"
 #include "platform/guarded_read.h"
 #include "source/dvd_block_reader.h"
 #include "source/readable_search.h"
@@ -48,16 +44,10 @@ namespace {
 
 // The size as a 32-bit count. A size that does not fit in 32 bits cannot be
 // represented and is taken as unreadable rather than cut to its low bits.
-uint32_t PartSize(int fd) {
-  struct stat info;
-  if (fstat(fd, &info) != 0) return SIZE_UNKNOWN;
-  if (static_cast<uint64_t>(info.st_size) >= SIZE_UNKNOWN) return SIZE_UNKNOWN;
-  return static_cast<uint32_t>(info.st_size);
-}
-
-bool IsMappable(int fd) {
-  struct stat info;
-  return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+uint32_t PartSize(const InputFile& file) {
+  uint64_t size;
+  if (!InputFileSize(file, size) || size >= SIZE_UNKNOWN) return SIZE_UNKNOWN;
+  return static_cast<uint32_t>(size);
 }
 
 // Where a view is read rather than mapped; it lives as long as the process,
@@ -68,8 +58,7 @@ alignas(64) uint8_t ViewBuffer[VOB_VIEW_SIZE];
 bool ReadExactly(uint8_t* out, uint32_t length, uint32_t offset) {
   uint32_t done = 0;
   while (done < length) {
-    const ssize_t got = pread(VobReader.fd, out + done, length - done, static_cast<off_t>(offset) + done);
-    if (got < 0 && errno == EINTR) continue;
+    const int64_t got = InputFileReadAt(VobReader.file, uint64_t{offset} + done, out + done, length - done);
     if (got <= 0) return false;
     done += static_cast<uint32_t>(got);
   }
@@ -92,8 +81,7 @@ bool ReadBlockRetrying(uint8_t* out, uint32_t length, uint32_t offset) {
 uint32_t ReadReadable(uint8_t* out, uint32_t length, uint32_t offset) {
   uint32_t done = 0;
   while (done < length) {
-    const ssize_t got = pread(VobReader.fd, out + done, length - done, static_cast<off_t>(offset) + done);
-    if (got < 0 && errno == EINTR) continue;
+    const int64_t got = InputFileReadAt(VobReader.file, uint64_t{offset} + done, out + done, length - done);
     if (got > 0) {
       done += static_cast<uint32_t>(got);
       continue;
@@ -124,10 +112,9 @@ bool ReadView(uint32_t length) {
 // time while walking. Pages that cannot be delivered are left out silently;
 // reading them faults, and the read-fault guard reports it.
 bool MapView(uint32_t length) {
-  void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, VobReader.fd,
-                    static_cast<off_t>(VobReader.viewOffset));
-  if (view == MAP_FAILED) return false;
-  VobReader.viewBase = static_cast<const uint8_t*>(view);
+  const uint8_t* view = InputFileMap(VobReader.file, VobReader.viewOffset, length);
+  if (view == nullptr) return false;
+  VobReader.viewBase = view;
   VobReader.viewLength = length;
   VobReader.readable = length;  // faults tell the rest
   VobReader.viewMapped = true;
@@ -139,7 +126,7 @@ bool LoadView(uint32_t length) {
 }
 
 void UnmapView() {
-  if (VobReader.viewMapped) munmap(const_cast<uint8_t*>(VobReader.viewBase), VobReader.viewLength);
+  if (VobReader.viewMapped) InputFileUnmap(VobReader.viewBase, VobReader.viewLength);
   VobReader.viewMapped = false;
   VobReader.viewBase = nullptr;
   VobReader.viewLength = 0;
@@ -148,8 +135,7 @@ void UnmapView() {
 
 void ReleasePart() {
   UnmapView();
-  if (VobReader.fd >= 0) close(VobReader.fd);
-  VobReader.fd = -1;
+  InputFileClose(VobReader.file);
   VobReader.closed = true;
 }
 
@@ -183,10 +169,10 @@ bool VobProbePart() {
   if (DvdBlockWanted()) return DvdBlockProbePart();
   std::string path;
   if (!VobFindPartFile(path)) return false;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  VobReader.fileSize = PartSize(fd);
-  close(fd);
+  InputFile file;
+  if (!InputFileOpen(file, path)) return false;
+  VobReader.fileSize = PartSize(file);
+  InputFileClose(file);
   return VobReader.fileSize != SIZE_UNKNOWN;
 }
 
@@ -195,13 +181,14 @@ bool VobOpenPart() {
   if (DvdBlockWanted()) return DvdBlockOpenPart();
   if (VobReader.title == 0 && VobReader.part != 1) return true;
   std::string path;
-  int fd = VobFindPartFile(path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-  if (fd < 0) return VobReader.part != 1;
-  VobReader.fd = fd;
-  VobReader.fileSize = PartSize(fd);
+  if (!VobFindPartFile(path)) return VobReader.part != 1;
+  // The whole file is read by views; anything but a regular file cannot be.
+  if (!InputFileOpen(VobReader.file, path)) {
+    if (PathExists(path) && !IsRegularFile(path)) return FailOpen(IDS_NO_MAP);
+    return VobReader.part != 1;
+  }
+  VobReader.fileSize = PartSize(VobReader.file);
   if (VobReader.fileSize == SIZE_UNKNOWN) return FailOpen(IDS_NO_SIZE);
-  // The whole file is mapped by views; anything but a regular file cannot be.
-  if (!IsMappable(fd)) return FailOpen(IDS_NO_MAP);
   if (VobReader.fileSize == 0) return FailOpen(IDS_EMPTY);
   VobReader.viewOffset = 0;
   uint32_t length = VobReader.fileSize < VOB_VIEW_SIZE ? VobReader.fileSize : VOB_VIEW_SIZE;

@@ -27,6 +27,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files.h"
+
 constexpr uint32_t VOB_RECORD_REACH = 0x10000;  // longest record read whole at `current`
 constexpr uint32_t VOB_VIEW_STEP = 0x100000;
 constexpr uint32_t VOB_VIEW_SIZE = VOB_VIEW_STEP + VOB_RECORD_REACH;
@@ -38,7 +40,7 @@ struct VobReaderState {
   int32_t title = 0;              // 0..99
   int32_t part = 1;               // n of VTS_tt_n.VOB, from 1
   std::string root;               // folder that holds VIDEO_TS, taken at each open
-  int fd = -1;                    // open part
+  InputFile file;                 // open part
   uint32_t fileSize = 0;          // size of the part open or last probed
   const uint8_t* viewBase = nullptr;
   uint32_t viewLength = 0;        // bytes of the view at viewBase

@@ -9,6 +9,8 @@
 #include "report/messages.h"
 #include "report/run_flags.h"
 #include "report/string_table.h"
+#include "app/cli/cli_main.h"
+#include "platform/console.h"
 #include "platform/work_buffers.h"
 
 namespace {
@@ -26,10 +28,14 @@ int WithStopSignal(int code) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int CliMain(int argc, char** argv) {
+  ConsolePrepare();
   CLI::App app{"VOLTARK: turns a title of a PAL video DVD into one MPEG-2 program stream file.", "voltark-cli"};
   app.set_version_flag("--version", "voltark-cli " VOLTARK_VERSION);
   app.require_subcommand(1);
+  // The same options on every system: an argument starting with '/' is a
+  // path, never a Windows-style option.
+  app.allow_windows_style_options(false);
   app.footer(EXIT_STATUS_HELP);
 
   ScanCommand scan;

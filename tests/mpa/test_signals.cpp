@@ -86,7 +86,9 @@ StereoSignal MakeClicks(size_t samples, size_t period, double amplitude) {
   std::vector<double> l(samples), r(samples);
   for (size_t i = 0; i < samples; i++) {
     size_t k = i % period;
-    l[i] = k < 48 ? amplitude * std::exp(-k / 8.0) * std::sin(k * 0.9) : 0.0;
+    // A decaying burst: the exponent negated as a double (negating the
+    // unsigned k wrapped it, and every sample after the first was infinite).
+    l[i] = k < 48 ? amplitude * std::exp(-static_cast<double>(k) / 8.0) * std::sin(k * 0.9) : 0.0;
     r[i] = (i + period / 2) % period < 4 ? amplitude : 0.0;
   }
   return FromMono(l, r);

@@ -1,4 +1,5 @@
 #include "platform/drives.h"
+#include "platform/linux/mount_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
 #include "source/title_scanner.h"
 
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -281,7 +280,9 @@ TEST_F(ScannerTest, AReadFaultEndsTheWalkWithoutAborting) {
   WriteTitle(dir_.path(), 1, stream.bytes());
   ASSERT_TRUE(Open(1));
   ScanClearTitle(100);
-  ASSERT_EQ(truncate(VobPath(dir_.path(), 1, 1).c_str(), 0x480000), 0);
+  std::error_code cut;
+  std::filesystem::resize_file(VobPath(dir_.path(), 1, 1), 0x480000, cut);
+  ASSERT_FALSE(cut);
   VerboseErrors = true;
   EXPECT_FALSE(ScanWalkTitle());
   EXPECT_FALSE(AbortFlag);

@@ -2,13 +2,23 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "voltark-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // A new folder of a random name (on every system, as mkdtemp does on POSIX).
+  static thread_local std::mt19937_64 names{std::random_device{}()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("voltark-test-" + std::to_string(names() % 1000000000000ull));
+    std::error_code error;
+    if (std::filesystem::create_directory(path, error)) {
+      path_ = path;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempDir::~TempDir() {

@@ -9,7 +9,7 @@
 
 MediaChangeState MediaChange;
 
-int LockDeviceDoor(const char* device) {
+intptr_t LockDeviceDoor(const char* device) {
   // Non-blocking, so that an empty drive or an open tray does not stall the
   // open.
   int fd = open(device, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -27,7 +27,7 @@ void SuspendMediaChangeNotify() {
   if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
   const Drive& drive = DriveList[SelectedDrive];
   if (drive.device.empty()) return;  // a folder has no door
-  int fd = LockDeviceDoor(drive.device.c_str());
+  intptr_t fd = LockDeviceDoor(drive.device.c_str());
   if (fd < 0) return;
   MediaChange.fd = fd;
   MediaChange.mediaNotifySuspended = true;
@@ -35,8 +35,8 @@ void SuspendMediaChangeNotify() {
 
 void ResumeMediaChangeNotify() {
   if (!MediaChange.mediaNotifySuspended) return;
-  ioctl(MediaChange.fd, CDROM_LOCKDOOR, 0);
-  close(MediaChange.fd);
+  ioctl(static_cast<int>(MediaChange.fd), CDROM_LOCKDOOR, 0);
+  close(static_cast<int>(MediaChange.fd));
   MediaChange.fd = -1;
   MediaChange.mediaNotifySuspended = false;
 }

@@ -8,3 +8,5 @@ bool SharedLibraryAvailable(const char* name) {
   dlclose(library);
   return true;
 }
+
+const char* DecryptionLibraryName() { return "libdvdcss.so.2"; }

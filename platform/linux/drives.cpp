@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "platform/file_names.h"
+#include "platform/linux/mount_table.h"
 
 #ifdef VOLTARK_HAVE_BLKID
 #include <blkid/blkid.h>
@@ -244,3 +245,5 @@ std::string MountPointIn(const std::string& mountinfo, unsigned majorNumber, uns
     if (mount.major == majorNumber && mount.minor == minorNumber) return mount.mountPoint;
   return "";
 }
+
+bool SelectedDiscCopyProtected() { return false; }

@@ -1,0 +1,19 @@
+#include "platform/auto_reset_event.h"
+
+#include <windows.h>
+
+void EventReset(AutoResetEvent& event) { event.state.store(0, std::memory_order_release); }
+
+void EventSignal(AutoResetEvent& event) {
+  if (event.state.exchange(1, std::memory_order_acq_rel) == 0) WakeByAddressSingle(&event.state);
+}
+
+void EventWait(AutoResetEvent& event) {
+  for (;;) {
+    uint32_t expected = 1;
+    // Taking the signal leaves the event non-signalled: one wait returns.
+    if (event.state.compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) return;
+    uint32_t unsignalled = 0;
+    WaitOnAddress(&event.state, &unsignalled, sizeof unsignalled, INFINITE);
+  }
+}

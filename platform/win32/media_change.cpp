@@ -1,0 +1,57 @@
+#include "platform/media_change.h"
+
+#include <windows.h>
+#include <winioctl.h>
+
+#include "platform/drives.h"
+#include "platform/win32/wide.h"
+
+MediaChangeState MediaChange;
+
+namespace {
+
+// Media change notification off (and the eject button held) while true.
+bool HoldMedia(HANDLE device, bool hold) {
+  PREVENT_MEDIA_REMOVAL request = {};
+  request.PreventMediaRemoval = hold ? TRUE : FALSE;
+  DWORD returned;
+  return DeviceIoControl(device, IOCTL_STORAGE_MCN_CONTROL, &request, sizeof request, nullptr, 0, &returned,
+                         nullptr) != 0;
+}
+
+}  // namespace
+
+intptr_t LockDeviceDoor(const char* device) {
+  // The drive letter ("D:") names the volume device "\\.\D:".
+  std::wstring name = L"\\\\.\\" + Utf16FromUtf8(device);
+  while (!name.empty() && name.back() == L'\\') name.pop_back();
+  HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  if (!HoldMedia(handle, true)) {
+    CloseHandle(handle);
+    return -1;
+  }
+  return reinterpret_cast<intptr_t>(handle);
+}
+
+void SuspendMediaChangeNotify() {
+  MediaChange.mediaNotifySuspended = false;
+  MediaChange.fd = -1;
+  if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
+  const Drive& drive = DriveList[SelectedDrive];
+  if (drive.device.empty()) return;  // a folder has no door
+  intptr_t handle = LockDeviceDoor(drive.device.c_str());
+  if (handle == -1) return;
+  MediaChange.fd = handle;
+  MediaChange.mediaNotifySuspended = true;
+}
+
+void ResumeMediaChangeNotify() {
+  if (!MediaChange.mediaNotifySuspended) return;
+  HANDLE handle = reinterpret_cast<HANDLE>(MediaChange.fd);
+  HoldMedia(handle, false);
+  CloseHandle(handle);
+  MediaChange.fd = -1;
+  MediaChange.mediaNotifySuspended = false;
+}
