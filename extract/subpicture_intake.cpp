@@ -1,7 +1,9 @@
 #include "extract/subpicture_intake.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "extract/mux_merge.h"
 #include "extract/output_multiplexer.h"
@@ -29,12 +31,15 @@ SubpictureIntakeState& S = SubpictureIntake;
 // Bytes of each muxed stream's units copied into its ring.
 uint64_t ringFilled[MUXED_SUBPICTURE_STREAMS] = {};
 
-template <int K>
+template <size_t K>
 uint64_t RingReady() {
   return ringFilled[K];
 }
-constexpr uint64_t (*RING_READY[MUXED_SUBPICTURE_STREAMS])() = {RingReady<0>, RingReady<1>, RingReady<2>, RingReady<3>,
-                                                                 RingReady<4>, RingReady<5>, RingReady<6>};
+template <size_t... K>
+constexpr std::array<uint64_t (*)(), sizeof...(K)> RingReadyTable(std::index_sequence<K...>) {
+  return {RingReady<K>...};
+}
+constexpr auto RING_READY = RingReadyTable(std::make_index_sequence<MUXED_SUBPICTURE_STREAMS>());
 
 // A whole sub-picture unit into the program stream.
 bool QueueUnit(int stream, uint32_t pts) {

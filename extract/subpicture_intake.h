@@ -15,7 +15,7 @@
 constexpr uint32_t SUBPICTURE_HELD_LIMIT = 512;  // packets waiting for the tie, at most
 constexpr uint32_t SUBPICTURE_BUFFER_BYTES = 53248;  // a DVD player's sub-picture buffer
 constexpr uint32_t SUBPICTURE_RING_BYTES = 256 * 1024;  // per stream, units not yet written
-constexpr uint32_t MUXED_SUBPICTURE_STREAMS = 7;  // beside the Layer II stream
+constexpr uint32_t MUXED_SUBPICTURE_STREAMS = 32;  // every sub-picture stream a DVD can hold
 
 struct SubtitleEvent {
   int stream = 0;          // index among the kept streams
