@@ -85,6 +85,14 @@ DiscVideo VideoOf(const IfoFile& ifo) {
 
 bool IsLowerLetter(uint32_t c) { return c >= 'a' && c <= 'z'; }
 
+// A language code of two lower-case letters at `at`, when the attribute's
+// language type (low two bits of `typeByte`) says one is there.
+std::string LanguageAt(const IfoFile& ifo, uint64_t at, uint32_t typeByte) {
+  const uint32_t first = ifo.U8(at), second = ifo.U8(at + 1);
+  if ((typeByte & 3) != 1 || !IsLowerLetter(first) || !IsLowerLetter(second)) return {};
+  return {static_cast<char>(first), static_cast<char>(second)};
+}
+
 // The audio streams of the title set, numbered as the title's first chain
 // plays them. Formats the program cannot name (reserved codes) are left out.
 std::vector<DiscAudio> AudioOf(const IfoFile& ifo, uint64_t chain) {
@@ -103,21 +111,11 @@ std::vector<DiscAudio> AudioOf(const IfoFile& ifo, uint64_t chain) {
       case 6: audio.format = "DTS"; audio.subStreamId = static_cast<uint8_t>(0x88 + n); break;
       default: continue;
     }
-    const uint32_t first = ifo.U8(attr + 2), second = ifo.U8(attr + 3);
-    if (((ifo.U8(attr) >> 2) & 3) == 1 && IsLowerLetter(first) && IsLowerLetter(second))
-      audio.language = {static_cast<char>(first), static_cast<char>(second)};
+    audio.language = LanguageAt(ifo, attr + 2, ifo.U8(attr) >> 2);
     audio.channels = static_cast<int>(ifo.U8(attr + 1) & 7) + 1;
     list.push_back(audio);
   }
   return list;
-}
-
-// A language code of two lower-case letters at `at`, when the attribute's
-// language type (low two bits of `typeByte`) says one is there.
-std::string LanguageAt(const IfoFile& ifo, uint64_t at, uint32_t typeByte) {
-  const uint32_t first = ifo.U8(at), second = ifo.U8(at + 1);
-  if ((typeByte & 3) != 1 || !IsLowerLetter(first) || !IsLowerLetter(second)) return {};
-  return {static_cast<char>(first), static_cast<char>(second)};
 }
 
 // The sub-picture streams of the title set, as its first chain plays them

@@ -302,7 +302,9 @@ TEST_P(SyncMarksTest, EveryMarkKeepsItsOffsetAndTheVideoItsDuration) {
   EXPECT_LE(high, 20.0);
   EXPECT_LE(high - low, 5.0);
   EXPECT_EQ(out.pictures, in.pictures);
-  if (std::string(c.chains) == "1") EXPECT_NEAR(out.span, in.span, 0.1);
+  if (std::string(c.chains) == "1") {
+    EXPECT_NEAR(out.span, in.span, 0.1);
+  }
 }
 
 // The AC-3 track kept as it is: each mark keeps the input's offset, across

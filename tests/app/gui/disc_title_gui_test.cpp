@@ -51,7 +51,9 @@ TEST_F(GuiTest, AnExtractionNarrowedToADiscTitleWritesOnlyItsChain) {
   std::string command = "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + output + "' 2>/dev/null";
   if (FILE* pipe = popen(command.c_str(), "r")) {
     char text[64] = {};
-    if (std::fgets(text, sizeof text, pipe) != nullptr) EXPECT_NEAR(std::atof(text), 2.0, 0.2);
+    if (std::fgets(text, sizeof text, pipe) != nullptr) {
+      EXPECT_NEAR(std::atof(text), 2.0, 0.2);
+    }
     pclose(pipe);
   }
 }
