@@ -1,58 +1,42 @@
 #include "app/audio_choice.h"
 
-#include <cctype>
+#include "app/stream_selector.h"
 
 namespace {
 
-bool ParseFormat(const std::string& key, AudioFormat& format) {
-  for (AudioFormat candidate : {AudioFormat::Ac3, AudioFormat::Pcm, AudioFormat::Dts, AudioFormat::Mpeg}) {
-    if (key == FormatKey(candidate)) {
-      format = candidate;
-      return true;
-    }
-  }
-  return false;
+constexpr AudioFormat FORMATS[] = {AudioFormat::Ac3, AudioFormat::Pcm, AudioFormat::Dts, AudioFormat::Mpeg};
+
+std::vector<SelectorKind> AudioKinds() {
+  std::vector<SelectorKind> kinds;
+  for (AudioFormat format : FORMATS) kinds.push_back(SelectorKind{FormatKey(format), MaxStreamIndex(format)});
+  return kinds;
 }
 
-bool ParseIndex(const std::string& digits, int limit, int& index) {
-  if (digits.empty() || digits.size() > 2) return false;
-  index = 0;
-  for (char c : digits) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    index = index * 10 + (c - '0');
-  }
-  return index <= limit && (digits.size() == 1 || digits[0] != '0');
-}
-
-bool IsLanguageCode(const std::string& text) {
-  return text.size() == 2 && std::islower(static_cast<unsigned char>(text[0])) &&
-         std::islower(static_cast<unsigned char>(text[1]));
-}
-
-bool ParseMode(const std::string& text, AudioMode& mode) {
-  if (text == "copy") mode = AudioMode::Copy;
-  else if (text == "mp2") mode = AudioMode::Mp2;
-  else return false;
+bool FromSelector(const StreamSelector& selector, AudioChoice& choice) {
+  if (selector.mode == "copy") choice.mode = AudioMode::Copy;
+  else if (selector.mode == "mp2") choice.mode = AudioMode::Mp2;
+  else if (!selector.mode.empty()) return false;
+  choice.pick = selector.pick == SelectorPick::All        ? AudioPick::All
+                : selector.pick == SelectorPick::Language ? AudioPick::Language
+                                                          : AudioPick::Stream;
+  choice.language = selector.language;
+  choice.index = selector.index;
+  for (AudioFormat format : FORMATS)
+    if (selector.kind == FormatKey(format)) choice.format = format;
   return true;
 }
 
-bool ParseItem(const std::string& item, AudioChoice& choice) {
-  const size_t equals = item.find('=');
-  const std::string what = item.substr(0, equals);
-  if (equals != std::string::npos && !ParseMode(item.substr(equals + 1), choice.mode)) return false;
-  if (what == "all") {
-    choice.pick = AudioPick::All;
-    return true;
-  }
-  if (IsLanguageCode(what)) {
-    choice.pick = AudioPick::Language;
-    choice.language = what;
-    return true;
-  }
-  const size_t colon = what.find(':');
-  if (colon == std::string::npos || !ParseFormat(what.substr(0, colon), choice.format)) return false;
-  choice.pick = AudioPick::Stream;
-  return ParseIndex(what.substr(colon + 1), MaxStreamIndex(choice.format), choice.index);
+StreamSelector ToSelector(const AudioChoice& choice) {
+  StreamSelector selector;
+  selector.pick = choice.pick == AudioPick::All        ? SelectorPick::All
+                  : choice.pick == AudioPick::Language ? SelectorPick::Language
+                                                       : SelectorPick::Stream;
+  selector.kind = FormatKey(choice.format);
+  selector.index = choice.index;
+  selector.language = choice.language;
+  if (choice.mode == AudioMode::Copy) selector.mode = "copy";
+  if (choice.mode == AudioMode::Mp2) selector.mode = "mp2";
+  return selector;
 }
 
 }  // namespace
@@ -90,31 +74,23 @@ std::string StreamName(AudioFormat format, int index) {
 
 bool ParseAudioChoices(const std::string& text, std::vector<AudioChoice>& choices, std::string& error) {
   choices.clear();
-  size_t start = 0;
-  for (;;) {
-    const size_t comma = text.find(',', start);
-    const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+  std::vector<StreamSelector> selectors;
+  std::string badItem;
+  bool parsed = ParseStreamSelectors(text, AudioKinds(), true, selectors, badItem);
+  for (size_t i = 0; parsed && i < selectors.size(); ++i) {
     AudioChoice choice;
-    if (!ParseItem(item, choice)) {
-      error = "\"" + item + "\" is not an audio stream: name one as scan lists it (ac3:K, pcm:K, dts:K with K = "
-              "0..7, mpeg:K with K = 0..31), a language code (en) or all, optionally followed by =copy or =mp2";
-      choices.clear();
-      return false;
-    }
+    parsed = FromSelector(selectors[i], choice);
+    if (!parsed) badItem = FormatStreamSelector(selectors[i]);
     choices.push_back(choice);
-    if (comma == std::string::npos) return true;
-    start = comma + 1;
   }
+  if (parsed) return true;
+  error = "\"" + badItem + "\" is not an audio stream: name one as scan lists it (ac3:K, pcm:K, dts:K with K = "
+          "0..7, mpeg:K with K = 0..31), a language code (en) or all, optionally followed by =copy or =mp2";
+  choices.clear();
+  return false;
 }
 
-std::string FormatAudioChoice(const AudioChoice& choice) {
-  std::string text = choice.pick == AudioPick::All        ? std::string("all")
-                     : choice.pick == AudioPick::Language ? choice.language
-                                                          : StreamName(choice.format, choice.index);
-  if (choice.mode == AudioMode::Copy) text += "=copy";
-  if (choice.mode == AudioMode::Mp2) text += "=mp2";
-  return text;
-}
+std::string FormatAudioChoice(const AudioChoice& choice) { return FormatStreamSelector(ToSelector(choice)); }
 
 std::string FormatAudioChoices(const std::vector<AudioChoice>& choices) {
   std::string text;

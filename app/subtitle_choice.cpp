@@ -1,38 +1,11 @@
 #include "app/subtitle_choice.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "app/stream_selector.h"
 #include "source/subpicture_streams.h"
 
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-bool ParseItem(const std::string& item, SubtitleChoice& choice) {
-  const std::string text = Lower(item);
-  if (text == "all") {
-    choice.pick = SubtitlePick::All;
-    return true;
-  }
-  if (text.rfind("sub:", 0) == 0) {
-    const std::string number = text.substr(4);
-    if (number.empty() || number.size() > 2 || !std::all_of(number.begin(), number.end(), ::isdigit)) return false;
-    choice.pick = SubtitlePick::Stream;
-    choice.logical = std::stoi(number);
-    return choice.logical <= MAX_SUBPICTURE_LOGICAL;
-  }
-  if (text.size() == 2 && std::isalpha(static_cast<unsigned char>(text[0])) &&
-      std::isalpha(static_cast<unsigned char>(text[1]))) {
-    choice.pick = SubtitlePick::Language;
-    choice.language = text;
-    return true;
-  }
-  return false;
-}
 
 void AddOnce(const DiscSubpicture& stream, std::vector<SubtitleStream>& streams) {
   for (const SubtitleStream& kept : streams)
@@ -52,33 +25,38 @@ std::string OfferedList(const std::vector<DiscSubpicture>& offered) {
 
 bool ParseSubtitleChoices(const std::string& text, std::vector<SubtitleChoice>& choices, std::string& error) {
   choices.clear();
-  size_t start = 0;
-  for (;;) {
-    const size_t comma = text.find(',', start);
-    const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    SubtitleChoice choice;
-    if (!ParseItem(item, choice)) {
-      error = "\"" + item + "\" is no subtitle stream: give sub:N (N = 0.." + std::to_string(MAX_SUBPICTURE_LOGICAL) +
-              "), a language code such as en, or all";
-      return false;
-    }
-    choices.push_back(choice);
-    if (comma == std::string::npos) return true;
-    start = comma + 1;
+  std::vector<StreamSelector> selectors;
+  std::string badItem;
+  if (!ParseStreamSelectors(text, {SelectorKind{"sub", MAX_SUBPICTURE_LOGICAL}}, false, selectors, badItem)) {
+    error = "\"" + badItem + "\" is no subtitle stream: give sub:N (N = 0.." + std::to_string(MAX_SUBPICTURE_LOGICAL) +
+            "), a language code such as en, or all";
+    return false;
   }
+  for (const StreamSelector& selector : selectors) {
+    SubtitleChoice choice;
+    choice.pick = selector.pick == SelectorPick::All        ? SubtitlePick::All
+                  : selector.pick == SelectorPick::Language ? SubtitlePick::Language
+                                                            : SubtitlePick::Stream;
+    choice.logical = selector.index;
+    choice.language = selector.language;
+    choices.push_back(choice);
+  }
+  return true;
 }
 
 std::string FormatSubtitleChoices(const std::vector<SubtitleChoice>& choices) {
-  std::string text;
+  std::vector<StreamSelector> selectors;
   for (const SubtitleChoice& choice : choices) {
-    if (!text.empty()) text += ",";
-    switch (choice.pick) {
-      case SubtitlePick::All: text += "all"; break;
-      case SubtitlePick::Language: text += choice.language; break;
-      case SubtitlePick::Stream: text += "sub:" + std::to_string(choice.logical); break;
-    }
+    StreamSelector selector;
+    selector.pick = choice.pick == SubtitlePick::All        ? SelectorPick::All
+                    : choice.pick == SubtitlePick::Language ? SelectorPick::Language
+                                                            : SelectorPick::Stream;
+    selector.kind = "sub";
+    selector.index = choice.logical;
+    selector.language = choice.language;
+    selectors.push_back(selector);
   }
-  return text;
+  return FormatStreamSelectors(selectors);
 }
 
 bool ResolveSubtitles(const std::vector<SubtitleChoice>& choices, const std::vector<DiscSubpicture>& offered,

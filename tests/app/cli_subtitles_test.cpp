@@ -148,7 +148,7 @@ TEST(SubtitleChoices, ParseFormatAndResolve) {
   std::string error;
   ASSERT_TRUE(ParseSubtitleChoices("FR,sub:0,all", choices, error)) << error;
   EXPECT_EQ(FormatSubtitleChoices(choices), "fr,sub:0,all");
-  for (const char* bad : {"", "sub:", "sub:32", "eng", "fr,", "sub:x"})
+  for (const char* bad : {"", "sub:", "sub:32", "eng", "fr,", "sub:x", "sub:0=copy", "ac3:0"})
     EXPECT_FALSE(ParseSubtitleChoices(bad, choices, error)) << bad;
   // In the order asked, each once; the physical stream of the display aspect.
   const std::vector<DiscSubpicture> offered = {{0, 0x20, "en"}, {1, 0x25, "fr"}, {2, 0x22, "fr"}};

@@ -18,7 +18,8 @@ TEST(AudioChoices, ParseAndFormatAgreeAndFaultyItemsAreNamed) {
   EXPECT_EQ(DiscStreamId(choices[3].format, choices[3].index), 0xDF);
   EXPECT_EQ(DiscStreamId(choices[4].format, choices[4].index), 0x8F);
   EXPECT_EQ(FormatAudioChoices(choices), text);
-  for (const char* bad : {"", "ac3:8", "ac3:", "ac3:01", "mpeg:32", "ac3:0=keep", "EN", "eng", "ac3:0,", "aac:0"}) {
+  for (const char* bad : {"", "ac3:8", "ac3:", "ac3:01", "mpeg:32", "ac3:0=keep", "ac3:0=", "eng", "ac3:0,", "sub:0",
+                          "aac:0"}) {
     EXPECT_FALSE(ParseAudioChoices(bad, choices, error)) << bad;
     EXPECT_TRUE(choices.empty());
   }
