@@ -8,9 +8,9 @@ void EventSignal(AutoResetEvent& event) {
   if (event.state.exchange(1, std::memory_order_acq_rel) == 0) WakeByAddressSingle(&event.state);
 }
 
-// A wait looks at the word again at least this often (milliseconds): a
-// wake-up that does not arrive (seen under Wine with the machine busy) then
-// costs a moment, not a hung extraction.
+// A wait looks at the word again at least this often (milliseconds): should
+// a wake-up ever not arrive (an emulator's bug, say), it costs a moment, not a
+// hung extraction.
 constexpr DWORD EVENT_RECHECK_MS = 50;
 
 void EventWait(AutoResetEvent& event) {
