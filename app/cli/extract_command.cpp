@@ -258,7 +258,8 @@ int ExtractDiscTitles(const ExtractCommand& extract, bool all, std::vector<int> 
 }  // namespace
 
 void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
-  extract.command = app.add_subcommand("extract", "Extract one title with one audio stream into an MPEG-2 file");
+  extract.command = app.add_subcommand(
+      "extract", "Extract a title (or several disc titles) with its audio tracks and subtitles into an MPEG-2 file");
   extract.command
       ->add_option("SOURCE", extract.source,
                    "A folder that holds VIDEO_TS (or the VIDEO_TS folder itself), an image file of a disc "
