@@ -16,6 +16,19 @@ MuxState Mux;
 
 namespace {
 
+// An empty queue for a stream that starts: nothing queued, placed or
+// written, no unit before nextPts, its decoder buffer empty.
+void ResetUnitQueue(MuxUnitStream& s, uint32_t nextPts, uint32_t bufferBytes) {
+  s.units = 0;
+  s.bytesQueued = 0;
+  s.nextPts = nextPts;
+  s.placedUnit = 0;
+  s.bytesPlaced = 0;
+  s.bytesWritten = 0;
+  s.ended = false;
+  BufferReset(s.buffer, bufferBytes);
+}
+
 constexpr uint32_t AUDIO_FRAME_TICKS = 2160;       // 1152 samples at 48 kHz
 constexpr uint32_t MIN_VIDEO_BUFFER_BYTES = 40960;  // below this a bound is taken as damaged
 constexpr uint32_t VIDEO_BUFFER_MARGIN = 2048;     // headers taken as decoded with the picture before
@@ -94,14 +107,7 @@ void SetUpStreams(uint32_t videoBufferBytes) {
     s.payload = plan.payload;
     s.payloadBytes = plan.payloadBytes;
     s.bytesReady = nullptr;  // copied in when queued
-    s.units = 0;
-    s.bytesQueued = 0;
-    s.nextPts = 0;
-    s.placedUnit = 0;
-    s.bytesPlaced = 0;
-    s.bytesWritten = 0;
-    s.ended = false;
-    BufferReset(s.buffer, plan.bufferBytes);
+    ResetUnitQueue(s, 0, plan.bufferBytes);
   }
   Mux.firstPacksInOrder = Mux.unitStreams == 1;
   Mux.startedStreams = 0;
@@ -462,14 +468,7 @@ void MuxAddSubStream(uint8_t subStreamId, uint32_t bufferBytes, uint8_t* payload
   s.payload = payload;
   s.payloadBytes = payloadBytes;
   s.bytesReady = ready;
-  s.units = 0;
-  s.bytesQueued = 0;
-  s.nextPts = FIRST_PTS;
-  s.placedUnit = 0;
-  s.bytesPlaced = 0;
-  s.bytesWritten = 0;
-  s.ended = false;
-  BufferReset(s.buffer, bufferBytes);
+  ResetUnitQueue(s, FIRST_PTS, bufferBytes);
 }
 
 bool MuxFinishStreams() {
