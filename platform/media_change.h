@@ -23,3 +23,6 @@ void ResumeMediaChangeNotify();
 // The device request itself, for one device path; -1 when nothing is held,
 // else the open descriptor of the locked device.
 intptr_t LockDeviceDoor(const char* device);
+
+// Unlocks and closes what LockDeviceDoor returned.
+void UnlockDeviceDoor(intptr_t fd);

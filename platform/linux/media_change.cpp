@@ -5,10 +5,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "platform/drives.h"
-
-MediaChangeState MediaChange;
-
 intptr_t LockDeviceDoor(const char* device) {
   // Non-blocking, so that an empty drive or an open tray does not stall the
   // open.
@@ -21,22 +17,7 @@ intptr_t LockDeviceDoor(const char* device) {
   return fd;
 }
 
-void SuspendMediaChangeNotify() {
-  MediaChange.mediaNotifySuspended = false;
-  MediaChange.fd = -1;
-  if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
-  const Drive& drive = DriveList[SelectedDrive];
-  if (drive.device.empty()) return;  // a folder has no door
-  intptr_t fd = LockDeviceDoor(drive.device.c_str());
-  if (fd < 0) return;
-  MediaChange.fd = fd;
-  MediaChange.mediaNotifySuspended = true;
-}
-
-void ResumeMediaChangeNotify() {
-  if (!MediaChange.mediaNotifySuspended) return;
-  ioctl(static_cast<int>(MediaChange.fd), CDROM_LOCKDOOR, 0);
-  close(static_cast<int>(MediaChange.fd));
-  MediaChange.fd = -1;
-  MediaChange.mediaNotifySuspended = false;
+void UnlockDeviceDoor(intptr_t fd) {
+  ioctl(static_cast<int>(fd), CDROM_LOCKDOOR, 0);
+  close(static_cast<int>(fd));
 }

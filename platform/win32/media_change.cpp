@@ -3,10 +3,7 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include "platform/drives.h"
 #include "platform/win32/wide.h"
-
-MediaChangeState MediaChange;
 
 namespace {
 
@@ -35,23 +32,7 @@ intptr_t LockDeviceDoor(const char* device) {
   return reinterpret_cast<intptr_t>(handle);
 }
 
-void SuspendMediaChangeNotify() {
-  MediaChange.mediaNotifySuspended = false;
-  MediaChange.fd = -1;
-  if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
-  const Drive& drive = DriveList[SelectedDrive];
-  if (drive.device.empty()) return;  // a folder has no door
-  intptr_t handle = LockDeviceDoor(drive.device.c_str());
-  if (handle == -1) return;
-  MediaChange.fd = handle;
-  MediaChange.mediaNotifySuspended = true;
-}
-
-void ResumeMediaChangeNotify() {
-  if (!MediaChange.mediaNotifySuspended) return;
-  HANDLE handle = reinterpret_cast<HANDLE>(MediaChange.fd);
-  HoldMedia(handle, false);
-  CloseHandle(handle);
-  MediaChange.fd = -1;
-  MediaChange.mediaNotifySuspended = false;
+void UnlockDeviceDoor(intptr_t handle) {
+  HoldMedia(reinterpret_cast<HANDLE>(handle), false);
+  CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
