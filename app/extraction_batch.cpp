@@ -62,7 +62,7 @@ bool PrepareJobSubtitles(const ExtractionJob& job, JobOutcome& refused) {
   // The pair beside the output is never one of the disc's files either.
   if (OutputIsSourceFile(SubtitleSelection.idxPath.c_str()) || OutputIsSourceFile(SubtitleSelection.subPath.c_str())) {
     ClearSubtitles();
-    return Refuse(LoadString(IDS_OUTPUT_IS_INPUT), JobOutcome::Failed, refused);
+    return Refuse(LoadStringText(IDS_OUTPUT_IS_INPUT), JobOutcome::Failed, refused);
   }
   return true;
 }
@@ -80,7 +80,7 @@ bool PrepareJob(const ExtractionJob& job, JobOutcome& refused) {
       return Refuse(error, JobOutcome::Failed, refused);
   } else {
     uint32_t sizeMB = 0;
-    if (!TitleSizeMB(job.title, sizeMB)) return Refuse(LoadString(IDS_NO_TITLE), JobOutcome::Skipped, refused);
+    if (!TitleSizeMB(job.title, sizeMB)) return Refuse(LoadStringText(IDS_NO_TITLE), JobOutcome::Skipped, refused);
     TitleSelection.title = job.title;
     TitleSelection.sizeMB = static_cast<int32_t>(sizeMB);
   }
@@ -97,7 +97,7 @@ bool PrepareJob(const ExtractionJob& job, JobOutcome& refused) {
     check = CheckJob(CatalogOfTitle(TitleSelection.title, sizeMB, ReadDiscTitles()), job);
     if (check.Refused() || !WorkerWritesTracks(check)) {
       const std::string selector = FormatAudioChoices(job.audio);
-      return Refuse(FormatString(MESSAGE_SIZE, LoadString(IDS_BATCH_NO_STREAM).c_str(), JobName(job).c_str(),
+      return Refuse(FormatString(MESSAGE_SIZE, LoadStringText(IDS_BATCH_NO_STREAM).c_str(), JobName(job).c_str(),
                                  selector.c_str()),
                     JobOutcome::Skipped, refused);
     }
@@ -147,7 +147,7 @@ const char* OutcomeWord(JobOutcome outcome) {
 
 std::string StoppedMessage(uint32_t seconds) {
   const std::string time = FormatHms(seconds);
-  return FormatString(MESSAGE_SIZE, LoadString(IDS_STOPPED).c_str(), time.c_str());
+  return FormatString(MESSAGE_SIZE, LoadStringText(IDS_STOPPED).c_str(), time.c_str());
 }
 
 // Each job starts as the progress dialog starts a worker: with the abort
@@ -205,7 +205,7 @@ std::string BatchSummary() {
   unsigned counts[6] = {};
   for (const JobResult& result : Batch.results) ++counts[static_cast<int>(result.outcome)];
   std::string text = FormatString(
-      MESSAGE_SIZE, LoadString(IDS_BATCH_SUMMARY).c_str(), static_cast<unsigned>(Batch.results.size()),
+      MESSAGE_SIZE, LoadStringText(IDS_BATCH_SUMMARY).c_str(), static_cast<unsigned>(Batch.results.size()),
       counts[static_cast<int>(JobOutcome::Done)], counts[static_cast<int>(JobOutcome::Damaged)],
       counts[static_cast<int>(JobOutcome::Failed)], counts[static_cast<int>(JobOutcome::Skipped)]);
   if (counts[static_cast<int>(JobOutcome::Stopped)] > 0) text += ", stopped";

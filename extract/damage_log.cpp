@@ -17,7 +17,7 @@ void DamageLogStretch(uint32_t part, uint32_t offset, uint32_t size, uint32_t vi
   ++DamageLog.stretches;
   DamageLog.bytes += size;
   if (!VerboseErrors.load(std::memory_order_relaxed)) return;
-  const std::string format = LoadString(IDS_DAMAGE_SKIPPED, 80);
+  const std::string format = LoadStringText(IDS_DAMAGE_SKIPPED, 80);
   Ui().ShowBox(FormatString(120, format.c_str(), size, offset, part), BoxKind::Error);
 }
 
@@ -29,6 +29,6 @@ std::string DamageSummary() {
   if (DamageLog.stretches > DAMAGE_TIMES_SHOWN) times += ", ...";
   const auto kib = static_cast<unsigned>(std::min<uint64_t>((DamageLog.bytes + 1023) / 1024, UINT32_MAX));
   if (DamageLog.stretches == 1)
-    return FormatString(160, LoadString(IDS_DAMAGE_SUMMARY_ONE, 100).c_str(), kib, times.c_str());
-  return FormatString(200, LoadString(IDS_DAMAGE_SUMMARY, 100).c_str(), DamageLog.stretches, kib, times.c_str());
+    return FormatString(160, LoadStringText(IDS_DAMAGE_SUMMARY_ONE, 100).c_str(), kib, times.c_str());
+  return FormatString(200, LoadStringText(IDS_DAMAGE_SUMMARY, 100).c_str(), DamageLog.stretches, kib, times.c_str());
 }

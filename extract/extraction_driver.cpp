@@ -56,7 +56,7 @@ void ShowStatus() {
   }
   const bool pcm = TitleSelection.streamKind == STREAM_KIND_PCM;
   const unsigned stream = TitleSelection.subStreamId - (pcm ? 0xA0u : 0x80u);
-  std::string format = LoadString(IDS_EXTRACTING, 48);
+  std::string format = LoadStringText(IDS_EXTRACTING, 48);
   Ui().SetStatusText(FormatString(48, format.c_str(), static_cast<unsigned>(TitleSelection.title),
                                   pcm ? "PCM" : "AC3", stream));
 }
@@ -239,7 +239,7 @@ void TakeDsi(const uint8_t* packet) {
 // and its output, which could only be partial, is removed.
 void ShowEncrypted() {
   const std::string reason = EncryptedTitleReason();
-  Ui().ShowBox(FormatString(300, LoadString(IDS_ENCRYPTED_EXTRACT).c_str(), reason.c_str()), BoxKind::Error);
+  Ui().ShowBox(FormatString(300, LoadStringText(IDS_ENCRYPTED_EXTRACT).c_str(), reason.c_str()), BoxKind::Error);
 }
 
 bool RefuseScrambled() {
@@ -560,7 +560,7 @@ void ShowClosingMessage() {
   if (!outputClosed) return;  // the close error has been shown
   // The video time is where the last picture written ends.
   std::string time = FormatHms(VideoEndTicks() / CLOCK_HZ);
-  std::string format = LoadString(IDS_DONE, 48);
+  std::string format = LoadStringText(IDS_DONE, 48);
   std::string text = FormatString(48, format.c_str(), time.c_str());
   const std::string damage = DamageSummary();
   if (!damage.empty()) text += "\r " + damage;

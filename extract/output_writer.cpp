@@ -36,7 +36,7 @@ void ReportWriteFailure(const std::string& reason) {
   }
   const bool removed = OutputFileRemove(Writer.file, TitleSelection.outputPath);
   ShowFileError(IDS_WRITE_ERROR, TitleSelection.outputPath,
-                reason + ". " + LoadString(removed ? IDS_INCOMPLETE_REMOVED : IDS_INCOMPLETE_KEPT));
+                reason + ". " + LoadStringText(removed ? IDS_INCOMPLETE_REMOVED : IDS_INCOMPLETE_KEPT));
 }
 
 // After a failed write the thread only releases whoever hands it a buffer,

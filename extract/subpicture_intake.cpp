@@ -147,7 +147,7 @@ bool WriteFile(const std::string& path, const uint8_t* data, size_t length) {
   const bool removed = OutputFileRemove(file, path.c_str());
   ShowFileError(IDS_WRITE_ERROR, path.c_str(),
                 (written ? std::string("the file could not be closed") : reason) + ". " +
-                    LoadString(removed ? IDS_INCOMPLETE_REMOVED : IDS_INCOMPLETE_KEPT));
+                    LoadStringText(removed ? IDS_INCOMPLETE_REMOVED : IDS_INCOMPLETE_KEPT));
   return false;
 }
 

@@ -82,13 +82,13 @@ LaneMasker MakeLaneMasker(const Masker& m) {
 }
 
 LANES_INLINE Int32x8 SpreadLanes(const LaneMasker& m, Int32x8 dz) {
-  Int32x8 far = dz < -ONE_BARK;
-  Int32x8 near = dz < 0;
+  Int32x8 isFar = dz < -ONE_BARK;
+  Int32x8 isNear = dz < 0;
   Int32x8 close = dz < ONE_BARK;
-  Int32x8 slope = far ? Broadcast(SLOPE_17DB)
-                      : (near ? Broadcast(m.nearSlope) : (close ? Broadcast(SLOPE_MINUS_18DB) : Broadcast(m.upper)));
-  Int32x8 start = far ? Broadcast(-ONE_BARK) : (close ? Broadcast(0) : Broadcast(ONE_BARK));
-  Int32x8 offset = far ? Broadcast(m.farOffset) : (close ? Broadcast(0) : Broadcast(SLOPE_MINUS_18DB));
+  Int32x8 slope = isFar ? Broadcast(SLOPE_17DB)
+                      : (isNear ? Broadcast(m.nearSlope) : (close ? Broadcast(SLOPE_MINUS_18DB) : Broadcast(m.upper)));
+  Int32x8 start = isFar ? Broadcast(-ONE_BARK) : (close ? Broadcast(0) : Broadcast(ONE_BARK));
+  Int32x8 offset = isFar ? Broadcast(m.farOffset) : (close ? Broadcast(0) : Broadcast(SLOPE_MINUS_18DB));
   return SatAddLanes(MulQ24Lanes8(slope, WrapSubLanes(dz, start)), offset);
 }
 

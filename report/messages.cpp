@@ -19,23 +19,23 @@ void SetVobPositionFunction(VobPositionFunction function) {
   PositionFunction.store(function, std::memory_order_release);
 }
 
-void ShowError(unsigned id) { Ui().ShowBox(LoadString(id, 100), BoxKind::Error); }
+void ShowError(unsigned id) { Ui().ShowBox(LoadStringText(id, 100), BoxKind::Error); }
 
 void ShowFileError(unsigned id, const std::string& path, const std::string& reason) {
-  Ui().ShowBox(LoadString(id, 100) + " \"" + path + "\": " + reason, BoxKind::Error);
+  Ui().ShowBox(LoadStringText(id, 100) + " \"" + path + "\": " + reason, BoxKind::Error);
 }
 
 void ShowVobError(unsigned id) {
-  std::string format = LoadString(IDS_VOB_FILE, 20);
-  std::string text = LoadString(id, 100);
+  std::string format = LoadStringText(IDS_VOB_FILE, 20);
+  std::string text = LoadStringText(id, 100);
   Ui().ShowBox(FormatString(120, format.c_str(), text.c_str(), CurrentVobPosition().part),
                BoxKind::Error);
 }
 
 void ShowVobDetailError(unsigned id) {
   if (!VerboseErrors.load(std::memory_order_relaxed)) return;
-  std::string format = LoadString(IDS_VOB_DETAIL, 40);
-  std::string text = LoadString(id, 100);
+  std::string format = LoadStringText(IDS_VOB_DETAIL, 40);
+  std::string text = LoadStringText(id, 100);
   VobPosition position = CurrentVobPosition();
   Ui().ShowBox(FormatString(140, format.c_str(), text.c_str(), position.offset, position.part),
                BoxKind::Error);

@@ -99,7 +99,7 @@ std::string_view LoadStringView(unsigned id) {
   return {};
 }
 
-std::string LoadString(unsigned id, size_t bufferSize) {
+std::string LoadStringText(unsigned id, size_t bufferSize) {
   std::string_view text = LoadStringView(id);
   size_t nul = text.find('\0');
   if (nul != std::string_view::npos) text = text.substr(0, nul);

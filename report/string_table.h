@@ -87,7 +87,7 @@ std::string_view LoadStringView(unsigned id);
 
 // The text as the fixed buffers of its users would hold it: cut before the
 // first NUL and to at most bufferSize - 1 characters.
-std::string LoadString(unsigned id, size_t bufferSize = 100);
+std::string LoadStringText(unsigned id, size_t bufferSize = 100);
 
 // printf-style formatting of a string-table entry into a buffer of the given
 // size (the result is cut like the platform's formatter would cut it).

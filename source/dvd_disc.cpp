@@ -154,10 +154,10 @@ bool DvdDiscReadsThroughDevice(int32_t title) {
 
 std::string EncryptedTitleReason() {
   const Drive* source = SelectedSource();
-  if (source != nullptr && source->device.empty() && source->image.empty()) return LoadString(IDS_COPY_NOT_DECRYPTED);
+  if (source != nullptr && source->device.empty() && source->image.empty()) return LoadStringText(IDS_COPY_NOT_DECRYPTED);
   const char* library = DecryptionLibraryName();
-  if (library == nullptr) return LoadString(IDS_NO_DECRYPTION_HERE);
-  return LoadString(SharedLibraryAvailable(library) ? IDS_LIBDVDCSS_FAILED : IDS_NEEDS_LIBDVDCSS);
+  if (library == nullptr) return LoadStringText(IDS_NO_DECRYPTION_HERE);
+  return LoadStringText(SharedLibraryAvailable(library) ? IDS_LIBDVDCSS_FAILED : IDS_NEEDS_LIBDVDCSS);
 }
 
 bool DvdDiscVolumeLabel(std::string& label) {

@@ -37,7 +37,7 @@ int32_t AddEntry(int32_t line, const ScannedTitle& title, int32_t kind, uint8_t 
 
 void AppendStreams(ScannedTitle& title, const char* kind, unsigned formatId, const bool* seen, int slots,
                    int32_t entryKind, uint8_t firstSubStreamId, bool selectable) {
-  std::string format = LoadString(formatId, LINE_FORMAT_SIZE);
+  std::string format = LoadStringText(formatId, LINE_FORMAT_SIZE);
   for (int index = 0; index < slots; ++index) {
     if (!seen[index]) continue;
     std::string text = FormatString(LINE_SIZE, format.c_str(), static_cast<unsigned>(index));
@@ -86,11 +86,11 @@ void StartScan() {
 // False when the scan must end at once (the title could not be opened).
 bool ScanTitle(int32_t number, uint32_t sizeMB) {
   ScannedTitle title{number, static_cast<int32_t>(sizeMB), 0, "", {}, {}};
-  title.text = FormatString(STATUS_SIZE, LoadString(IDS_TITLE_LINE).c_str(), static_cast<unsigned>(number), sizeMB);
+  title.text = FormatString(STATUS_SIZE, LoadStringText(IDS_TITLE_LINE).c_str(), static_cast<unsigned>(number), sizeMB);
   title.line = AppendLine(title.text);
   TitleScanner.titles.push_back(title);
   Ui().SetStatusText(
-      FormatString(STATUS_SIZE, LoadString(IDS_SCANNING_TITLE).c_str(), static_cast<unsigned>(number), sizeMB));
+      FormatString(STATUS_SIZE, LoadStringText(IDS_SCANNING_TITLE).c_str(), static_cast<unsigned>(number), sizeMB));
   ScanClearTitle(sizeMB / 10);
   VobReader.title = number;
   VobReader.part = 1;
@@ -116,18 +116,18 @@ void ReportDiscProblems() {
     if (title.encrypted && !title.decryptable) encrypted.push_back(static_cast<unsigned>(title.title));
   const std::string reason = encrypted.empty() ? "" : EncryptedTitleReason();
   if (encrypted.size() == 1) {
-    Ui().ShowBox(FormatString(300, LoadString(IDS_ENCRYPTED_TITLE).c_str(), reason.c_str(), encrypted[0]),
+    Ui().ShowBox(FormatString(300, LoadStringText(IDS_ENCRYPTED_TITLE).c_str(), reason.c_str(), encrypted[0]),
                  BoxKind::Error);
   } else if (encrypted.size() > 1) {
     std::string numbers;
     for (unsigned number : encrypted) numbers += " #" + std::to_string(number);
-    Ui().ShowBox(FormatString(700, LoadString(IDS_ENCRYPTED_TITLES).c_str(), reason.c_str(), numbers.c_str()),
+    Ui().ShowBox(FormatString(700, LoadStringText(IDS_ENCRYPTED_TITLES).c_str(), reason.c_str(), numbers.c_str()),
                  BoxKind::Error);
   }
   if (!TitleScanner.disc.refused.empty()) {
     std::string reasons;
     for (const std::string& reason : TitleScanner.disc.refused) reasons += (reasons.empty() ? "" : "; ") + reason;
-    Ui().ShowBox(FormatString(1000, LoadString(IDS_IFO_REFUSED).c_str(), reasons.c_str()), BoxKind::Error);
+    Ui().ShowBox(FormatString(1000, LoadStringText(IDS_IFO_REFUSED).c_str(), reasons.c_str()), BoxKind::Error);
   }
 }
 
@@ -138,7 +138,7 @@ void ReportNoTitles() {
   if (SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
   const Drive& drive = DriveList[SelectedDrive];
   if (TitleScanner.quietEmptyDrive && !drive.device.empty()) return;
-  Ui().ShowBox(FormatString(STATUS_SIZE + drive.name.size(), LoadString(IDS_NO_TITLES).c_str(), drive.name.c_str()),
+  Ui().ShowBox(FormatString(STATUS_SIZE + drive.name.size(), LoadStringText(IDS_NO_TITLES).c_str(), drive.name.c_str()),
                BoxKind::Error);
 }
 

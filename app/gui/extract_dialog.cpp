@@ -51,7 +51,7 @@ void ExtractDialog::StopClicked() {
   // After a failure the worker is already winding down: nothing to ask.
   if (AbortFlag) return;
   stop_->setEnabled(false);
-  BoxRequest question = MessageBoxRequest(LoadString(IDS_STOP_QUESTION, 32), QMessageBox::Critical);
+  BoxRequest question = MessageBoxRequest(LoadStringText(IDS_STOP_QUESTION, 32), QMessageBox::Critical);
   question.buttons = QMessageBox::Yes | QMessageBox::No;
   question.defaultButton = QMessageBox::No;
   // The worker's calls are served while the question is up: it runs on.

@@ -32,7 +32,7 @@ QStringList NameFiltersOf(std::string_view filterList) {
 
 SaveAsRequest ExtractSaveAsRequest(const char* previousPath) {
   SaveAsRequest request;
-  request.title = QString::fromStdString(LoadString(IDS_SAVE_TITLE, 32));
+  request.title = QString::fromStdString(LoadStringText(IDS_SAVE_TITLE, 32));
   request.nameFilters = NameFiltersOf(LoadStringView(IDS_SAVE_FILTER));
   request.defaultSuffix = QStringLiteral("MPG");
   request.offeredPath = QString::fromLocal8Bit(previousPath);

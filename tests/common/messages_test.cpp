@@ -17,11 +17,11 @@ TEST(StringTable, KeepsEmbeddedNulsAndCutsToTheBuffer) {
   std::string_view filter = LoadStringView(IDS_SAVE_FILTER);
   EXPECT_EQ(filter.size(), 57u);
   EXPECT_EQ(filter.substr(0, 6), std::string_view("MPEG2\0", 6));
-  EXPECT_EQ(LoadString(IDS_SAVE_FILTER), "MPEG2");
-  EXPECT_EQ(LoadString(IDS_STOP_QUESTION), "Stop MEPG2 extraction?");
-  EXPECT_EQ(LoadString(IDS_SCAN_ERROR, 6), "Error");
-  EXPECT_EQ(LoadString(156), "");
-  EXPECT_EQ(LoadString(IDS_ENCODER_SETUP), "");
+  EXPECT_EQ(LoadStringText(IDS_SAVE_FILTER), "MPEG2");
+  EXPECT_EQ(LoadStringText(IDS_STOP_QUESTION), "Stop MEPG2 extraction?");
+  EXPECT_EQ(LoadStringText(IDS_SCAN_ERROR, 6), "Error");
+  EXPECT_EQ(LoadStringText(156), "");
+  EXPECT_EQ(LoadStringText(IDS_ENCODER_SETUP), "");
 }
 
 class MessagesTest : public ::testing::Test {
