@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "extract/output_multiplexer.h"
+#include "extract/time_mapping.h"
 #include "extract/packet_intake.h"
 #include "platform/work_buffers.h"
 #include "platform/worker_thread.h"
@@ -127,7 +128,7 @@ bool MuxFinish() {
   // Bytes the start-code scanner holds as a possible start code (a trailing
   // 00 after the last slice) are the stream's last bytes: they go out too.
   if (!VideoScanRelease()) return false;
-  if (Mux.AudioPts <= FIRST_PTS) {
+  if (Mux.AudioPts <= FirstPictureTime()) {
     EncoderStop();  // samples still in the encoder input are dropped
   } else {
     bool submitted = SubmitClosingSilence();

@@ -24,6 +24,7 @@
 #include "extract/packet_intake.h"
 #include "extract/subpicture_intake.h"
 #include "extract/subtitle_selection.h"
+#include "extract/time_mapping.h"
 #include "extract/video_timing.h"
 #include "extract/walk_state.h"
 #include "platform/guarded_read.h"
@@ -78,8 +79,9 @@ void ResetExtractionState() {
   DamageLogReset();
   Mux.SystemHeaderSeen = false;
   Mux.OutputScr = 0;
-  Mux.AudioPts = FIRST_PTS;
-  VideoTimingReset();  // VideoBase 22500
+  TimeMappingReset(0);
+  Mux.AudioPts = FirstPictureTime();
+  VideoTimingReset();  // VideoBase: the first picture's time
   Intake.GopFrames = 0;
   Intake.AvOffset = 0;
   Intake.PreRollSamples = 0;
@@ -618,7 +620,9 @@ bool CheckScrContinuity(uint32_t scr) {
   Walk.LastInputScr = scr;
   Intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.AudioPts - Intake.VideoBase)) +
                     static_cast<int32_t>(Handoff.EncFill + AudioDelayed());
-  return KeptAudioClockStep();
+  const bool handed = KeptAudioClockStep();
+  TimeMappingBreak();
+  return handed;
 }
 
 bool ExtractionFailed() { return Walk.WalkFailed; }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "extract/output_multiplexer.h"
+#include "extract/time_mapping.h"
 #include "report/messages.h"
 #include "report/string_table.h"
 #include "source/input_layout.h"
@@ -137,8 +138,6 @@ void Compact(KeptTrack& track) {
   track.base += static_cast<uint64_t>(n);
 }
 
-uint32_t OutputTime(uint32_t inputPts) { return KeptAudio.outputBase + (inputPts - KeptAudio.inputBase); }
-
 // Frames whose input time is known go on at their output time.
 bool HandOn(KeptTrack& track, bool untimedToo) {
   size_t n = 0;
@@ -147,9 +146,9 @@ bool HandOn(KeptTrack& track, bool untimedToo) {
     KeptFrame& frame = track.held[n];
     if (!frame.timed) {
       if (!untimedToo) break;
-      frame.inputPts = KeptAudio.inputBase;  // no time at all: at the stretch's start
+      frame.inputPts = TimeMapping.inputBase;  // no time at all: at the stretch's start
     }
-    const uint32_t pts = OutputTime(frame.inputPts);
+    const uint32_t pts = InputToOutputTime(frame.inputPts);
     track.lastOutputEnd = pts + frame.ticks;
     ok = MuxQueueUnitBytes(track.muxStream, pts, At(track, frame.start), frame.bytes, track.lastOutputEnd);
     ++track.framesOut;
@@ -163,7 +162,6 @@ bool HandOn(KeptTrack& track, bool untimedToo) {
 
 void KeptAudioReset() {
   KeptAudio.count = 0;
-  KeptAudio.mapKnown = false;
   for (const KeptTrackRequest& request : KeptAudio.requests) {
     if (KeptAudio.count == MAX_KEPT_TRACKS) break;
     KeptTrack& track = KeptAudio.tracks[KeptAudio.count++];
@@ -251,17 +249,14 @@ bool KeptPacketIn(KeptTrack& track, const uint8_t* packet, uint32_t length) {
     while (CutSyncedFrame(track)) {
     }
   }
-  if (!KeptAudio.mapKnown) {
+  if (!OutputTimeKnown()) {
     Compact(track);
     return true;
   }
   return HandOn(track, false);
 }
 
-bool KeptAudioTimeKnown(uint32_t outputBase, uint32_t inputBase) {
-  KeptAudio.mapKnown = true;
-  KeptAudio.outputBase = outputBase;
-  KeptAudio.inputBase = inputBase;
+bool KeptAudioTimeKnown() {
   bool ok = true;
   for (uint32_t i = 0; i < KeptAudio.count; ++i) ok = HandOn(KeptAudio.tracks[i], false) && ok;
   return ok;
@@ -271,7 +266,7 @@ bool KeptAudioClockStep() {
   bool ok = true;
   for (uint32_t i = 0; i < KeptAudio.count; ++i) {
     KeptTrack& track = KeptAudio.tracks[i];
-    if (KeptAudio.mapKnown) ok = HandOn(track, true) && ok;
+    if (OutputTimeKnown()) ok = HandOn(track, true) && ok;
     // A frame cut by the step is no frame; the next starts where the next packet says.
     track.chainTimed = false;
     track.marks.clear();
@@ -279,15 +274,12 @@ bool KeptAudioClockStep() {
     track.cursor = End(track);
     Compact(track);
   }
-  KeptAudio.mapKnown = false;
   return ok;
 }
 
 bool KeptAudioFinish() {
-  if (!KeptAudio.mapKnown) {
-    KeptAudio.mapKnown = true;
-    if (KeptAudio.outputBase == 0) KeptAudio.outputBase = FIRST_PTS;
-  }
+  // Without any tie the frames count from the first picture's time.
+  if (!TimeMapping.everKnown) TimeMappingTie(FirstPictureTime(), 0);
   bool ok = true;
   for (uint32_t i = 0; i < KeptAudio.count; ++i) ok = HandOn(KeptAudio.tracks[i], true) && ok;
   return ok;

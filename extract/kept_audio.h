@@ -4,11 +4,10 @@
 // starts in it, the frames before it counted on from there) and hands the
 // frames to the multiplexer at their output time.
 //
-// Output time is the video's: within a stretch of continuous input clock,
-// output = input + the offset the video reference gives (the output time of
-// the reference GOP's start minus its input time). Frames that arrive before
-// that offset is known (before the first picture, after a clock reset) wait
-// for it; none is dropped, and a gap in the input times stays a gap.
+// Output time is the video's (time_mapping.h). Frames that arrive before
+// the tie of their stretch of input clock is known (before the first
+// picture, after a clock reset) wait for it; none is dropped, and a gap in
+// the input times stays a gap.
 #pragma once
 
 #include <cstdint>
@@ -64,9 +63,6 @@ struct KeptAudioState {
   std::vector<KeptTrackRequest> requests;  // set by the front end before the worker runs
   KeptTrack tracks[MAX_KEPT_TRACKS];
   uint32_t count = 0;
-  bool mapKnown = false;  // the offset of the current stretch of input clock
-  uint32_t outputBase = 0;
-  uint32_t inputBase = 0;
 };
 
 extern KeptAudioState KeptAudio;
@@ -85,13 +81,13 @@ KeptTrack* KeptTrackOfSubStream(uint8_t subStreamId);
 // A whole PES packet of the track. False only when the output refuses a pack.
 bool KeptPacketIn(KeptTrack& track, const uint8_t* packet, uint32_t length);
 
-// The video reference of the current stretch is exact: output time of its
-// GOP start and its input time. Frames held are handed on. False on a
-// refused pack.
-bool KeptAudioTimeKnown(uint32_t outputBase, uint32_t inputBase);
+// The tie of the current stretch is set: frames held are handed on. False
+// on a refused pack.
+bool KeptAudioTimeKnown();
 
-// The input clock stepped: later frames wait for the next reference.
-// Frames of the stretch before it keep its offset. False on a refused pack.
+// The input clock stepped (called before the tie is broken): frames of the
+// stretch before it go on with its tie, later frames wait for the next one.
+// False on a refused pack.
 bool KeptAudioClockStep();
 
 // End of the title: frames still held go with the last offset known (or,

@@ -10,6 +10,7 @@
 #include "extract/output_writer.h"
 #include "extract/pack_format.h"
 #include "extract/subpicture_intake.h"
+#include "extract/time_mapping.h"
 #include "platform/work_buffers.h"
 
 MuxState Mux;
@@ -468,7 +469,7 @@ void MuxAddSubStream(uint8_t subStreamId, uint32_t bufferBytes, uint8_t* payload
   s.payload = payload;
   s.payloadBytes = payloadBytes;
   s.bytesReady = ready;
-  ResetUnitQueue(s, FIRST_PTS, bufferBytes);
+  ResetUnitQueue(s, FirstPictureTime(), bufferBytes);
 }
 
 bool MuxFinishStreams() {

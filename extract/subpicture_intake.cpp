@@ -116,7 +116,7 @@ bool Take(int stream, const uint8_t* packet, uint32_t length) {
   if (hasPts) {
     const uint32_t pts = InputToOutputTime(ReadPesPts(packet));
     // Before the first picture shown there is nothing to show it over.
-    S.open[stream] = static_cast<int32_t>(pts - FIRST_PTS) >= 0;
+    S.open[stream] = static_cast<int32_t>(pts - FirstPictureTime()) >= 0;
     if (!S.open[stream]) return true;
     S.lastPts[stream] = pts;
     S.events.push_back(SubtitleEvent{stream, pts, S.subFile.size()});
@@ -236,7 +236,7 @@ std::string VobSubIndex(const std::vector<SubtitleEvent>& events, uint32_t first
 
 bool WriteVobSubFiles() {
   SubpicturesRelease();
-  const std::string index = VobSubIndex(S.events, FIRST_PTS);
+  const std::string index = VobSubIndex(S.events, FirstPictureTime());
   const bool sub = WriteFile(SubtitleSelection.subPath, S.subFile.data(), S.subFile.size());
   return WriteFile(SubtitleSelection.idxPath, reinterpret_cast<const uint8_t*>(index.data()), index.size()) && sub;
 }

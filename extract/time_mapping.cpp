@@ -1,10 +1,25 @@
 #include "extract/time_mapping.h"
 
-#include "extract/packet_intake.h"
-#include "extract/video_timing.h"
+TimeMappingState TimeMapping;
 
-bool OutputTimeKnown() { return Intake.VideoRefSet && !VideoTiming.refPending; }
+void TimeMappingReset(uint32_t originShift) {
+  TimeMapping = TimeMappingState{};
+  TimeMapping.firstPicture = FIRST_PTS + originShift;
+}
+
+void TimeMappingTie(uint32_t outputBase, uint32_t inputBase) {
+  TimeMapping.known = true;
+  TimeMapping.everKnown = true;
+  TimeMapping.outputBase = outputBase;
+  TimeMapping.inputBase = inputBase;
+}
+
+void TimeMappingBreak() { TimeMapping.known = false; }
+
+bool OutputTimeKnown() { return TimeMapping.known; }
 
 uint32_t InputToOutputTime(uint32_t inputPts) {
-  return Intake.RefVideoBase + (inputPts - Intake.GopStartInputPts);
+  return TimeMapping.outputBase + (inputPts - TimeMapping.inputBase);
 }
+
+uint32_t FirstPictureTime() { return TimeMapping.firstPicture; }

@@ -11,6 +11,7 @@
 #include "extract/kept_audio.h"
 #include "extract/output_multiplexer.h"
 #include "extract/packet_intake.h"
+#include "extract/time_mapping.h"
 
 VideoTimingState VideoTiming;
 
@@ -54,8 +55,9 @@ bool SettleReference(bool force) {
   const uint32_t exact = ToTicks(uint64_t{PrefixFields(T.refTr)} * T.fieldHalfTicks);
   const bool aligned =
       exact == T.refEstimateTicks || AlignMoveVideoReference(static_cast<int32_t>(T.refEstimateTicks - exact));
-  // Kept tracks take their output time from the exact reference.
-  return KeptAudioTimeKnown(Intake.VideoBase, Intake.GopStartInputPts) && aligned;
+  // Kept tracks and sub-pictures take their output time from the exact reference.
+  TimeMappingTie(Intake.VideoBase, Intake.GopStartInputPts);
+  return KeptAudioTimeKnown() && aligned;
 }
 
 bool ResolvePending(bool force) {
@@ -107,7 +109,7 @@ void VideoTimingReset() {
   T.width = 0;
   T.height = 0;
   T.progressiveSequence = false;
-  T.gopBaseHalfTicks = uint64_t{FIRST_PTS} * 2;
+  T.gopBaseHalfTicks = uint64_t{FirstPictureTime()} * 2;
   ClearGop();
   T.pictureOpen = false;
   T.anchorValid = false;
@@ -115,7 +117,7 @@ void VideoTimingReset() {
   T.refPending = false;
   T.seenHalfTicks = 0;
   T.pendingCount = 0;
-  Intake.VideoBase = FIRST_PTS;
+  Intake.VideoBase = FirstPictureTime();
 }
 
 bool VideoTakeSequenceHeader(const uint8_t* bytes) {
