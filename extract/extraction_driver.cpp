@@ -25,6 +25,7 @@
 #include "extract/subpicture_intake.h"
 #include "extract/subtitle_selection.h"
 #include "extract/time_mapping.h"
+#include "extract/time_origin.h"
 #include "extract/video_timing.h"
 #include "extract/walk_state.h"
 #include "platform/guarded_read.h"
@@ -62,7 +63,7 @@ void ShowStatus() {
                                   pcm ? "PCM" : "AC3", stream));
 }
 
-void ResetExtractionState() {
+void ResetExtractionState(uint32_t originShift) {
   Handoff.EncFill = 0;
   Handoff.SkipSamples = 0;
   if (TitleSelection.streamKind == STREAM_KIND_PCM) {
@@ -79,7 +80,7 @@ void ResetExtractionState() {
   DamageLogReset();
   Mux.SystemHeaderSeen = false;
   Mux.OutputScr = 0;
-  TimeMappingReset(0);
+  TimeMappingReset(originShift);
   Mux.AudioPts = FirstPictureTime();
   VideoTimingReset();  // VideoBase: the first picture's time
   Intake.GopFrames = 0;
@@ -561,7 +562,7 @@ void ShowClosingMessage() {
   }
   if (!outputClosed) return;  // the close error has been shown
   // The video time is where the last picture written ends.
-  std::string time = FormatHms(VideoEndTicks() / CLOCK_HZ);
+  std::string time = FormatHms((VideoEndTicks() - (FirstPictureTime() - FIRST_PTS)) / CLOCK_HZ);
   std::string format = LoadStringText(IDS_DONE, 48);
   std::string text = FormatString(48, format.c_str(), time.c_str());
   const std::string damage = DamageSummary();
@@ -691,7 +692,18 @@ int ExtractionWorker() {
     EndWithoutTitle(IDS_NO_TITLE, false);
     return 0;
   }
-  ResetExtractionState();
+  // Kept tracks whose frames lead the first picture move the output's
+  // time origin; the look at the title's start moved the reader again.
+  uint32_t originShift = 0;
+  if (!KeptAudio.requests.empty()) {
+    originShift = TitleStartOriginShift();
+    VobClose();
+    if (!OpenTitle()) {
+      EndWithoutTitle(IDS_NO_TITLE, false);
+      return 0;
+    }
+  }
+  ResetExtractionState(originShift);
   FinishExtraction(WalkTitle());
   ShowClosingMessage();
   Ui().WorkerDone();

@@ -41,6 +41,21 @@ const fs::path& KeptAudioDisc() {
   return fs::exists(dir / "VIDEO_TS/VTS_01_1.VOB") ? dir : none;
 }
 
+// A 4-second title whose AC-3 and MPEG audio start 0.6 s before the video.
+fs::path EarlyAudioDisc() {
+  const fs::path dir = fs::path(VOLTARK_TESTDATA_DIR) / "early-audio";
+  if (fs::exists(dir / "VIDEO_TS/VTS_01_1.VOB")) return dir;
+  fs::create_directories(dir / "VIDEO_TS");
+  const std::string command =
+      "ffmpeg -hide_banner -v error -y -itsoffset 0.6 -f lavfi -i testsrc2=s=720x576:r=25:d=4 "
+      "-f lavfi -i sine=f=440:d=5:sample_rate=48000 -map 0:v -map 1:a -map 1:a -fps_mode:v passthrough "
+      "-c:v mpeg2video -b:v 3M -g 12 -bf 2 -c:a:0 ac3 -ac:a:0 2 -b:a:0 192k -c:a:1 mp2 -b:a:1 192k "
+      "-f dvd -fflags +bitexact -flags +bitexact '" + (dir / "VIDEO_TS/VTS_01_1.VOB").string() +
+      "' </dev/null >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) fs::remove_all(dir);
+  return fs::exists(dir / "VIDEO_TS/VTS_01_1.VOB") ? dir : fs::path();
+}
+
 class CliKeptAudioTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,6 +85,12 @@ class CliKeptAudioTest : public ::testing::Test {
     const std::string target = Out("samples.raw");
     ShellRun run = Shell("ffmpeg -v error -y -i '" + file + "' -map " + map + " -f s16le '" + target + "'");
     return run.status == 0 ? ReadFileBytes(target) : "ffmpeg: " + run.err;
+  }
+  // Each stream's start time less the video's, in microseconds.
+  std::string LeadsOverVideo(const std::string& file) {
+    return Shell("ffprobe -v error -show_entries stream=codec_type,start_time -of csv=p=0 '" + file +
+                 "' | awk -F, '$1==\"video\"{v=$2} $1==\"audio\"{a[n++]=$2} "
+                 "END{for(i=0;i<n;i++) printf \"%.0f\\n\", (v-a[i])*1e6}'").out;
   }
   std::string Codecs(const std::string& file) {
     return Shell("ffprobe -v error -show_entries stream=id,codec_name -of csv=p=0 '" + file + "' | grep .").out;
@@ -115,6 +136,20 @@ TEST_F(CliKeptAudioTest, KeptAndReEncodedTracksGoTogether) {
   ASSERT_EQ(Extract("--audio ac3:0", "alone.mpg").status, 0);
   ExpectSameBytes(Payload(Out("mixed.mpg"), "0:i:0x1c0", "mp2"), Payload(Out("alone.mpg"), "0:i:0x1c0", "mp2"),
                   "Layer II");
+}
+
+// Frames 0.6 s before the first picture would fall before the output's
+// first SCR: the origin moves earlier, and every track keeps its lead.
+TEST_F(CliKeptAudioTest, FramesBeforeTheFirstPictureKeepTheirLead) {
+  const fs::path early = EarlyAudioDisc();
+  if (early.empty()) GTEST_SKIP() << "ffmpeg cannot make the title whose audio starts first";
+  disc_ = early;
+  ASSERT_EQ(Extract("--audio all --keep-audio", "early.mpg").status, 0);
+  const std::string input = LeadsOverVideo(Vob());
+  ASSERT_EQ(input.size(), 14u) << input;  // two leads of about 600000 us
+  EXPECT_EQ(LeadsOverVideo(Out("early.mpg")), input);
+  EXPECT_EQ(Shell("ffmpeg -v warning -i '" + Out("early.mpg") + "' -map 0 -f null -").err, "");
+  ExpectSameBytes(Payload(Out("early.mpg"), "0:i:0x80", "ac3"), Payload(Vob(), "0:i:0x80", "ac3"), "ac3:0");
 }
 
 }  // namespace
