@@ -8,6 +8,7 @@
 #include "app/job_check.h"
 #include "app/job_selection.h"
 #include "common/time_values.h"
+#include "extract/damage_log.h"
 #include "extract/extraction_driver.h"
 #include "extract/kept_audio.h"
 #include "extract/extraction_request.h"
@@ -70,7 +71,7 @@ bool PrepareJobSubtitles(const ExtractionJob& job, JobOutcome& refused) {
 // The title (or the disc title's cells) into TitleSelection and the
 // reader's plan, its audio stream checked unless the front end did. False
 // with the reason shown and the outcome in refused.
-bool PrepareJob(const ExtractionJob& job, JobOutcome& refused) {
+bool PrepareJob(const ExtractionJob& job, JobOutcome& refused, std::vector<OutputTrack>& tracks) {
   ClearDiscTitleNarrowing();
   if (job.discTitle > 0) {
     std::string error;
@@ -102,6 +103,7 @@ bool PrepareJob(const ExtractionJob& job, JobOutcome& refused) {
                     JobOutcome::Skipped, refused);
     }
   }
+  if (!job.subsOnly) tracks = check.tracks;
   if (job.output.empty() || job.output.size() >= OUTPUT_PATH_SIZE)
     return Refuse(job.output + ": the output's name is too long", JobOutcome::Failed, refused);
   const int32_t size = TitleSelection.sizeMB;
@@ -173,13 +175,17 @@ int ExtractionBatchWorker() {
     JobResult& result = Batch.results[static_cast<size_t>(k)];
     port.StartJob(k + 1, count, count > 1, Batch.options.stopIsNotDone);
     JobOutcome refused = JobOutcome::Failed;
-    if (!PrepareJob(job, refused)) {
+    if (!PrepareJob(job, refused, result.tracks)) {
       result.outcome = refused;
       continue;
     }
+    result.title = TitleSelection.title;
+    result.subtitles = SubtitleSelection.streams;
     ExtractionWorker();
     result.outcome = LastOutcome();
-    result.videoSeconds = VideoEndTicks() / CLOCK_HZ;  // where the last picture written ends
+    result.damageStretches = DamageLog.stretches;
+    result.damageBytes = DamageLog.bytes;
+    result.videoSeconds = VideoReachedTicks() / CLOCK_HZ;  // where the last picture written ends
     if (result.outcome == JobOutcome::Stopped && count == 1 && Batch.options.stopIsNotDone)
       front.ShowBox(StoppedMessage(result.videoSeconds), BoxKind::Information);
   }
@@ -190,14 +196,15 @@ int ExtractionBatchWorker() {
   return 0;
 }
 
+ExitStatus JobExitStatus(const JobResult& result) {
+  if (result.outcome == JobOutcome::Damaged) return ExitStatus::Damaged;
+  if (result.outcome == JobOutcome::Failed || result.outcome == JobOutcome::Skipped) return ExitStatus::Failed;
+  return ExitStatus::Done;
+}
+
 ExitStatus BatchExitStatus() {
   ExitStatus worst = ExitStatus::Done;
-  for (const JobResult& result : Batch.results) {
-    ExitStatus status = ExitStatus::Done;
-    if (result.outcome == JobOutcome::Damaged) status = ExitStatus::Damaged;
-    if (result.outcome == JobOutcome::Failed || result.outcome == JobOutcome::Skipped) status = ExitStatus::Failed;
-    worst = WorstExitStatus(worst, status);
-  }
+  for (const JobResult& result : Batch.results) worst = WorstExitStatus(worst, JobExitStatus(result));
   return worst;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/extraction_job.h"
+#include "extract/subtitle_selection.h"
 #include "report/exit_status.h"
 
 enum class JobOutcome {
@@ -26,6 +27,13 @@ enum class JobOutcome {
 struct JobResult {
   JobOutcome outcome = JobOutcome::NotStarted;
   uint32_t videoSeconds = 0;  // video time reached
+  // What the job wrote, for the report: the title (set) read, the audio
+  // tracks and the sub-picture streams in output order, the damage skipped.
+  int title = -1;
+  std::vector<OutputTrack> tracks;
+  std::vector<SubtitleStream> subtitles;
+  uint32_t damageStretches = 0;
+  uint64_t damageBytes = 0;
 };
 
 struct BatchOptions {
@@ -50,6 +58,9 @@ extern ExtractionBatchState Batch;
 // stop by the user the current file is closed and no further job starts.
 // Returns 0.
 int ExtractionBatchWorker();
+
+// The exit status of one job's result (a skipped title counts as failed).
+ExitStatus JobExitStatus(const JobResult& result);
 
 // The worst exit status of the results (a skipped title counts as failed,
 // a title that never started as nothing).

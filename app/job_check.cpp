@@ -157,16 +157,21 @@ JobCheck CheckJob(const DiscCatalog& catalog, const ExtractionJob& job) {
   return check;
 }
 
+std::string OutputStreamId(const OutputTrack& track) {
+  // Private stream 1 sub-streams are named with their stream id.
+  char id[16];
+  if (track.copy && track.stream.format != AudioFormat::Mpeg) {
+    std::snprintf(id, sizeof id, "0xBD/0x%02X", track.outputId);
+  } else {
+    std::snprintf(id, sizeof id, "0x%02X", track.outputId);
+  }
+  return id;
+}
+
 std::vector<std::string> TrackMapLines(const std::vector<OutputTrack>& tracks) {
   std::vector<std::string> lines;
   for (const OutputTrack& track : tracks) {
-    // Private stream 1 sub-streams are named with their stream id.
-    char id[16];
-    if (track.copy && track.stream.format != AudioFormat::Mpeg) {
-      std::snprintf(id, sizeof id, "0xBD/0x%02X", track.outputId);
-    } else {
-      std::snprintf(id, sizeof id, "0x%02X", track.outputId);
-    }
+    const std::string id = OutputStreamId(track);
     const std::string language = track.stream.language.empty() ? "--" : track.stream.language;
     const std::string name = StreamName(track.stream.format, track.stream.index);
     const std::string what = track.copy ? std::string(FormatLabel(track.stream.format)) + " as on the disc"

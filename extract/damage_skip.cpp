@@ -20,7 +20,7 @@ uint32_t Distance(uint32_t a, uint32_t b) {
 void LogStretch(uint32_t part, uint32_t start, uint32_t end) {
   if (end <= start) return;
   Walk.bytesSinceMib += end - start;
-  DamageLogStretch(part, start, end - start, VideoEndTicks() / 90000);
+  DamageLogStretch(part, start, end - start, VideoReachedTicks() / 90000);
 }
 
 }  // namespace

@@ -562,7 +562,7 @@ void ShowClosingMessage() {
   }
   if (!outputClosed) return;  // the close error has been shown
   // The video time is where the last picture written ends.
-  std::string time = FormatHms((VideoEndTicks() - (FirstPictureTime() - FIRST_PTS)) / CLOCK_HZ);
+  std::string time = FormatHms(VideoReachedTicks() / CLOCK_HZ);
   std::string format = LoadStringText(IDS_DONE, 48);
   std::string text = FormatString(48, format.c_str(), time.c_str());
   const std::string damage = DamageSummary();

@@ -252,6 +252,8 @@ uint32_t VideoEndTicks() {
   return ToTicks(T.gopBaseHalfTicks + uint64_t{PrefixFields(Intake.GopFrames)} * T.fieldHalfTicks);
 }
 
+uint32_t VideoReachedTicks() { return VideoEndTicks() - (FirstPictureTime() - FIRST_PTS); }
+
 bool VideoTimingFinish() {
   ClosePicture();
   const bool resolved = ResolvePending(true);

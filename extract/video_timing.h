@@ -110,5 +110,9 @@ bool VideoShown(uint32_t tr);
 // temporal_reference.
 uint32_t VideoEndTicks();
 
+// VideoEndTicks as it is without an origin shift (time_origin.h): the video
+// time a title reached, as its closing message tells it.
+uint32_t VideoReachedTicks();
+
 // Half ticks to 48 kHz samples (4/15), truncated.
 constexpr int64_t HalfTicksToSamples(int64_t halfTicks) { return halfTicks * 4 / 15; }

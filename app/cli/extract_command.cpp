@@ -12,6 +12,7 @@
 #include "app/disc_title_choice.h"
 #include "app/extraction_batch.h"
 #include "app/extraction_job.h"
+#include "app/extraction_report.h"
 #include "app/job_check.h"
 #include "app/job_selection.h"
 #include "app/subtitle_choice.h"
@@ -178,12 +179,21 @@ void WarnWithoutPalette(const ExtractCommand& extract) {
                VobSubPath(extract.output, ".idx").c_str());
 }
 
+// For --json: stdout holds the report alone; messages, status and progress
+// stay on stderr.
+class JsonTerminalUi : public TerminalUi {
+ public:
+  void ListAppend(const std::string&) override {}
+};
+
 // The worst of the titles.
 int RunBatch(const ExtractCommand& extract) {
   Batch.options.stopIsNotDone = true;
   VerboseErrors = extract.verbose;
   StopOnDamage = extract.stopOnDamage;
-  TerminalUi ui;
+  TerminalUi terminal;
+  JsonTerminalUi json;
+  TerminalUi& ui = extract.json ? json : terminal;
   UiInstall(&ui);
   ExtractionBatchWorker();
   UiInstall(nullptr);
@@ -311,6 +321,12 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
   extract.command->add_flag("--overwrite", extract.overwrite,
                             "Replace an existing output file without asking (without it, an existing file is "
                             "replaced only when the answer on the terminal is yes)");
+  extract.command->add_flag("--json", extract.json,
+                            "At the end print one JSON object on stdout: the output file, the title, the outcome "
+                            "and exit status, damage skipped, and for each output stream its id (0xBD/0x80, "
+                            "0xC0, 0xBD/0x20), kind, format, language, whether it is kept as on the disc and the "
+                            "selector it came from; with several disc titles one object with an array of jobs. "
+                            "The stream lines otherwise printed on stdout go to stderr");
   extract.command->add_flag("-v,--verbose", extract.verbose,
                             "Report every error in detail, with its offset in the VOB file, instead of one summary");
   extract.command->add_flag("--stop-on-damage", extract.stopOnDamage,
@@ -319,6 +335,8 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract) {
 }
 
 int RunExtractCommand(const ExtractCommand& extract) {
+  Batch.jobs.clear();
+  Batch.results.clear();
   std::string error;
   if (extract.title < 0 && extract.discTitles.empty()) {
     std::fprintf(stderr, "voltark-cli extract: --title N or --disc-title T is required\n");
@@ -409,8 +427,10 @@ int RunExtractCommand(const ExtractCommand& extract) {
   if (!MayWriteOutput(extract)) return EXIT_FAILED;
   // A program stream has no language tags: what each stream is, is told here
   // whenever there is more than today's one re-encoded track.
+  // With --json the report says it, and stdout holds the report alone.
   if (!extract.subsOnly && (check.tracks.size() > 1 || check.tracks[0].copy))
-    for (const std::string& line : TrackMapLines(check.tracks)) std::printf("%s\n", line.c_str());
+    for (const std::string& line : TrackMapLines(check.tracks))
+      std::fprintf(extract.json ? stderr : stdout, "%s\n", line.c_str());
   std::fflush(stdout);
 
   ExtractionJob checkedJob = job;
@@ -421,4 +441,14 @@ int RunExtractCommand(const ExtractCommand& extract) {
   checkedJob.tracks = check.tracks;
   Batch.jobs = {checkedJob};
   return RunBatch(extract);
+}
+
+void PrintExtractReport(const ExtractCommand& extract, int exitStatus) {
+  if (!extract.json) return;
+  bool all = false;
+  std::vector<int> numbers;
+  const bool several = !extract.discTitles.empty() && ParseDiscTitleList(extract.discTitles, all, numbers) &&
+                       (all || extract.discTitles.find_first_of(",-") != std::string::npos);
+  std::printf("%s\n", ExtractionReportJson(extract.source, extract.output, several, exitStatus).c_str());
+  std::fflush(stdout);
 }

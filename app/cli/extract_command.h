@@ -23,6 +23,7 @@ struct ExtractCommand {
   bool stopOnDamage = false;
   std::string subs;       // --subs LIST; empty: no subtitles kept
   bool subsOnly = false;  // --subs-only: only the VobSub pair is written
+  bool json = false;      // --json: one JSON object on stdout at the end
 };
 
 void AddExtractCommand(CLI::App& app, ExtractCommand& extract);
@@ -33,3 +34,7 @@ void AddExtractCommand(CLI::App& app, ExtractCommand& extract);
 // parsing (a title, chapter, angle or stream the disc lacks). A stop signal's
 // status is the caller's.
 int RunExtractCommand(const ExtractCommand& extract);
+
+// With --json: the run's report (app/extraction_report.h) on stdout, given
+// the run's final exit status.
+void PrintExtractReport(const ExtractCommand& extract, int exitStatus);

@@ -58,6 +58,10 @@ int CliMain(int argc, char** argv) {
   // does; a second one ends the program at once.
   StopSignalsInstall(&AbortFlag, &StopRequested);
   if (scan.command->parsed()) return WithStopSignal(RunScanCommand(scan));
-  if (extract.command->parsed()) return WithStopSignal(RunExtractCommand(extract));
+  if (extract.command->parsed()) {
+    const int status = WithStopSignal(RunExtractCommand(extract));
+    PrintExtractReport(extract, status);
+    return status;
+  }
   return EXIT_USAGE;
 }

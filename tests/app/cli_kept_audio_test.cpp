@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -136,6 +137,24 @@ TEST_F(CliKeptAudioTest, KeptAndReEncodedTracksGoTogether) {
   ASSERT_EQ(Extract("--audio ac3:0", "alone.mpg").status, 0);
   ExpectSameBytes(Payload(Out("mixed.mpg"), "0:i:0x1c0", "mp2"), Payload(Out("alone.mpg"), "0:i:0x1c0", "mp2"),
                   "Layer II");
+}
+
+// --json: stdout is one object whose streams name each output stream with
+// the id a reader finds it under and the track it came from.
+TEST_F(CliKeptAudioTest, TheJsonReportMapsEachOutputStreamToItsTrack) {
+  ShellRun run = Extract("--audio ac3:1=copy,ac3:0,mpeg:0=copy --json", "mapped.mpg");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const nlohmann::json report = nlohmann::json::parse(run.out);
+  EXPECT_EQ(report["outcome"], "done");
+  EXPECT_EQ(report["exitStatus"], 0);
+  std::string streams;
+  for (const nlohmann::json& stream : report["streams"])
+    streams += stream["id"].get<std::string>() + " " + stream["format"].get<std::string>() + " " +
+               (stream["kept"].get<bool>() ? "kept " : "re-encoded ") + stream.value("selector", "-") + "\n";
+  EXPECT_EQ(streams, "0xE0 mpeg2video kept -\n0xBD/0x80 ac3 kept ac3:1\n0xC0 mp2 re-encoded ac3:0\n"
+                     "0xC1 mpeg kept mpeg:0\n");
+  EXPECT_NE(run.err.find("stream 0xC1: --, MPEG as on the disc (mpeg:0)"), std::string::npos) << run.err;
+  EXPECT_EQ(Codecs(Out("mapped.mpg")), "mpeg2video,0x1e0,\nac3,0x80\nmp2,0x1c0\nmp2,0x1c1\n");
 }
 
 // Frames 0.6 s before the first picture would fall before the output's
