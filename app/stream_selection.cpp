@@ -22,18 +22,39 @@ ExtractionControls SelectionUpdate(int line) {
   return {true, entry->streamKind == STREAM_KIND_AC3};
 }
 
+const ScannedStream* FindUndecodableStream(int line, const ScannedTitle** title) {
+  if (line < 0) return nullptr;
+  for (const ScannedTitle& scanned : TitleScanner.titles) {
+    for (const ScannedStream& stream : scanned.streams) {
+      if (stream.line != line || (stream.kind != "DTS" && stream.kind != "MPEG")) continue;
+      if (title != nullptr) *title = &scanned;
+      return &stream;
+    }
+  }
+  return nullptr;
+}
+
 ExtractionJob JobOfSelectedLines(const std::vector<int>& lines, bool keepAudio, bool dynamicCompression) {
   ExtractionJob job;
   job.keepAudio = keepAudio;
   job.dynamicCompression = dynamicCompression;
   for (int line : lines) {
-    const TitleListEntry* entry = FindTitleListEntry(line);
-    if (entry == nullptr || (job.title >= 0 && entry->title != job.title)) continue;
-    job.title = entry->title;
     AudioChoice choice;
-    const bool pcm = entry->streamKind == STREAM_KIND_PCM;
-    choice.format = pcm ? AudioFormat::Pcm : AudioFormat::Ac3;
-    choice.index = entry->subStreamId - DiscStreamId(choice.format, 0);
+    int title = -1;
+    const ScannedTitle* scanned = nullptr;
+    if (const TitleListEntry* entry = FindTitleListEntry(line)) {
+      title = entry->title;
+      const bool pcm = entry->streamKind == STREAM_KIND_PCM;
+      choice.format = pcm ? AudioFormat::Pcm : AudioFormat::Ac3;
+      choice.index = entry->subStreamId - DiscStreamId(choice.format, 0);
+    } else if (const ScannedStream* stream = FindUndecodableStream(line, &scanned)) {
+      title = scanned->title;
+      choice.format = stream->kind == "DTS" ? AudioFormat::Dts : AudioFormat::Mpeg;
+      choice.index = stream->index;
+      choice.mode = AudioMode::Copy;  // nothing here decodes it
+    }
+    if (title < 0 || (job.title >= 0 && title != job.title)) continue;
+    job.title = title;
     job.audio.push_back(choice);
   }
   return job;
@@ -43,10 +64,31 @@ ExtractionControls SelectionUpdateLines(const std::vector<int>& lines, bool keep
   ExtractionControls controls;
   for (int line : lines) {
     const TitleListEntry* entry = FindTitleListEntry(line);
-    if (entry == nullptr) continue;
+    const ScannedTitle* scanned = nullptr;
+    if (entry == nullptr) {
+      if (FindUndecodableStream(line, &scanned) == nullptr) continue;
+      if (!controls.extractEnabled) {
+        TitleSelection.title = scanned->title;
+        TitleSelection.sizeMB = scanned->sizeMB;
+      }
+      controls.extractEnabled = true;
+      continue;
+    }
     if (!controls.extractEnabled) SelectionUpdate(line);
     controls.extractEnabled = true;
     controls.compressionEnabled = controls.compressionEnabled || (entry->streamKind == STREAM_KIND_AC3 && !keepAudio);
   }
   return controls;
+}
+
+std::string UndecodableKeptNote(const ExtractionJob& job) {
+  std::string note;
+  if (job.keepAudio) return note;
+  for (const AudioChoice& choice : job.audio) {
+    if (choice.pick != AudioPick::Stream || (choice.format != AudioFormat::Dts && choice.format != AudioFormat::Mpeg))
+      continue;
+    note += (note.empty() ? "" : "\r") + StreamName(choice.format, choice.index) +
+            " is kept as it is: VOLTARK has no decoder for it.";
+  }
+  return note;
 }

@@ -263,6 +263,9 @@ void VoltarkMainWindow::Extract() {
     return;
   }
   job.tracks = check.tracks;
+  // DTS and MPEG audio chosen with the box clear are kept: the user is told so.
+  const std::string kept = UndecodableKeptNote(job);
+  if (!kept.empty()) Ui().ShowBox(kept, BoxKind::Information);
   // The extraction may be narrowed to one of the disc's own titles; the
   // listed title and size come back once it has run.
   const int32_t listedTitle = TitleSelection.title;

@@ -88,9 +88,12 @@ TEST_F(MainWindowTest, SelectedLineEnablesExtractAndCompressionAsItsStreamAllows
   MainWindow->compressionBox()->setChecked(true);
   SelectLine(1);  // a title line after a stream line disables again
   EXPECT_EQ(ExtractionEnabled(), (Enabled{false, false, false}));
-  for (int line : {0, 2, 5}) {
+  SelectLine(0);
+  EXPECT_EQ(ExtractionEnabled(), (Enabled{false, false, false}));
+  // MPEG and DTS audio can be chosen too, to be kept as they are: nothing to compress.
+  for (int line : {2, 5}) {
     SelectLine(line);
-    EXPECT_EQ(ExtractionEnabled(), (Enabled{false, false, false})) << line;
+    EXPECT_EQ(ExtractionEnabled(), (Enabled{true, true, false})) << line;
   }
   SelectLine(3);
   EXPECT_TRUE(MainWindow->compressionBox()->isChecked()) << "the box keeps its state";
