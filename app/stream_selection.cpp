@@ -87,8 +87,9 @@ std::string UndecodableKeptNote(const ExtractionJob& job) {
   for (const AudioChoice& choice : job.audio) {
     if (choice.pick != AudioPick::Stream || (choice.format != AudioFormat::Dts && choice.format != AudioFormat::Mpeg))
       continue;
-    note += (note.empty() ? "" : "\r") + StreamName(choice.format, choice.index) +
-            " is kept as it is: VOLTARK has no decoder for it.";
+    if (!note.empty()) note += '\r';
+    note += StreamName(choice.format, choice.index);
+    note += " is kept as it is: VOLTARK has no decoder for it.";
   }
   return note;
 }
