@@ -34,8 +34,9 @@ INT_PTR CALLBACK ReadmeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       if (LOWORD(wParam) == IDC_README_TEXT && HIWORD(wParam) == EN_SETFOCUS) {
         // The dialog selects the whole text of an edit control it gives the
         // focus to, after this notification: the selection is removed after
-        // that, each time.
-        PostMessageW(GetDlgItem(dialog, IDC_README_TEXT), EM_SETSEL, static_cast<WPARAM>(-1), 0);
+        // that, each time, the caret put at the start so that the text is
+        // shown from its first line.
+        PostMessageW(GetDlgItem(dialog, IDC_README_TEXT), EM_SETSEL, 0, 0);
       } else if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_RETURN) {
         EndDialog(dialog, 0);
       }

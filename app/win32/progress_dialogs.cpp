@@ -25,7 +25,7 @@ struct ProgressRun {
 
 ProgressRun Run;
 
-void StartWorker(HWND dialog, const ProgressControls& controls, int (*worker)()) {
+void StartWorker(const ProgressControls& controls, int (*worker)()) {
   WindowsUi.SetProgress(controls);
   StopRequested = false;
   AbortFlag = false;
@@ -56,7 +56,7 @@ INT_PTR CALLBACK ScanDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   if (OnWorkerMessage(dialog, message, wParam, lParam)) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
-      StartWorker(dialog, ProgressControls{dialog, GetDlgItem(dialog, IDC_SCAN_STATUS), nullptr, nullptr},
+      StartWorker(ProgressControls{dialog, GetDlgItem(dialog, IDC_SCAN_STATUS), nullptr, nullptr},
                   ScanWorker);
       return TRUE;
     case WM_COMMAND:
@@ -112,8 +112,7 @@ INT_PTR CALLBACK ExtractDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
                                  rect.top, rect.right, rect.bottom, dialog,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROGRESS)),
                                  GetModuleHandleW(nullptr), nullptr);
-      StartWorker(dialog,
-                  ProgressControls{dialog, GetDlgItem(dialog, IDC_EXTRACT_STATUS), GetDlgItem(dialog, IDC_TIME), bar},
+      StartWorker(ProgressControls{dialog, GetDlgItem(dialog, IDC_EXTRACT_STATUS), GetDlgItem(dialog, IDC_TIME), bar},
                   ExtractionBatchWorker);
       return TRUE;
     }
