@@ -32,6 +32,9 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 # A server started without this display (the test suite's) cannot show windows.
 "$wineserver" -k 2>/dev/null || true
 [ -d "$WINEPREFIX" ] || "$wine" wineboot -i > /dev/null 2>&1 || true
+# Wine draws the caption buttons with Marlett (Debian's fonts-wine has it).
+fonts=$WINEPREFIX/drive_c/windows/Fonts
+if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ]; then cp -n /usr/share/wine/fonts/marlett.ttf "$fonts/"; fi
 "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > /dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f > /dev/null 2>&1
 # The desktop is made by the next server, with these settings.
