@@ -23,6 +23,10 @@ void RunReadmeDialog(HWND owner);
 // "ABOUT": the LOGO, the icon and the program's name and version.
 void RunAboutDialog(HWND owner);
 
+// The LOGO of a dialog drawn at the dialog's DPI (the resource is drawn for
+// 96): its picture control takes the scaled size.
+void ShowLogoAtDpi(HWND dialog);
+
 // "DISCTITLE": the whole title set, one of the disc titles that play from
 // it (chapters, angle) or all disc titles, and the subtitles to keep.
 // Nothing when the user cancelled.

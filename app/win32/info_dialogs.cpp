@@ -49,6 +49,7 @@ INT_PTR CALLBACK ReadmeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
+      ShowLogoAtDpi(dialog);
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 0);
@@ -59,6 +60,34 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 }  // namespace
+
+namespace {
+// The window's DPI: GetDpiForWindow where the system has it (Windows 10
+// 1607 on; looked up, so that the program still starts on Windows 8), else
+// the screen's.
+UINT WindowDpi(HWND window) {
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (dpiForWindow != nullptr) return dpiForWindow(window);
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return static_cast<UINT>(dpi);
+}
+}  // namespace
+
+void ShowLogoAtDpi(HWND dialog) {
+  const UINT dpi = WindowDpi(dialog);
+  if (dpi == 0 || dpi == USER_DEFAULT_SCREEN_DPI) return;
+  const int width = MulDiv(153, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+  const int height = MulDiv(54, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+  auto* logo = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), L"LOGO", IMAGE_BITMAP, width, height, 0));
+  if (logo == nullptr) return;
+  // The control keeps the picture until the process ends; the one it had
+  // (the resource's, shared) is not freed.
+  SendDlgItemMessageW(dialog, IDC_LOGO, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+}
 
 void RunReadmeDialog(HWND owner) {
   DialogBoxParamW(GetModuleHandleW(nullptr), L"README", owner, ReadmeDialogProc, 0);

@@ -224,6 +224,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                    suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      ShowLogoAtDpi(window);
       return 0;
     }
     default:
@@ -263,6 +264,7 @@ bool CreateMainWindow(HINSTANCE instance) {
   GetWindowRect(Shell.source, &box);
   SendMessageW(Shell.source, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(3 * (box.right - box.left)), 0);
   WindowsUi.SetTitleList(Shell.titles);
+  ShowLogoAtDpi(Shell.main);
   FillSourceBox();
   return true;
 }

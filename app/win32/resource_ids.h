@@ -16,6 +16,7 @@
 #define IDC_START 108
 #define IDC_COMPRESSION 109
 #define IDC_KEEP_AUDIO 121
+#define IDC_LOGO 122  // also in "ABOUT"
 
 // "README".
 #define IDC_README_TEXT 110
