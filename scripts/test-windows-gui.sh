@@ -75,8 +75,9 @@ shoot() {  # the Wine desktop's corner holding the window, into $shots/$1
 start_program() {
   (cd "$work" && VOLTARK_DRIVES="Z:${root//\//\\}\\samples\\sample-dvd" "$wine" "$exe"; echo $? > "$work/status") &
   wait_window '^VOLTARK mpeg2 extractor$' 60 || fail "the main window did not open"
-  # The first scan runs in the "REFRESH" dialog before the loop starts.
-  sleep 1
+  # The first scan runs in the "REFRESH" dialog before the loop starts
+  # (on the small sample it may have come and gone already).
+  wait_window '^VOLTARK$' 5 || true
   wait_window '^VOLTARK$' 60 gone || fail "the scan dialog did not close"
   sleep 1
 }
