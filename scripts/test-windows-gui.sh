@@ -2,7 +2,8 @@
 # Drives voltark.exe under Wine on a virtual X server: it opens its main
 # window on the sample disc (VOLTARK_DRIVES), scans it and quits with status
 # 0 on Esc; an extraction started from it (a stream line selected, Extract,
-# a name typed into Save As) writes its file through the EXTRACT dialog.
+# a name typed into Save As) writes its file through the EXTRACT dialog;
+# without any source it says so and ends with status 1.
 # With --screenshots FOLDER the main window and the extraction dialog are
 # photographed into FOLDER.
 #
@@ -131,6 +132,19 @@ extraction_run() {
   echo "extraction: $(basename "$film") written through the EXTRACT dialog ($(stat -c %s "$film") bytes), status 0"
 }
 
+# 3. No source at all (Wine has no DVD drive): "No DVD drive found", status 1.
+no_source_run() {
+  rm -f "$work/status"
+  (cd "$work" && env -u VOLTARK_DRIVES "$wine" "$exe"; echo $? > "$work/status") &
+  wait_window '^VOLTARK$' 60 || fail "no message box came without a source"
+  sleep 1
+  xdotool search --name '^VOLTARK mpeg2 extractor$' > /dev/null 2>&1 && fail "a main window was made without a source"
+  keys_to '^VOLTARK$' Return
+  status=$(wait_status)
+  [ "$status" = 1 ] || fail "without a source the program ended with status $status, not 1"
+  echo "no source: the message box, no main window, status 1"
+}
+
 # Keys typed while Wine is still busy with a window may be lost on a loaded
 # machine: each run gets one more try, in a fresh server, before it fails.
 retry() {
@@ -141,3 +155,4 @@ retry() {
 }
 retry main_window_run
 retry extraction_run
+retry no_source_run
