@@ -45,3 +45,15 @@ bool NarrowToDiscTitle(const DiscTitle& title, int firstChapter, int lastChapter
 }
 
 void ClearDiscTitleNarrowing() { DvdBlockClearPlan(); }
+
+std::vector<const DiscTitle*> DiscTitlesOfSet(const DiscTitleTable& table, int titleSet) {
+  std::vector<const DiscTitle*> titles;
+  for (const DiscTitle& title : table.titles)
+    if (title.titleSet == titleSet) titles.push_back(&title);
+  return titles;
+}
+
+std::string SubtitleOfferName(const DiscSubpicture& stream) {
+  return (stream.language.empty() ? std::string("--") : stream.language) + " (sub:" + std::to_string(stream.logical) +
+         ")";
+}

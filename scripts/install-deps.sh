@@ -19,10 +19,14 @@ packages=(
 if [ "${1:-}" = windows ]; then
   # GoogleTest for Windows is built from Debian's sources (googletest);
   # CLI11 and nlohmann-json are header-only and come from the lists above.
+  # voltark.exe is driven on a virtual X server (xvfb, xdotool) and
+  # photographed (ImageMagick's import); fonts-wine has the font of the
+  # caption buttons Wine draws.
   packages+=(
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     googletest wine64 zip file
+    xvfb xauth xdotool imagemagick fonts-wine
   )
 fi
 

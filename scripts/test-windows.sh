@@ -2,7 +2,8 @@
 # Builds the test suite for 64-bit Windows and runs it under Wine, in one
 # private Wine prefix for the whole run. Then, when the Linux build is there
 # (make test made it), checks that voltark-cli.exe lists and extracts the
-# test discs as the Linux program does.
+# test discs as the Linux program does. voltark.exe is driven under Wine on a
+# virtual X server (scripts/test-windows-gui.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -29,6 +30,9 @@ trap '"$wineserver" -k 2>/dev/null || true' EXIT
 # each test gets two minutes (its TIMEOUT) and one more try, and a second
 # failure fails the run.
 (cd "$build" && ctest --output-on-failure -j "$JOBS" --repeat until-pass:2)
+
+# The desktop program, driven on a virtual X server.
+bash scripts/test-windows-gui.sh "$build"
 
 if [ -x build/bin/voltark-cli ]; then
   bash scripts/compare-windows-cli.sh build/bin/voltark-cli "$build/bin/voltark-cli.exe"

@@ -34,9 +34,7 @@ void OfferSubtitles(Controls& controls, const DiscTitle& title) {
   for (QCheckBox* box : controls.subtitles) delete box;
   controls.subtitles.clear();
   for (const DiscSubpicture& stream : title.subpictures) {
-    const std::string name = (stream.language.empty() ? std::string("--") : stream.language) + " (sub:" +
-                             std::to_string(stream.logical) + ")";
-    auto* box = new QCheckBox(QString::fromStdString(name), controls.subtitleRow);
+    auto* box = new QCheckBox(QString::fromStdString(SubtitleOfferName(stream)), controls.subtitleRow);
     box->setProperty("logical", stream.logical);
     controls.subtitleRow->layout()->addWidget(box);
     controls.subtitles.push_back(box);
@@ -62,13 +60,6 @@ void ChooseTitle(Controls& controls, const std::vector<const DiscTitle*>& titles
 }  // namespace
 
 void SetDiscTitleAnswerer(DiscTitleAnswerer answerer) { answererForTests = std::move(answerer); }
-
-std::vector<const DiscTitle*> DiscTitlesOfSet(const DiscTitleTable& table, int titleSet) {
-  std::vector<const DiscTitle*> titles;
-  for (const DiscTitle& title : table.titles)
-    if (title.titleSet == titleSet) titles.push_back(&title);
-  return titles;
-}
 
 std::optional<DiscTitleChoice> AskDiscTitle(QWidget* parent, const std::vector<const DiscTitle*>& titles) {
   if (titles.empty()) return DiscTitleChoice{};

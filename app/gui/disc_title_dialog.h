@@ -9,25 +9,13 @@
 #include <optional>
 #include <vector>
 
-#include "source/disc_titles.h"
+#include "app/disc_title_choice.h"
 
 class QWidget;
-
-struct DiscTitleChoice {
-  int discTitle = 0;  // 0: the whole title set, as listed
-  int firstChapter = 1;
-  int lastChapter = 0;  // 0: to the title's last chapter
-  int angle = 1;
-  bool allDiscTitles = false;  // every disc title of the disc, each into its own file
-  std::vector<int> subtitles{};  // logical sub-picture streams kept as a VobSub pair beside the output
-};
 
 using DiscTitleAnswerer = std::function<std::optional<DiscTitleChoice>(const std::vector<const DiscTitle*>&)>;
 
 void SetDiscTitleAnswerer(DiscTitleAnswerer answerer);
-
-// The disc titles that play from title set `titleSet`.
-std::vector<const DiscTitle*> DiscTitlesOfSet(const DiscTitleTable& table, int titleSet);
 
 // Asks which part of the title set to extract, and which of its subtitle
 // streams to keep (a check box per stream, named by its language); nothing when the user

@@ -14,14 +14,10 @@
 #include <QTimer>
 #include <algorithm>
 #include <vector>
-#include <cstring>
 
 #include "app/disc_catalog.h"
-#include "app/disc_title_batch.h"
 #include "app/disc_title_choice.h"
-#include "app/extraction_batch.h"
-#include "app/job_check.h"
-#include "app/job_selection.h"
+#include "app/extract_flow.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/disc_title_dialog.h"
 #include "app/gui/drive_combo_box.h"
@@ -31,9 +27,8 @@
 #include "app/gui/readme_dialog.h"
 #include "app/gui/save_as.h"
 #include "app/gui/scan_dialog.h"
+#include "app/source_list.h"
 #include "app/stream_selection.h"
-#include "extract/extraction_driver.h"
-#include "extract/extraction_request.h"
 #include "extract/title_selection.h"
 #include "platform/drives.h"
 #include "platform/media_change.h"
@@ -183,12 +178,7 @@ void VoltarkMainWindow::SelectionChanged() {
 
 bool VoltarkMainWindow::UseShownSource() {
   sourceSettle_->stop();
-  int index = source_->currentIndex();
-  if (workerRunning_ || index < 0 || index >= static_cast<int>(DriveList.size()) || index == SelectedDrive)
-    return false;
-  ResumeMediaChangeNotify();
-  SelectedDrive = index;
-  SuspendMediaChangeNotify();
+  if (workerRunning_ || !TakeSource(source_->currentIndex())) return false;
   Scan();
   return true;
 }
@@ -235,17 +225,14 @@ void VoltarkMainWindow::OpenImage() {
     Ui().ShowBox(error, BoxKind::Error);
     return;
   }
-  int index = 0;
-  while (index < static_cast<int>(DriveList.size()) && DriveList[index].name != drive.name) ++index;
-  if (index == static_cast<int>(DriveList.size())) {
-    DriveList.push_back(drive);
+  const size_t listed = DriveList.size();
+  const int index = AddSource(drive);
+  if (DriveList.size() > listed) {
     source_->addItem(QString::fromStdString(drive.name));
     source_->setItemData(index, QString::fromStdString(drive.name), Qt::ToolTipRole);
   }
   source_->setCurrentIndex(index);
-  ResumeMediaChangeNotify();
-  SelectedDrive = index;
-  SuspendMediaChangeNotify();
+  TakeSource(index);
   Refresh();
 }
 
@@ -253,102 +240,24 @@ void VoltarkMainWindow::Extract() {
   // The listed titles are those of the source shown: a source change not yet
   // taken is taken now (a scan, which leaves nothing selected) instead.
   if (UseShownSource()) return;
-  ExtractionJob job = JobOfSelectedLines(SelectedLines(), keepAudio_->isChecked(), compression_->isChecked());
-  job.output = TitleSelection.outputPath;
-  const JobCheck check = CheckJob(CatalogFromScan(), job);
-  if (check.Refused()) return;
-  if (!SelectCheckedJob(job, check)) {
-    Ui().ShowBox("This version re-encodes one track: select one line, or check \"Keep original audio\".",
-                 BoxKind::Error);
-    return;
-  }
-  job.tracks = check.tracks;
-  // DTS and MPEG audio chosen with the box clear are kept: the user is told so.
-  const std::string kept = UndecodableKeptNote(job);
-  if (!kept.empty()) Ui().ShowBox(kept, BoxKind::Information);
-  // The extraction may be narrowed to one of the disc's own titles; the
-  // listed title and size come back once it has run.
-  const int32_t listedTitle = TitleSelection.title;
-  const int32_t listedSize = TitleSelection.sizeMB;
-  std::optional<DiscTitleChoice> part = AskDiscTitle(this, DiscTitlesOfSet(TitleScanner.disc, listedTitle));
-  if (!part) return;
-  if (part->allDiscTitles)
-    ExtractAllDiscTitles(job);
-  else
-    ExtractNarrowed(*part, job);
-  ClearDiscTitleNarrowing();
-  TitleSelection.title = listedTitle;
-  TitleSelection.sizeMB = listedSize;
-}
-
-void VoltarkMainWindow::ExtractNarrowed(const DiscTitleChoice& part, ExtractionJob job) {
-  if (part.discTitle > 0) {
-    std::string error;
-    const DiscTitle* title = FindDiscTitle(TitleScanner.disc, part.discTitle, error);
-    if (title == nullptr ||
-        !NarrowToDiscTitle(*title, part.firstChapter, part.lastChapter, part.angle, error)) {
-      Ui().ShowBox(error, BoxKind::Error);
-      return;
-    }
-  }
-  // An output that could not be created (a missing folder, no permission)
-  // is asked for again, as one over the disc's own files is.
-  do {
-    if (!AskOutputPath()) return;
-    job.title = TitleSelection.title;
-    job.discTitle = part.discTitle;
-    job.firstChapter = part.firstChapter;
-    job.lastChapter = part.lastChapter;
-    job.angle = part.angle;
-    job.output = TitleSelection.outputPath;
-    // The subtitles ticked are written as a VobSub pair beside the file.
-    job.subtitles.clear();
-    for (int logical : part.subtitles) job.subtitles.push_back(SubtitleChoice{SubtitlePick::Stream, logical, {}});
-    job.checked = true;  // the streams were chosen from the title's own list
-    Batch.jobs = {job};
-    RunExtractionDialog();
-  } while (TakeExtractionOutputNotCreated());
-}
-
-bool VoltarkMainWindow::AskOutputPath() {
-  QByteArray path;
-  for (;;) {
-    std::optional<QString> chosen = AskSaveAs(ExtractSaveAsRequest(TitleSelection.outputPath));
-    if (!chosen) return false;
-    path = chosen->toLocal8Bit();
-    // A name that does not fit the output name buffer fails like a cancel,
-    // rather than being cut to another file's name.
-    if (path.isEmpty() || path.size() >= OUTPUT_PATH_SIZE) return false;
-    // Writing over one of the disc's own files would destroy the input:
-    // the user is told and asked again.
-    if (!OutputIsSourceFile(path.constData())) break;
-    ShowError(IDS_OUTPUT_IS_INPUT);
-  }
-  std::memset(TitleSelection.outputPath, 0, sizeof TitleSelection.outputPath);
-  std::memcpy(TitleSelection.outputPath, path.constData(), static_cast<size_t>(path.size()));
-  return true;
-}
-
-void VoltarkMainWindow::ExtractAllDiscTitles(const ExtractionJob& chosen) {
-  // Every disc title with the audio stream chosen; a title without it is
-  // skipped with a message, and one summary ends the batch.
-  std::optional<QString> folder = AskFolder(QStringLiteral("Folder for the disc titles"));
-  if (!folder || SelectedDrive < 0 || SelectedDrive >= static_cast<int>(DriveList.size())) return;
-  const std::string base = DiscFileBaseName(DriveList[SelectedDrive]);
-  Batch.jobs.clear();
-  for (const DiscTitle& title : TitleScanner.disc.titles) {
-    ExtractionJob job = chosen;
-    job.discTitle = title.number;
-    job.checked = false;  // each title is checked for the streams chosen
-    job.tracks.clear();
-    job.output = BatchOutputFile(folder->toLocal8Bit().toStdString(), base, title.number);
-    Batch.jobs.push_back(job);
-  }
-  RunExtractionDialog();
+  ExtractQuestions questions;
+  questions.discTitle = [this](const std::vector<const DiscTitle*>& titles) { return AskDiscTitle(this, titles); };
+  questions.outputFile = [](const std::string& previous) -> std::optional<std::string> {
+    std::optional<QString> chosen = AskSaveAs(ExtractSaveAsRequest(previous.c_str()));
+    if (!chosen) return std::nullopt;
+    return chosen->toLocal8Bit().toStdString();
+  };
+  questions.folder = []() -> std::optional<std::string> {
+    std::optional<QString> folder = AskFolder(QStringLiteral("Folder for the disc titles"));
+    if (!folder) return std::nullopt;
+    return folder->toLocal8Bit().toStdString();
+  };
+  questions.runExtraction = [this] { RunExtractionDialog(); };
+  RunExtractCommand(JobOfSelectedLines(SelectedLines(), keepAudio_->isChecked(), compression_->isChecked()),
+                    questions);
 }
 
 void VoltarkMainWindow::RunExtractionDialog() {
-  Batch.options = BatchOptions{};  // its Stop keeps the "done!" box of a single title
   ExtractDialog dialog(this);
   workerRunning_ = true;
   dialog.RunWorker(GuiWorkers.extract);

@@ -10,8 +10,6 @@
 #include "app/extraction_job.h"
 #include "app/gui/dialog_units.h"
 
-struct DiscTitleChoice;
-
 class DriveComboBox;
 class QAction;
 class QCheckBox;
@@ -64,11 +62,6 @@ class VoltarkMainWindow : public QMainWindow {
   // The stream lines selected, in list order.
   std::vector<int> SelectedLines() const;
   void ShowDiscTitlesInToolTips();
-  void ExtractNarrowed(const DiscTitleChoice& part, ExtractionJob job);
-  // Asks for the output file until one that is none of the disc's own files
-  // is named; false when the user cancels. The name goes into TitleSelection.
-  bool AskOutputPath();
-  void ExtractAllDiscTitles(const ExtractionJob& chosen);
   void RunExtractionDialog();
 
   DialogUnits units_;
