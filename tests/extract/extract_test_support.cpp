@@ -51,6 +51,7 @@ void ExtractTest::SetUp() {
   FrameEncoder = FakeEncodeFrame;
   Ac3FrameDecoder = FakeAc3DecodeFrame;
   // One re-encoded track, as the tests that feed the intake directly use.
+  TitleSelection.moreTrackCount = 0;
   AudioTrackCount = 1;
   AudioTracks[0].buffers = &WorkBuffers.audio[0];
   Mux.layer2Count = 1;
