@@ -62,8 +62,9 @@ void RunScratchExtraction(const ScratchExtraction& job) {
   TitleSelection.streamKind = job.streamKind;
   TitleSelection.subStreamId = job.subStreamId;
   TitleSelection.dynamicCompression = job.dynamicCompression;
+  TitleSelection.moreTrackCount = 0;
   std::snprintf(TitleSelection.outputPath, sizeof TitleSelection.outputPath, "%s", output.c_str());
-  FrameEncoder = job.realEncoder ? EncodeFrame : StandInEncodeFrame;
+  FrameEncoder = job.realEncoder ? static_cast<FrameEncoderFunction>(EncodeFrame) : StandInEncodeFrame;
   AbortFlag = false;
   ExtractionWorker();
   if (AudioTracks[0].handoff.thread.joinable()) Broken("encoder thread still running");
