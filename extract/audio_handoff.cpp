@@ -9,6 +9,17 @@
 #include "platform/work_buffers.h"
 #include "platform/worker_thread.h"
 
+void DrainEncoders(AudioHandoffState& handoff, bool on) {
+  handoff.EncoderDrain = on;
+  if (on) EventSignal(handoff.EncoderWake);
+  for (uint32_t k = 0; k < AudioTrackCount; ++k) {
+    AudioHandoffState& other = AudioTracks[k].handoff;
+    if (&other == &handoff) continue;
+    other.EncoderDrain = on;
+    if (on) EventSignal(other.EncoderWake);
+  }
+}
+
 bool EncoderBusy(const AudioTrack& t) {
   for (const std::atomic<bool>& busy : t.handoff.EncBusy) {
     if (busy) return true;

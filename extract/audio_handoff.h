@@ -72,13 +72,16 @@ constexpr int ANY_PAIR = ENC_PAIRS;
 // wakeAt (or by every release: ANY_PAIR) and by state changes. done() must
 // read what the encoder thread writes before a release (EncBusy,
 // FramesEncoded).
+// An encoder waiting for a batch of pairs takes the ones there are while
+// the worker waits (on) and until it goes on (off): this one's, and every
+// other track's, which the waiting worker cannot give a batch either.
+void DrainEncoders(AudioHandoffState& handoff, bool on);
 template <typename Done>
 void AwaitEncoder(AudioHandoffState& handoff, int wakeAt, Done done) {
   handoff.WorkerWaitsFor = wakeAt;
-  handoff.EncoderDrain = true;  // an encoder waiting for a batch of pairs takes the ones there are
-  EventSignal(handoff.EncoderWake);
+  DrainEncoders(handoff, true);
   while (!done()) EventWait(handoff.EncoderDone);
-  handoff.EncoderDrain = false;
+  DrainEncoders(handoff, false);
   handoff.WorkerWaitsFor = NO_PAIR;
 }
 // The pair submitted after pair i.
