@@ -81,10 +81,9 @@ int32_t Ac3LowComp(int32_t lowcomp, int32_t b0, int32_t b1, int bin) {
   return std::max(lowcomp - 128, 0);
 }
 
-void Ac3BitAllocation(int start, int end, int32_t fgain, int32_t snroffset, int32_t fastleak,
-                      int32_t slowleak, const Ac3DeltaBitAllocation& delta, const int32_t* exps,
+void Ac3BitAllocation(const Ac3DecoderState& s, int start, int end, int32_t fgain, int32_t snroffset,
+                      int32_t fastleak, int32_t slowleak, const Ac3DeltaBitAllocation& delta, const int32_t* exps,
                       int32_t* bap) {
-  const Ac3DecoderState& s = Ac3Decoder;
   int32_t psd[256];
   int32_t bndpsd[BANDS] = {};
   int32_t excite[BANDS] = {};
@@ -187,18 +186,23 @@ void Ac3BlockBitAllocation(Ac3FrameState& f, bool anythingNew) {
   }
 
   if (coupling) {
-    Ac3BitAllocation(f.cplstrtmant, f.cplendmant, Ac3FastGain[f.cplfgaincod],
+    Ac3BitAllocation(Ac3DecoderOf(f), f.cplstrtmant, f.cplendmant, Ac3FastGain[f.cplfgaincod],
                      (f.csnroffsetTerm + f.cplfsnroffst) * 4, (f.cplfleak + 3) * 256,
                      (f.cplsleak + 3) * 256, f.cplDelta, f.cplExps, f.cplBap);
   }
   for (int ch = 0; ch < f.nfchans; ++ch) {
     if (!channel[ch]) continue;
-    Ac3BitAllocation(0, f.endmant[ch], Ac3FastGain[f.fgaincod[ch]], (f.csnroffsetTerm + f.fsnroffst[ch]) * 4,
+    Ac3BitAllocation(Ac3DecoderOf(f), 0, f.endmant[ch], Ac3FastGain[f.fgaincod[ch]], (f.csnroffsetTerm + f.fsnroffst[ch]) * 4,
                      0, 0, f.delta[ch], f.exps[ch], f.bap[ch]);
   }
   if (lfe) {
     static constexpr Ac3DeltaBitAllocation noDelta{2, 0, {}, {}, {}};
-    Ac3BitAllocation(0, 7, Ac3FastGain[f.lfefgaincod], (f.csnroffsetTerm + f.lfefsnroffst) * 4, 0, 0,
+    Ac3BitAllocation(Ac3DecoderOf(f), 0, 7, Ac3FastGain[f.lfefgaincod], (f.csnroffsetTerm + f.lfefsnroffst) * 4, 0, 0,
                      noDelta, f.lfeExps, f.lfeBap);
   }
+}
+
+void Ac3BitAllocation(int start, int end, int32_t fgain, int32_t snroffset, int32_t fastleak, int32_t slowleak,
+                      const Ac3DeltaBitAllocation& delta, const int32_t* exps, int32_t* bap) {
+  Ac3BitAllocation(Ac3Decoder, start, end, fgain, snroffset, fastleak, slowleak, delta, exps, bap);
 }

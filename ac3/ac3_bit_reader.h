@@ -7,11 +7,12 @@
 #include "ac3/ac3_state.h"
 
 // Starts reading a frame: length bytes from data, nothing cached.
-inline void Ac3BitReaderStart(const uint8_t* data, uint32_t length) {
-  Ac3Decoder.data = data;
-  Ac3Decoder.byteLength = length;
-  Ac3Decoder.bitPosition = 0;
+inline void Ac3BitReaderStart(Ac3DecoderState& s, const uint8_t* data, uint32_t length) {
+  s.data = data;
+  s.byteLength = length;
+  s.bitPosition = 0;
 }
+inline void Ac3BitReaderStart(const uint8_t* data, uint32_t length) { Ac3BitReaderStart(Ac3Decoder, data, length); }
 
 // The next n bits (1 <= n <= 16) of data[0 .. byteLength-1] from bit
 // position on, most significant first; advances position. A read that runs
@@ -36,10 +37,12 @@ inline uint32_t Ac3ReadBits(const uint8_t* data, uint32_t byteLength, uint64_t& 
 // The next n bits (0 <= n <= 16) of the frame as an unsigned value. A read
 // that runs past the end returns 0 and consumes nothing, so every later read
 // of a frame that ended early gives zeros too.
-inline uint32_t Ac3GetBits(int n) {
+inline uint32_t Ac3GetBits(Ac3DecoderState& s, int n) {
   if (n == 0) return 0;
-  return Ac3ReadBits(Ac3Decoder.data, Ac3Decoder.byteLength, Ac3Decoder.bitPosition, n);
+  return Ac3ReadBits(s.data, s.byteLength, s.bitPosition, n);
 }
+inline uint32_t Ac3GetBits(int n) { return Ac3GetBits(Ac3Decoder, n); }
 
 // Bits consumed since the start of the frame.
-inline uint64_t Ac3BitPosition() { return Ac3Decoder.bitPosition; }
+inline uint64_t Ac3BitPosition(const Ac3DecoderState& s) { return s.bitPosition; }
+inline uint64_t Ac3BitPosition() { return Ac3BitPosition(Ac3Decoder); }

@@ -21,7 +21,8 @@ Q24 CouplingCoordinate(const Ac3FrameState& f, int ch, int bnd) {
 
 void Ac3Decouple(Ac3FrameState& f) {
   if (!f.cplinu) return;
-  Ac3DitherRun dither = Ac3DitherRun::FromDecoder();
+  Ac3DecoderState& decoder = Ac3DecoderOf(f);
+  Ac3DitherRun dither = Ac3DitherRun::FromDecoder(decoder);
   for (int ch = 0; ch < f.nfchans; ++ch) {
     if (!f.chincpl[ch]) continue;
     const bool dithered = f.dithflag[ch] != 0;
@@ -41,5 +42,5 @@ void Ac3Decouple(Ac3FrameState& f) {
     }
     std::memset(out + f.cplendmant, 0, sizeof(int32_t) * static_cast<size_t>(256 - f.cplendmant));
   }
-  dither.ToDecoder();
+  dither.ToDecoder(decoder);
 }

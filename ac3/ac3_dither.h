@@ -26,11 +26,12 @@ inline uint32_t Ac3DitherStep(uint32_t r) {
 inline Q24 Ac3DitherLevel(uint32_t r) { return MulQ24(static_cast<int16_t>(r) * 512, AC3_DITHER_SCALE); }
 
 // Advances the register and returns the new value as a dither level.
-inline Q24 Ac3Dither() {
-  const uint32_t r = Ac3DitherStep(Ac3Decoder.ditherRegister);
-  Ac3Decoder.ditherRegister = static_cast<uint16_t>(r);
+inline Q24 Ac3Dither(Ac3DecoderState& s) {
+  const uint32_t r = Ac3DitherStep(s.ditherRegister);
+  s.ditherRegister = static_cast<uint16_t>(r);
   return Ac3DitherLevel(r);
 }
+inline Q24 Ac3Dither() { return Ac3Dither(Ac3Decoder); }
 
 // The same levels as Ac3Dither, for a loop that takes many: the next eight
 // register values are worked out together from the present one, so a run of
@@ -42,8 +43,8 @@ struct Ac3DitherRun {
   uint16_t ahead[8] = {};
   Q24 levels[8] = {};
 
-  static Ac3DitherRun FromDecoder() { return Ac3DitherRun{Ac3Decoder.ditherRegister}; }
-  void ToDecoder() const { Ac3Decoder.ditherRegister = static_cast<uint16_t>(reg); }
+  static Ac3DitherRun FromDecoder(const Ac3DecoderState& s = Ac3Decoder) { return Ac3DitherRun{s.ditherRegister}; }
+  void ToDecoder(Ac3DecoderState& s = Ac3Decoder) const { s.ditherRegister = static_cast<uint16_t>(reg); }
 
   Q24 Take() {
     if (next == 8) WorkOutAhead();

@@ -68,7 +68,7 @@ VECTOR_PATH_BODY void Ac3DownmixBody(const Ac3FrameState& f, Q24* left, Q24* rig
       ro[j] = WrapAdd(ro[j], lfe);
     }
   }
-  if (Ac3Decoder.DynamicCompression) {
+  if (Ac3DecoderOf(f).DynamicCompression) {
     const int32_t gainLeft = f.dynamicRangeGain;
     const int32_t gainRight = f.acmod == 0 ? f.dynamicRangeGain2 : f.dynamicRangeGain;
     for (int j = 0; j < 256; ++j) {

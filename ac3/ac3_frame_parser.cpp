@@ -28,10 +28,9 @@ bool DecodeBlock(Ac3FrameState& f, Q24* left, Q24* right) {
 
 }  // namespace
 
-unsigned Ac3DecodeFrame(const uint8_t* data, uint32_t length, Q24* left, Q24* right) {
-  Ac3DecoderState& s = Ac3Decoder;
+unsigned Ac3DecodeFrame(Ac3DecoderState& s, const uint8_t* data, uint32_t length, Q24* left, Q24* right) {
   s.Ac3FrameCount += 1;
-  Ac3BitReaderStart(data, length);
+  Ac3BitReaderStart(s, data, length);
   for (auto& row : s.dithflagBitOffset)
     for (int32_t& offset : row) offset = -1;
 
@@ -39,6 +38,7 @@ unsigned Ac3DecodeFrame(const uint8_t* data, uint32_t length, Q24* left, Q24* ri
   // reuses without ever sending them well defined.
   Ac3FrameState f;
   std::memset(&f, 0, sizeof f);
+  f.decoder = &s;
   Ac3ReadBsi(f);
   f.dynamicRangeGain = Q24_ONE;
   f.dynamicRangeGain2 = Q24_ONE;
@@ -51,4 +51,8 @@ unsigned Ac3DecodeFrame(const uint8_t* data, uint32_t length, Q24* left, Q24* ri
     }
   }
   return 6;
+}
+
+unsigned Ac3DecodeFrame(const uint8_t* data, uint32_t length, Q24* left, Q24* right) {
+  return Ac3DecodeFrame(Ac3Decoder, data, length, left, right);
 }

@@ -385,11 +385,12 @@ VECTOR_PATH_BODY void Ac3Imdct256Body(int32_t* x, int32_t* d) {
 VECTOR_PATH_VARIANTS(void, Ac3Imdct256, (int32_t* x, int32_t* d), (x, d))
 
 void Ac3BlockTransforms(Ac3FrameState& f) {
+  Ac3DecoderState& decoder = Ac3DecoderOf(f);
   for (int ch = 0; ch < f.nfchans; ++ch) {
     if (f.blksw[ch])
-      Ac3Imdct256(f.coefficients[ch], Ac3Decoder.Ac3Overlap[ch]);
+      Ac3Imdct256(f.coefficients[ch], decoder.Ac3Overlap[ch]);
     else
-      Ac3Imdct512(f.coefficients[ch], Ac3Decoder.Ac3Overlap[ch]);
+      Ac3Imdct512(f.coefficients[ch], decoder.Ac3Overlap[ch]);
   }
-  if (f.lfeon) Ac3Imdct512(f.lfeCoefficients, Ac3Decoder.Ac3Overlap[AC3_LFE_ROW]);
+  if (f.lfeon) Ac3Imdct512(f.lfeCoefficients, decoder.Ac3Overlap[AC3_LFE_ROW]);
 }

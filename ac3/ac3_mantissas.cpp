@@ -105,18 +105,18 @@ X86_64_V4 uint32_t ZeroBitBins(const int32_t* bap, const int32_t* exps, int end,
 // and written back afterwards. It reads exactly as Ac3GetBits and
 // Ac3Dither do.
 struct MantissaReader {
+  Ac3DecoderState* decoder;  // the context it is taken from and given back to
   const uint8_t* data;
   uint32_t byteLength;
   uint64_t position;
   Ac3GroupState group3, group5, group11;
   uint32_t dither;
 
-  static MantissaReader FromDecoder() {
-    const Ac3DecoderState& s = Ac3Decoder;
-    return {s.data, s.byteLength, s.bitPosition, s.group3, s.group5, s.group11, s.ditherRegister};
+  static MantissaReader FromDecoder(Ac3DecoderState& s) {
+    return {&s, s.data, s.byteLength, s.bitPosition, s.group3, s.group5, s.group11, s.ditherRegister};
   }
   void ToDecoder() const {
-    Ac3DecoderState& s = Ac3Decoder;
+    Ac3DecoderState& s = *decoder;
     s.bitPosition = position;
     s.group3 = group3;
     s.group5 = group5;
@@ -251,15 +251,17 @@ bool BadCode(const MantissaReader& r) {
 
 }  // namespace
 
-bool Ac3GetMantissa(int bap, bool dither, int32_t* out) {
-  MantissaReader r = MantissaReader::FromDecoder();
+bool Ac3GetMantissa(Ac3DecoderState& s, int bap, bool dither, int32_t* out) {
+  MantissaReader r = MantissaReader::FromDecoder(s);
   if (!r.Mantissa(bap, dither, out)) return BadCode(r);
   r.ToDecoder();
   return true;
 }
 
+bool Ac3GetMantissa(int bap, bool dither, int32_t* out) { return Ac3GetMantissa(Ac3Decoder, bap, dither, out); }
+
 bool Ac3ReadBlockMantissas(Ac3FrameState& f) {
-  MantissaReader r = MantissaReader::FromDecoder();
+  MantissaReader r = MantissaReader::FromDecoder(Ac3DecoderOf(f));
   r.group3 = r.group5 = r.group11 = Ac3GroupState{0, 0};
 
   bool couplingRead = false;

@@ -10,27 +10,27 @@ namespace {
 
 constexpr int32_t FULL_BANDWIDTH_CHANNELS[8] = {2, 1, 2, 3, 3, 4, 4, 5};
 
-int32_t Bits(int n) { return static_cast<int32_t>(Ac3GetBits(n)); }
+int32_t Bits(const Ac3FrameState& f, int n) { return static_cast<int32_t>(Ac3GetBits(Ac3DecoderOf(f), n)); }
 
-void SkipBytes(int32_t count) {
-  for (int32_t i = 0; i < count; ++i) Ac3GetBits(8);
+void SkipBytes(const Ac3FrameState& f, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) Ac3GetBits(Ac3DecoderOf(f), 8);
 }
 
 // dialnorm, compr, langcod, audio production information: one set per
 // channel of a dual-mono stream, none of it used.
-void SkipProgramInfo() {
-  Bits(5);
-  if (Bits(1)) Bits(8);
-  if (Bits(1)) Bits(8);
-  if (Bits(1)) Bits(7);
+void SkipProgramInfo(const Ac3FrameState& f) {
+  Bits(f, 5);
+  if (Bits(f, 1)) Bits(f, 8);
+  if (Bits(f, 1)) Bits(f, 8);
+  if (Bits(f, 1)) Bits(f, 7);
 }
 
 unsigned ReadCouplingStrategy(Ac3FrameState& f, bool* cplstre) {
-  *cplstre = Bits(1);
+  *cplstre = Bits(f, 1);
   if (!*cplstre) {
     return f.block == 0 ? unsigned{IDS_AC3_CPLSTRE} : 0u;
   }
-  f.cplinu = Bits(1);
+  f.cplinu = Bits(f, 1);
   if (!f.cplinu) {
     for (int ch = 0; ch < f.nfchans; ++ch) f.coordinatesReceived[ch] = 0;
     f.leakReceived = 0;
@@ -38,12 +38,12 @@ unsigned ReadCouplingStrategy(Ac3FrameState& f, bool* cplstre) {
     return 0;
   }
   for (int ch = 0; ch < f.nfchans; ++ch) {
-    f.chincpl[ch] = Bits(1);
+    f.chincpl[ch] = Bits(f, 1);
     if (!f.chincpl[ch]) f.coordinatesReceived[ch] = 0;
   }
-  f.phsflginu = f.acmod == 2 ? Bits(1) : 0;
-  f.cplbegf = Bits(4);
-  f.cplendf = Bits(4);
+  f.phsflginu = f.acmod == 2 ? Bits(f, 1) : 0;
+  f.cplbegf = Bits(f, 4);
+  f.cplendf = Bits(f, 4);
   if (f.cplbegf > f.cplendf + 2) return IDS_AC3_CPLBEGF;
   f.cplstrtmant = 37 + 12 * f.cplbegf;
   f.cplendmant = 73 + 12 * f.cplendf;
@@ -51,7 +51,7 @@ unsigned ReadCouplingStrategy(Ac3FrameState& f, bool* cplstre) {
   f.cplbndstrc[0] = 0;
   f.ncplbnd = f.ncplsubnd;
   for (int sbnd = 1; sbnd < f.ncplsubnd; ++sbnd) {
-    f.cplbndstrc[sbnd] = Bits(1);
+    f.cplbndstrc[sbnd] = Bits(f, 1);
     f.ncplbnd -= f.cplbndstrc[sbnd];
   }
   return 0;
@@ -61,12 +61,12 @@ unsigned ReadCouplingCoordinates(Ac3FrameState& f) {
   bool sentForStereo = false;
   for (int ch = 0; ch < f.nfchans; ++ch) {
     if (!f.chincpl[ch]) continue;
-    f.cplcoe[ch] = Bits(1);
+    f.cplcoe[ch] = Bits(f, 1);
     if (f.cplcoe[ch]) {
-      f.mstrcplco[ch] = Bits(2);
+      f.mstrcplco[ch] = Bits(f, 2);
       for (int bnd = 0; bnd < f.ncplbnd; ++bnd) {
-        f.cplcoexp[ch][bnd] = Bits(4);
-        f.cplcomant[ch][bnd] = Bits(4);
+        f.cplcoexp[ch][bnd] = Bits(f, 4);
+        f.cplcomant[ch][bnd] = Bits(f, 4);
       }
       f.coordinatesReceived[ch] = 1;
       if (ch < 2) sentForStereo = true;
@@ -75,13 +75,13 @@ unsigned ReadCouplingCoordinates(Ac3FrameState& f) {
     }
   }
   if (f.acmod == 2 && f.phsflginu && sentForStereo) {
-    for (int bnd = 0; bnd < f.ncplbnd; ++bnd) f.phsflg[bnd] = Bits(1);
+    for (int bnd = 0; bnd < f.ncplbnd; ++bnd) f.phsflg[bnd] = Bits(f, 1);
   }
   return 0;
 }
 
 unsigned ReadRematrixing(Ac3FrameState& f) {
-  if (!Bits(1)) return f.block == 0 ? unsigned{IDS_AC3_REMATSTR} : 0u;
+  if (!Bits(f, 1)) return f.block == 0 ? unsigned{IDS_AC3_REMATSTR} : 0u;
   f.nrematbnd = 4;
   if (f.cplinu) {
     if (f.cplbegf == 0)
@@ -89,17 +89,17 @@ unsigned ReadRematrixing(Ac3FrameState& f) {
     else if (f.cplbegf <= 2)
       f.nrematbnd = 3;
   }
-  for (int r = 0; r < f.nrematbnd; ++r) f.rematflg[r] = Bits(1);
+  for (int r = 0; r < f.nrematbnd; ++r) f.rematflg[r] = Bits(f, 1);
   return 0;
 }
 
 unsigned ReadExponentStrategies(Ac3FrameState& f) {
   if (f.cplinu) {
-    f.cplexpstr = Bits(2);
+    f.cplexpstr = Bits(f, 2);
     if (f.cplexpstr) f.ncplgrps = (f.cplendmant - f.cplstrtmant) / AC3_GROUP_SIZE[f.cplexpstr];
   }
-  for (int ch = 0; ch < f.nfchans; ++ch) f.chexpstr[ch] = Bits(2);
-  if (f.lfeon) f.lfeexpstr = Bits(1);
+  for (int ch = 0; ch < f.nfchans; ++ch) f.chexpstr[ch] = Bits(f, 2);
+  if (f.lfeon) f.lfeexpstr = Bits(f, 1);
 
   for (int ch = 0; ch < f.nfchans; ++ch) {
     if (f.chexpstr[ch] == 0) {
@@ -109,7 +109,7 @@ unsigned ReadExponentStrategies(Ac3FrameState& f) {
     if (f.cplinu && f.chincpl[ch]) {
       f.endmant[ch] = f.cplstrtmant;
     } else {
-      const int32_t chbwcod = Bits(6);
+      const int32_t chbwcod = Bits(f, 6);
       if (chbwcod > 60) return IDS_AC3_CHBWCOD;
       f.endmant[ch] = 73 + 3 * chbwcod;
     }
@@ -121,56 +121,56 @@ unsigned ReadExponentStrategies(Ac3FrameState& f) {
 
 void ReadExponents(Ac3FrameState& f) {
   if (f.cplinu && f.cplexpstr) {
-    f.cplabsexp = Bits(4);
-    for (int g = 0; g < f.ncplgrps; ++g) f.cplExpGroups[g] = Bits(7);
+    f.cplabsexp = Bits(f, 4);
+    for (int g = 0; g < f.ncplgrps; ++g) f.cplExpGroups[g] = Bits(f, 7);
   }
   for (int ch = 0; ch < f.nfchans; ++ch) {
     if (!f.chexpstr[ch]) continue;
-    f.absexp[ch] = Bits(4);
-    for (int g = 0; g < f.nchgrps[ch]; ++g) f.expGroups[ch][g] = Bits(7);
-    Bits(2);  // gainrng
+    f.absexp[ch] = Bits(f, 4);
+    for (int g = 0; g < f.nchgrps[ch]; ++g) f.expGroups[ch][g] = Bits(f, 7);
+    Bits(f, 2);  // gainrng
   }
   if (f.lfeon && f.lfeexpstr) {
-    f.lfeAbsexp = Bits(4);
-    f.lfeExpGroups[0] = Bits(7);
-    f.lfeExpGroups[1] = Bits(7);
+    f.lfeAbsexp = Bits(f, 4);
+    f.lfeExpGroups[0] = Bits(f, 7);
+    f.lfeExpGroups[1] = Bits(f, 7);
   }
 }
 
 unsigned ReadAllocationParameters(Ac3FrameState& f, bool* sent) {
-  Ac3DecoderState& s = Ac3Decoder;
-  const bool baie = Bits(1);
+  Ac3DecoderState& s = Ac3DecoderOf(f);
+  const bool baie = Bits(f, 1);
   if (baie) {
-    s.sdecay = Ac3SlowDecay[Bits(2)];
-    s.fdecay = Ac3FastDecay[Bits(2)];
-    s.sgain = Ac3SlowGain[Bits(2)];
-    s.dbknee = Ac3DbPerBit[Bits(2)];
-    s.floor = Ac3Floor[Bits(3)];
+    s.sdecay = Ac3SlowDecay[Bits(f, 2)];
+    s.fdecay = Ac3FastDecay[Bits(f, 2)];
+    s.sgain = Ac3SlowGain[Bits(f, 2)];
+    s.dbknee = Ac3DbPerBit[Bits(f, 2)];
+    s.floor = Ac3Floor[Bits(f, 3)];
   } else if (f.block == 0) {
     return IDS_AC3_BAIE;
   }
-  const bool snroffste = Bits(1);
+  const bool snroffste = Bits(f, 1);
   if (snroffste) {
-    f.csnroffsetTerm = (Bits(6) - 15) * 16;
+    f.csnroffsetTerm = (Bits(f, 6) - 15) * 16;
     if (f.cplinu) {
-      f.cplfsnroffst = Bits(4);
-      f.cplfgaincod = Bits(3);
+      f.cplfsnroffst = Bits(f, 4);
+      f.cplfgaincod = Bits(f, 3);
     }
     for (int ch = 0; ch < f.nfchans; ++ch) {
-      f.fsnroffst[ch] = Bits(4);
-      f.fgaincod[ch] = Bits(3);
+      f.fsnroffst[ch] = Bits(f, 4);
+      f.fgaincod[ch] = Bits(f, 3);
     }
     if (f.lfeon) {
-      f.lfefsnroffst = Bits(4);
-      f.lfefgaincod = Bits(3);
+      f.lfefsnroffst = Bits(f, 4);
+      f.lfefgaincod = Bits(f, 3);
     }
   } else if (f.block == 0) {
     return IDS_AC3_SNROFFSTE;
   }
   if (f.cplinu) {
-    if (Bits(1)) {
-      f.cplfleak = Bits(3);
-      f.cplsleak = Bits(3);
+    if (Bits(f, 1)) {
+      f.cplfleak = Bits(f, 3);
+      f.cplsleak = Bits(f, 3);
       f.leakReceived = 1;
       f.pendingCoupling = 1;
     } else if (!f.leakReceived) {
@@ -181,17 +181,17 @@ unsigned ReadAllocationParameters(Ac3FrameState& f, bool* sent) {
   return 0;
 }
 
-void ReadDeltaSegments(Ac3DeltaBitAllocation& d) {
-  d.deltnseg = Bits(3);
+void ReadDeltaSegments(const Ac3FrameState& f, Ac3DeltaBitAllocation& d) {
+  d.deltnseg = Bits(f, 3);
   for (int seg = 0; seg <= d.deltnseg; ++seg) {
-    d.deltoffst[seg] = Bits(5);
-    d.deltlen[seg] = Bits(4);
-    d.deltba[seg] = Bits(3);
+    d.deltoffst[seg] = Bits(f, 5);
+    d.deltlen[seg] = Bits(f, 4);
+    d.deltba[seg] = Bits(f, 3);
   }
 }
 
 unsigned ReadDeltaBitAllocation(Ac3FrameState& f, bool* sent) {
-  *sent = Bits(1);  // deltbaie
+  *sent = Bits(f, 1);  // deltbaie
   if (!*sent) {
     if (f.block == 0) {
       f.cplDelta.deltbae = 2;
@@ -200,20 +200,20 @@ unsigned ReadDeltaBitAllocation(Ac3FrameState& f, bool* sent) {
     return 0;
   }
   if (f.cplinu) {
-    f.cplDelta.deltbae = Bits(2);
+    f.cplDelta.deltbae = Bits(f, 2);
     if (f.cplDelta.deltbae == 0 && !f.cplDeltaReceived) return IDS_AC3_CPLDELTBAE_REUSE;
     if (f.cplDelta.deltbae == 3) return IDS_AC3_CPLDELTBAE;
     if (f.cplDelta.deltbae == 1) f.cplDeltaReceived = 1;
   }
   for (int ch = 0; ch < f.nfchans; ++ch) {
     Ac3DeltaBitAllocation& d = f.delta[ch];
-    d.deltbae = Bits(2);
+    d.deltbae = Bits(f, 2);
     if (d.deltbae == 3 || (d.deltbae == 0 && !f.deltaReceived[ch])) return IDS_AC3_CPLDELTBAE;
     if (d.deltbae == 1) f.deltaReceived[ch] = 1;
   }
-  if (f.cplinu && f.cplDelta.deltbae == 1) ReadDeltaSegments(f.cplDelta);
+  if (f.cplinu && f.cplDelta.deltbae == 1) ReadDeltaSegments(f, f.cplDelta);
   for (int ch = 0; ch < f.nfchans; ++ch) {
-    if (f.delta[ch].deltbae == 1) ReadDeltaSegments(f.delta[ch]);
+    if (f.delta[ch].deltbae == 1) ReadDeltaSegments(f, f.delta[ch]);
   }
   return 0;
 }
@@ -221,31 +221,31 @@ unsigned ReadDeltaBitAllocation(Ac3FrameState& f, bool* sent) {
 }  // namespace
 
 void Ac3ReadBsi(Ac3FrameState& f) {
-  Bits(5);  // bsid
-  Bits(3);  // bsmod
-  f.acmod = Bits(3);
-  if ((f.acmod & 1) && f.acmod != 1) Bits(2);  // cmixlev
-  if (f.acmod & 4) Bits(2);                    // surmixlev
-  if (f.acmod == 2) Bits(2);                   // dsurmod
-  f.lfeon = Bits(1);
-  SkipProgramInfo();
-  if (f.acmod == 0) SkipProgramInfo();
-  Bits(2);  // copyrightb, origbs
-  if (Bits(1)) Bits(14);  // timecod1
-  if (Bits(1)) Bits(14);  // timecod2
-  if (Bits(1)) SkipBytes(Bits(6) + 1);  // additional bit stream information
+  Bits(f, 5);  // bsid
+  Bits(f, 3);  // bsmod
+  f.acmod = Bits(f, 3);
+  if ((f.acmod & 1) && f.acmod != 1) Bits(f, 2);  // cmixlev
+  if (f.acmod & 4) Bits(f, 2);                    // surmixlev
+  if (f.acmod == 2) Bits(f, 2);                   // dsurmod
+  f.lfeon = Bits(f, 1);
+  SkipProgramInfo(f);
+  if (f.acmod == 0) SkipProgramInfo(f);
+  Bits(f, 2);  // copyrightb, origbs
+  if (Bits(f, 1)) Bits(f, 14);  // timecod1
+  if (Bits(f, 1)) Bits(f, 14);  // timecod2
+  if (Bits(f, 1)) SkipBytes(f, Bits(f, 6) + 1);  // additional bit stream information
   f.nfchans = FULL_BANDWIDTH_CHANNELS[f.acmod];
 }
 
 unsigned Ac3ReadBlockSideInfo(Ac3FrameState& f, bool* newAllocation) {
-  Ac3DecoderState& s = Ac3Decoder;
-  for (int ch = 0; ch < f.nfchans; ++ch) f.blksw[ch] = Bits(1);
+  Ac3DecoderState& s = Ac3DecoderOf(f);
+  for (int ch = 0; ch < f.nfchans; ++ch) f.blksw[ch] = Bits(f, 1);
   for (int ch = 0; ch < f.nfchans; ++ch) {
-    s.dithflagBitOffset[f.block][ch] = static_cast<int32_t>(Ac3BitPosition());
-    f.dithflag[ch] = Bits(1);
+    s.dithflagBitOffset[f.block][ch] = static_cast<int32_t>(Ac3BitPosition(s));
+    f.dithflag[ch] = Bits(f, 1);
   }
-  if (Bits(1)) f.dynamicRangeGain = Ac3DynamicRangeGain[Bits(8)];
-  if (f.acmod == 0 && Bits(1)) f.dynamicRangeGain2 = Ac3DynamicRangeGain[Bits(8)];
+  if (Bits(f, 1)) f.dynamicRangeGain = Ac3DynamicRangeGain[Bits(f, 8)];
+  if (f.acmod == 0 && Bits(f, 1)) f.dynamicRangeGain2 = Ac3DynamicRangeGain[Bits(f, 8)];
 
   bool cplstre = false;
   if (unsigned error = ReadCouplingStrategy(f, &cplstre)) return error;
@@ -268,7 +268,7 @@ unsigned Ac3ReadBlockSideInfo(Ac3FrameState& f, bool* newAllocation) {
   if (f.lfeon && f.lfeexpstr) f.pendingLfe = 1;
   for (int ch = 0; ch < f.nfchans; ++ch)
     if (f.chexpstr[ch]) f.pendingChannel[ch] = 1;
-  if (Bits(1)) SkipBytes(Bits(9));  // skip field
+  if (Bits(f, 1)) SkipBytes(f, Bits(f, 9));  // skip field
 
   bool exponentsSent = (f.cplinu && f.cplexpstr) || (f.lfeon && f.lfeexpstr);
   for (int ch = 0; ch < f.nfchans; ++ch) exponentsSent = exponentsSent || f.chexpstr[ch];

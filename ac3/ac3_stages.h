@@ -31,7 +31,11 @@ bool Ac3DecodeBlockExponents(Ac3FrameState& f);
 
 int32_t Ac3LowComp(int32_t lowcomp, int32_t b0, int32_t b1, int bin);
 
-// Parametric bit allocation: fills bap[start .. end-1] from exps.
+// Parametric bit allocation: fills bap[start .. end-1] from exps, with the
+// allocation parameters of decoder s (of Ac3Decoder without it).
+void Ac3BitAllocation(const Ac3DecoderState& s, int start, int end, int32_t fgain, int32_t snroffset,
+                      int32_t fastleak, int32_t slowleak, const Ac3DeltaBitAllocation& delta, const int32_t* exps,
+                      int32_t* bap);
 void Ac3BitAllocation(int start, int end, int32_t fgain, int32_t snroffset, int32_t fastleak,
                       int32_t slowleak, const Ac3DeltaBitAllocation& delta, const int32_t* exps,
                       int32_t* bap);
@@ -42,6 +46,7 @@ void Ac3BlockBitAllocation(Ac3FrameState& f, bool anythingNew);
 
 // Reads one mantissa of the given bap (Q24, before the exponent shift).
 // An out-of-range code is reported (message 160) and fails.
+bool Ac3GetMantissa(Ac3DecoderState& s, int bap, bool dither, int32_t* out);
 bool Ac3GetMantissa(int bap, bool dither, int32_t* out);
 
 // Reads the block's mantissas into coefficients (channels, coupling channel

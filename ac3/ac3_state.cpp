@@ -9,20 +9,24 @@
 
 Ac3DecoderState Ac3Decoder;
 
-void Ac3Reset(bool dynamicCompression) {
-  Ac3Decoder.DynamicCompression = dynamicCompression;
-  std::memset(Ac3Decoder.Ac3Overlap, 0, sizeof Ac3Decoder.Ac3Overlap);
-  Ac3Decoder.ditherRegister = 0xFFFF;
-  Ac3Decoder.Ac3FrameCount = 0;
+void Ac3Reset(Ac3DecoderState& s, bool dynamicCompression) {
+  s.DynamicCompression = dynamicCompression;
+  std::memset(s.Ac3Overlap, 0, sizeof s.Ac3Overlap);
+  s.ditherRegister = 0xFFFF;
+  s.Ac3FrameCount = 0;
 }
+
+void Ac3Reset(bool dynamicCompression) { Ac3Reset(Ac3Decoder, dynamicCompression); }
 
 int32_t Ac3FrameCount() { return Ac3Decoder.Ac3FrameCount; }
 
-bool ReportNoAc3Found() {
-  if (Ac3Decoder.Ac3FrameCount != 0) return true;
+bool ReportNoAc3Found(const Ac3DecoderState& s) {
+  if (s.Ac3FrameCount != 0) return true;
   ShowError(IDS_NO_AC3);
   return false;
 }
+
+bool ReportNoAc3Found() { return ReportNoAc3Found(Ac3Decoder); }
 
 uint32_t Ac3FrameWords48k(unsigned frmsizecod) {
   if (frmsizecod >= 38) return 0;

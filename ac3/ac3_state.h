@@ -1,6 +1,7 @@
 // The AC-3 decoder's state: the persistent record that lives from frame to
-// frame (one instance, Ac3Decoder) and the per-frame working record in which
-// one sync frame is decoded.
+// frame (one per decoded track; Ac3Decoder is the first, the one the
+// single-stream tools use) and the per-frame working record in which one
+// sync frame is decoded.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,8 @@ struct Ac3DecoderState {
   int32_t dithflagBitOffset[6][AC3_MAX_CHANNELS] = {};
 };
 
+// The first decoder context: the single-stream tools' and the one the
+// functions without a context argument work on.
 extern Ac3DecoderState Ac3Decoder;
 
 // Delta bit allocation of one channel (or the coupling channel).
@@ -56,6 +59,7 @@ struct Ac3DeltaBitAllocation {
 // Everything a block keeps from the previous block of the same frame.
 // Zeroed at the start of each frame.
 struct Ac3FrameState {
+  Ac3DecoderState* decoder;  // the context the frame belongs to; null: Ac3Decoder
   int32_t acmod, nfchans, lfeon;
   int32_t block, writeIndex;
   int32_t dynamicRangeGain, dynamicRangeGain2;
@@ -102,3 +106,6 @@ struct Ac3FrameState {
   // these; an allocation whose inputs are unchanged would come out the same.
   uint8_t pendingAll, pendingCoupling, pendingChannel[AC3_MAX_CHANNELS], pendingLfe;
 };
+
+// The decoder context of the frame being decoded.
+inline Ac3DecoderState& Ac3DecoderOf(const Ac3FrameState& f) { return f.decoder != nullptr ? *f.decoder : Ac3Decoder; }

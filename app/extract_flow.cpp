@@ -99,8 +99,7 @@ void RunExtractCommand(ExtractionJob job, const ExtractQuestions& questions) {
   const JobCheck check = CheckJob(CatalogFromScan(), job);
   if (check.Refused()) return;
   if (!SelectCheckedJob(job, check)) {
-    Ui().ShowBox("This version re-encodes one track: select one line, or check \"Keep original audio\".",
-                 BoxKind::Error);
+    Ui().ShowBox("The output's name is too long, or more than eight tracks are to be re-encoded.", BoxKind::Error);
     return;
   }
   job.tracks = check.tracks;

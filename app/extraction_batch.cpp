@@ -115,7 +115,7 @@ bool PrepareJob(const ExtractionJob& job, JobOutcome& refused, std::vector<Outpu
     return true;
   }
   if (!SelectCheckedJob(job, check))
-    return Refuse("This version re-encodes one track: keep the others with =copy", JobOutcome::Failed, refused);
+    return Refuse("At most eight tracks can be re-encoded: keep the others with =copy", JobOutcome::Failed, refused);
   TitleSelection.sizeMB = size;
   return true;
 }

@@ -22,13 +22,14 @@ KeptFormat KeptFormatOf(AudioFormat format) {
 bool WorkerWritesTracks(const JobCheck& check) {
   int reencoded = 0;
   for (const OutputTrack& track : check.tracks) reencoded += track.copy ? 0 : 1;
-  return !check.tracks.empty() && reencoded <= 1;
+  return !check.tracks.empty() && reencoded <= 1 + MORE_REENCODED_TRACKS;
 }
 
 bool SelectCheckedJob(const ExtractionJob& job, const JobCheck& check) {
   if (!WorkerWritesTracks(check) || job.output.size() >= OUTPUT_PATH_SIZE) return false;
   TitleSelection.title = check.title;
   TitleSelection.subStreamId = 0;
+  TitleSelection.moreTrackCount = 0;
   KeptAudio.requests.clear();
   for (size_t i = 0; i < check.tracks.size(); ++i) {
     const OutputTrack& track = check.tracks[i];
@@ -37,7 +38,15 @@ bool SelectCheckedJob(const ExtractionJob& job, const JobCheck& check) {
       KeptAudio.requests.push_back({KeptFormatOf(track.stream.format), track.stream.discId, track.outputId, rank});
       continue;
     }
-    TitleSelection.streamKind = track.stream.format == AudioFormat::Pcm ? STREAM_KIND_PCM : STREAM_KIND_AC3;
+    const int32_t kind = track.stream.format == AudioFormat::Pcm ? STREAM_KIND_PCM : STREAM_KIND_AC3;
+    if (TitleSelection.subStreamId != 0) {
+      // A further re-encoded track: compression only where AC-3 is decoded.
+      ReencodedChoice& more = TitleSelection.moreTracks[TitleSelection.moreTrackCount++];
+      more = ReencodedChoice{kind, track.stream.discId, track.outputId, rank,
+                             track.stream.format == AudioFormat::Ac3 && track.dynamicCompression};
+      continue;
+    }
+    TitleSelection.streamKind = kind;
     TitleSelection.subStreamId = track.stream.discId;
     TitleSelection.layer2StreamId = track.outputId;
     TitleSelection.layer2Rank = rank;

@@ -3,7 +3,7 @@
 set -euo pipefail
 build=${1:-build}
 cd "$(dirname "$0")/.."
-for script in bench/*/run.sh bench/extract/kept_audio.sh; do
+for script in bench/*/run.sh bench/extract/kept_audio.sh bench/extract/reencoded_tracks.sh; do
   [ -x "$script" ] || continue
   echo "== $script"
   "$script" "$build"

@@ -4,39 +4,32 @@
 #include <cstring>
 
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 
 namespace {
 
-constexpr uint32_t DELAY_CAPACITY = AUDIO_DELAY_SAMPLES + 1536;
-
-// A ring of the samples kept back, oldest at start.
-struct AudioDelayLine {
-  Q24 left[DELAY_CAPACITY];
-  Q24 right[DELAY_CAPACITY];
-  uint32_t start = 0;
-  uint32_t count = 0;
-};
-AudioDelayLine Delay;
+constexpr uint32_t DELAY_CAPACITY = AUDIO_DELAY_CAPACITY;
 
 // The n oldest samples go on to the encoder input.
-bool Release(uint32_t n) {
+bool Release(AudioTrack& t, uint32_t n) {
+  AudioDelayLine& d = t.delay;
   while (n > 0) {
-    const uint32_t k = std::min(n, DELAY_CAPACITY - Delay.start);  // up to the ring's end
-    if (!PcmAppend(Delay.left + Delay.start, Delay.right + Delay.start, k)) return false;
-    Delay.start = (Delay.start + k) % DELAY_CAPACITY;
-    Delay.count -= k;
+    const uint32_t k = std::min(n, DELAY_CAPACITY - d.start);  // up to the ring's end
+    if (!PcmAppend(t, d.left + d.start, d.right + d.start, k)) return false;
+    d.start = (d.start + k) % DELAY_CAPACITY;
+    d.count -= k;
     n -= k;
   }
   return true;
 }
 
-void Keep(const Q24* left, const Q24* right, uint32_t n) {
+void Keep(AudioDelayLine& d, const Q24* left, const Q24* right, uint32_t n) {
   while (n > 0) {
-    const uint32_t end = (Delay.start + Delay.count) % DELAY_CAPACITY;
+    const uint32_t end = (d.start + d.count) % DELAY_CAPACITY;
     const uint32_t k = std::min(n, DELAY_CAPACITY - end);
-    std::memcpy(Delay.left + end, left, k * sizeof(Q24));
-    std::memcpy(Delay.right + end, right, k * sizeof(Q24));
-    Delay.count += k;
+    std::memcpy(d.left + end, left, k * sizeof(Q24));
+    std::memcpy(d.right + end, right, k * sizeof(Q24));
+    d.count += k;
     left += k;
     right += k;
     n -= k;
@@ -45,46 +38,52 @@ void Keep(const Q24* left, const Q24* right, uint32_t n) {
 
 }  // namespace
 
-bool AudioOut(const Q24* left, const Q24* right, uint32_t n) {
+bool AudioOut(AudioTrack& t, const Q24* left, const Q24* right, uint32_t n) {
   // A drop that reached past the samples kept back takes the next ones.
-  const uint32_t skip = std::min(Handoff.SkipSamples, n);
-  Handoff.SkipSamples -= skip;
+  const uint32_t skip = std::min(t.handoff.SkipSamples, n);
+  t.handoff.SkipSamples -= skip;
   left += skip;
   right += skip;
   n -= skip;
   while (n > 0) {
-    const uint32_t k = std::min(n, DELAY_CAPACITY - Delay.count);
-    Keep(left, right, k);
+    const uint32_t k = std::min(n, DELAY_CAPACITY - t.delay.count);
+    Keep(t.delay, left, right, k);
     left += k;
     right += k;
     n -= k;
-    if (Delay.count > AUDIO_DELAY_SAMPLES && !Release(Delay.count - AUDIO_DELAY_SAMPLES)) return false;
+    if (t.delay.count > AUDIO_DELAY_SAMPLES && !Release(t, t.delay.count - AUDIO_DELAY_SAMPLES)) return false;
   }
   return true;
 }
 
-bool AudioSilence(uint32_t n) {
+bool AudioSilence(AudioTrack& t, uint32_t n) {
   static const Q24 zeros[1536] = {};
   n = std::min(n, MAX_SILENCE_SAMPLES);
   while (n > 0) {
     const uint32_t k = std::min<uint32_t>(n, 1536);
-    if (!AudioOut(zeros, zeros, k)) return false;
+    if (!AudioOut(t, zeros, zeros, k)) return false;
     n -= k;
   }
   return true;
 }
 
-void AudioDrop(uint32_t n) {
-  const uint32_t k = std::min(n, Delay.count);
-  Delay.count -= k;
-  if (n > k) PcmDrop(n - k);
+void AudioDrop(AudioTrack& t, uint32_t n) {
+  const uint32_t k = std::min(n, t.delay.count);
+  t.delay.count -= k;
+  if (n > k) PcmDrop(t, n - k);
 }
 
-bool AudioFlush() { return Release(Delay.count); }
+bool AudioFlush(AudioTrack& t) { return Release(t, t.delay.count); }
 
-uint32_t AudioDelayed() { return Delay.count; }
+bool AudioFlush() {
+  for (uint32_t k = 0; k < AudioTrackCount; ++k)
+    if (!AudioFlush(AudioTracks[k])) return false;
+  return true;
+}
 
-void AudioDelayReset() {
-  Delay.start = 0;
-  Delay.count = 0;
+uint32_t AudioDelayed(const AudioTrack& t) { return t.delay.count; }
+
+void AudioDelayReset(AudioTrack& t) {
+  t.delay.start = 0;
+  t.delay.count = 0;
 }

@@ -12,6 +12,7 @@
 #include "common/q24.h"
 #include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/av_alignment.h"
 #include "source/input_layout.h"
 #include "extract/packet_intake.h"
@@ -27,16 +28,16 @@ constexpr uint32_t PCM_MAX_BYTES = 6144;  // 1536 stereo 16-bit samples
 constexpr uint16_t AC3_SYNC_WORD = 0x0B77;
 
 
-bool HandOn(uint32_t m) {
+bool HandOn(AudioTrack& t, uint32_t m) {
   if (!Intake.VideoRefSet) {
-    HoldPreRoll(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
+    HoldPreRoll(t, t.buffers->DecodedLeft, t.buffers->DecodedRight, m);
     return true;
   }
-  return AudioOut(WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight, m);
+  return AudioOut(t, t.buffers->DecodedLeft, t.buffers->DecodedRight, m);
 }
 
-bool PcmPacketIn(const uint8_t* packet, uint32_t length, uint32_t h) {
-  Intake.PcmFound = true;
+bool PcmPacketIn(AudioTrack& t, const uint8_t* packet, uint32_t length, uint32_t h) {
+  t.intake.PcmFound = true;
   uint32_t n = length - h - PCM_HEADER_BYTES;  // wraps for a packet shorter than its headers
   if (n % 4 != 0 || n > PCM_MAX_BYTES || h + PCM_HEADER_BYTES > length) {
     ShowVobDetailError(IDS_INVALID_PCM);
@@ -45,79 +46,81 @@ bool PcmPacketIn(const uint8_t* packet, uint32_t length, uint32_t h) {
   const uint8_t* s = packet + h + PCM_HEADER_BYTES;
   uint32_t m = n / 4;
   for (uint32_t i = 0; i < m; ++i, s += 4) {
-    WorkBuffers.DecodedLeft[i] = static_cast<int16_t>((s[0] << 8) | s[1]) * 512;
-    WorkBuffers.DecodedRight[i] = static_cast<int16_t>((s[2] << 8) | s[3]) * 512;
+    t.buffers->DecodedLeft[i] = static_cast<int16_t>((s[0] << 8) | s[1]) * 512;
+    t.buffers->DecodedRight[i] = static_cast<int16_t>((s[2] << 8) | s[3]) * 512;
   }
-  return HandOn(m);
+  return HandOn(t, m);
 }
 
-bool DecodeAc3Frame(const uint8_t* frame) {
-  Ac3FrameDecoder(frame, Intake.ac3FrameBytes, WorkBuffers.DecodedLeft, WorkBuffers.DecodedRight);
-  return HandOn(AC3_FRAME_SAMPLES);
+bool DecodeAc3Frame(AudioTrack& t, const uint8_t* frame) {
+  Ac3FrameDecoder(t.decoder, frame, t.intake.ac3FrameBytes, t.buffers->DecodedLeft, t.buffers->DecodedRight);
+  return HandOn(t, AC3_FRAME_SAMPLES);
 }
 
-bool Ac3DataIn(const uint8_t* data, uint32_t n) {
+bool Ac3DataIn(AudioTrack& t, const uint8_t* data, uint32_t n) {
+  AudioIntakeState& a = t.intake;
+  uint8_t* const frameBuffer = t.buffers->Ac3FrameBuffer;
   while (n > 0) {
-    switch (Intake.Ac3GatherState) {
+    switch (a.Ac3GatherState) {
       case 0:
-        Intake.ac3SyncWord = static_cast<uint16_t>((Intake.ac3SyncWord << 8) | *data);
+        a.ac3SyncWord = static_cast<uint16_t>((a.ac3SyncWord << 8) | *data);
         ++data;
         --n;
-        if (Intake.ac3SyncWord == AC3_SYNC_WORD) Intake.Ac3GatherState = 1;
+        if (a.ac3SyncWord == AC3_SYNC_WORD) a.Ac3GatherState = 1;
         break;
       case 1:  // crc1, first byte
       case 2:  // crc1, second byte
         ++data;
         --n;
-        ++Intake.Ac3GatherState;
+        ++a.Ac3GatherState;
         break;
       case 3: {
         const uint8_t b = *data;
         if ((b & 0xC0) != 0) {
           ShowVobDetailError(IDS_INVALID_AC3_RATE);
-          Intake.Ac3GatherState = 0;  // the byte is searched again
+          a.Ac3GatherState = 0;  // the byte is searched again
           break;
         }
         const uint32_t words = Ac3FrameWords48k(b);  // fscod 0: b is frmsizecod; 0 when invalid
         if (words == 0) {
           ShowVobDetailError(IDS_INVALID_AC3_FRMSIZE);
-          Intake.Ac3GatherState = 0;
+          a.Ac3GatherState = 0;
           break;
         }
-        Intake.ac3FrameBytes = 2 * words - 5;
+        a.ac3FrameBytes = 2 * words - 5;
         ++data;
         --n;
-        Intake.Ac3GatherState = 4;
+        a.Ac3GatherState = 4;
         break;
       }
       case 4:
-        if (n < Intake.ac3FrameBytes) {
-          std::memcpy(WorkBuffers.Ac3FrameBuffer, data, n);
-          Intake.ac3Fill = n;
-          Intake.ac3Missing = Intake.ac3FrameBytes - n;
-          Intake.Ac3GatherState = 5;
+        if (n < a.ac3FrameBytes) {
+          std::memcpy(frameBuffer, data, n);
+          a.ac3Fill = n;
+          a.ac3Missing = a.ac3FrameBytes - n;
+          a.Ac3GatherState = 5;
           return true;
         }
-        Intake.Ac3GatherState = 0;
-        if (!DecodeAc3Frame(data)) return false;  // in place
-        data += Intake.ac3FrameBytes;
-        n -= Intake.ac3FrameBytes;
+        a.Ac3GatherState = 0;
+        if (!DecodeAc3Frame(t, data)) return false;  // in place
+        data += a.ac3FrameBytes;
+        n -= a.ac3FrameBytes;
         break;
       case 5: {
-        const uint32_t k = std::min(Intake.ac3Missing, n);
-        std::memcpy(WorkBuffers.Ac3FrameBuffer + Intake.ac3Fill, data, k);
-        Intake.ac3Fill += k;
+        const uint32_t k = std::min(a.ac3Missing, n);
+        std::memcpy(frameBuffer + a.ac3Fill, data, k);
+        a.ac3Fill += k;
         data += k;
         n -= k;
-        Intake.ac3Missing -= k;
-        if (Intake.ac3Missing == 0) {
-          Intake.Ac3GatherState = 0;
-          if (!DecodeAc3Frame(WorkBuffers.Ac3FrameBuffer)) return false;
+        a.ac3Missing -= k;
+        if (a.ac3Missing == 0) {
+          a.Ac3GatherState = 0;
+          if (!DecodeAc3Frame(t, frameBuffer)) return false;
         }
         break;
       }
       default:
-        Intake.Ac3GatherState = 0;
+        a.Ac3GatherState = 0;
         break;
     }
   }
@@ -126,21 +129,22 @@ bool Ac3DataIn(const uint8_t* data, uint32_t n) {
 
 }  // namespace
 
-bool AudioPacketIn(const uint8_t* packet, uint32_t length) {
-  if (!Intake.AudioStarted) {
+bool AudioPacketIn(AudioTrack& t, const uint8_t* packet, uint32_t length) {
+  AudioIntakeState& a = t.intake;
+  if (!a.AudioStarted) {
     // Ignored until a packet with a PTS (one that can be trusted).
     if (!PesHasPts(packet, length) || !StampTrusted(ReadPesPts(packet))) return true;
-    Intake.FirstAudioPts = ReadPesPts(packet);
+    a.FirstAudioPts = ReadPesPts(packet);
     if (Intake.VideoRefSet) {
-      Intake.AvOffset = SatAdd(
-          Intake.AvOffset, TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts)));
-      if (!ApplyAvOffset()) return false;
+      a.AvOffset =
+          SatAdd(a.AvOffset, TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - a.FirstAudioPts)));
+      if (!ApplyAvOffset(t)) return false;
     }
-    Intake.AudioStarted = true;
+    a.AudioStarted = true;
     StampsSettled();
   }
   const uint32_t h = length >= 9 ? PesPayloadOffset(packet) : length;
-  if (TitleSelection.streamKind == STREAM_KIND_PCM) return PcmPacketIn(packet, length, h);
+  if (t.streamKind == STREAM_KIND_PCM) return PcmPacketIn(t, packet, length, h);
   if (h + AC3_HEADER_BYTES >= length) return true;  // no AC-3 data (or a header past the packet)
-  return Ac3DataIn(packet + h + AC3_HEADER_BYTES, length - h - AC3_HEADER_BYTES);
+  return Ac3DataIn(t, packet + h + AC3_HEADER_BYTES, length - h - AC3_HEADER_BYTES);
 }

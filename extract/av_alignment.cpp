@@ -8,84 +8,88 @@
 #include "common/time_values.h"
 #include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/packet_intake.h"
 #include "extract/video_timing.h"
 #include "extract/walk_state.h"
 
-bool ApplyAvOffset() {
-  if (Intake.AvOffset >= 0) {
-    AudioDrop(static_cast<uint32_t>(Intake.AvOffset));
+bool ApplyAvOffset(AudioTrack& t) {
+  if (t.intake.AvOffset >= 0) {
+    AudioDrop(t, static_cast<uint32_t>(t.intake.AvOffset));
     return true;
   }
-  return AudioSilence(static_cast<uint32_t>(-static_cast<int64_t>(Intake.AvOffset)));
+  return AudioSilence(t, static_cast<uint32_t>(-static_cast<int64_t>(t.intake.AvOffset)));
 }
 
 namespace {
 
-constexpr uint32_t PREROLL_CAPACITY = PREROLL_LIMIT_SAMPLES + 1536;
-
-// Samples that arrived before the video start was known, oldest first.
-struct PreRollBuffer {
-  Q24 left[PREROLL_CAPACITY];
-  Q24 right[PREROLL_CAPACITY];
-  uint32_t count = 0;
-};
-PreRollBuffer PreRoll;
-
-void DropOldestPreRoll(uint32_t n) {
-  std::memmove(PreRoll.left, PreRoll.left + n, (PreRoll.count - n) * sizeof(Q24));
-  std::memmove(PreRoll.right, PreRoll.right + n, (PreRoll.count - n) * sizeof(Q24));
-  PreRoll.count -= n;
+void DropOldestPreRoll(PreRollBuffer& preRoll, uint32_t n) {
+  std::memmove(preRoll.left, preRoll.left + n, (preRoll.count - n) * sizeof(Q24));
+  std::memmove(preRoll.right, preRoll.right + n, (preRoll.count - n) * sizeof(Q24));
+  preRoll.count -= n;
 }
 
 }  // namespace
 
-void HoldPreRoll(const Q24* left, const Q24* right, uint32_t m) {
-  Intake.PreRollSamples = SatAdd(Intake.PreRollSamples, static_cast<int32_t>(m));
+void HoldPreRoll(AudioTrack& t, const Q24* left, const Q24* right, uint32_t m) {
+  PreRollBuffer& preRoll = t.preRoll;
+  t.intake.PreRollSamples = SatAdd(t.intake.PreRollSamples, static_cast<int32_t>(m));
   m = std::min(m, PREROLL_CAPACITY);
-  if (PreRoll.count + m > PREROLL_CAPACITY) DropOldestPreRoll(PreRoll.count + m - PREROLL_CAPACITY);
-  std::memcpy(PreRoll.left + PreRoll.count, left, m * sizeof(Q24));
-  std::memcpy(PreRoll.right + PreRoll.count, right, m * sizeof(Q24));
-  PreRoll.count += m;
+  if (preRoll.count + m > PREROLL_CAPACITY) DropOldestPreRoll(preRoll, preRoll.count + m - PREROLL_CAPACITY);
+  std::memcpy(preRoll.left + preRoll.count, left, m * sizeof(Q24));
+  std::memcpy(preRoll.right + preRoll.count, right, m * sizeof(Q24));
+  preRoll.count += m;
   // Samples dropped here no longer need dropping when the video starts.
-  if (PreRoll.count > static_cast<uint32_t>(PREROLL_LIMIT_SAMPLES)) {
-    const uint32_t excess = PreRoll.count - PREROLL_LIMIT_SAMPLES;
-    DropOldestPreRoll(excess);
-    Intake.AvOffset = SatSub(Intake.AvOffset, static_cast<int32_t>(excess));
+  if (preRoll.count > static_cast<uint32_t>(PREROLL_LIMIT_SAMPLES)) {
+    const uint32_t excess = preRoll.count - PREROLL_LIMIT_SAMPLES;
+    DropOldestPreRoll(preRoll, excess);
+    t.intake.AvOffset = SatSub(t.intake.AvOffset, static_cast<int32_t>(excess));
   }
 }
 
-bool ReleasePreRoll() {
-  const uint32_t n = PreRoll.count;
-  PreRoll.count = 0;
-  return n == 0 || AudioOut(PreRoll.left, PreRoll.right, n);
+bool ReleasePreRoll(AudioTrack& t) {
+  const uint32_t n = t.preRoll.count;
+  t.preRoll.count = 0;
+  return n == 0 || AudioOut(t, t.preRoll.left, t.preRoll.right, n);
 }
 
-void ClearPreRoll() { PreRoll.count = 0; }
+void ClearPreRoll(AudioTrack& t) { t.preRoll.count = 0; }
 
-bool FillSilenceUntilAudio() {
+bool FillSilenceUntilAudio(AudioTrack& t) {
+  AudioIntakeState& a = t.intake;
   // AvOffset is where the audio handed on ends, from the video start.
   const int64_t passed = TicksToSamples(static_cast<int32_t>(Walk.scr - Intake.GopStartInputPts));
   const int64_t waited = HalfTicksToSamples(static_cast<int64_t>(VideoTiming.seenHalfTicks)) - AUDIO_WAIT_SAMPLES;
   const int64_t target = std::min<int64_t>(std::max(passed, waited), INT32_MAX);
-  if (target <= Intake.AvOffset) return true;
-  const auto silence = static_cast<uint32_t>(target - Intake.AvOffset);
-  Intake.AvOffset = static_cast<int32_t>(target);
-  return AudioSilence(silence);
+  if (target <= a.AvOffset) return true;
+  const auto silence = static_cast<uint32_t>(target - a.AvOffset);
+  a.AvOffset = static_cast<int32_t>(target);
+  return AudioSilence(t, silence);
 }
+
+namespace {
+
+bool MoveTrack(AudioTrack& t, uint32_t before) {
+  AudioIntakeState& a = t.intake;
+  if (!a.AudioStarted) return true;
+  const int32_t extra = TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - a.FirstAudioPts)) -
+                        TicksToSamples(static_cast<int32_t>(before - a.FirstAudioPts));
+  a.AvOffset = SatAdd(a.AvOffset, extra);
+  if (extra >= 0) {
+    AudioDrop(t, static_cast<uint32_t>(extra));
+    return true;
+  }
+  return AudioSilence(t, static_cast<uint32_t>(-static_cast<int64_t>(extra)));
+}
+
+}  // namespace
 
 bool AlignMoveVideoReference(int32_t ticks) {
   const uint32_t before = Intake.GopStartInputPts;
   Intake.GopStartInputPts += static_cast<uint32_t>(ticks);
-  if (!Intake.AudioStarted) return true;
-  const int32_t extra = TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts)) -
-                        TicksToSamples(static_cast<int32_t>(before - Intake.FirstAudioPts));
-  Intake.AvOffset = SatAdd(Intake.AvOffset, extra);
-  if (extra >= 0) {
-    AudioDrop(static_cast<uint32_t>(extra));
-    return true;
-  }
-  return AudioSilence(static_cast<uint32_t>(-static_cast<int64_t>(extra)));
+  for (uint32_t k = 0; k < AudioTrackCount; ++k)
+    if (!MoveTrack(AudioTracks[k], before)) return false;
+  return true;
 }
 
 namespace {
@@ -102,5 +106,9 @@ bool StampTrusted(uint32_t pts) {
 }
 
 void StampsSettled() {
-  if (Intake.VideoRefSet && Intake.AudioStarted) Walk.checkStamps = false;
+  // Only kept tracks: nothing settles here, as before any track is decoded.
+  if (!Intake.VideoRefSet || AudioTrackCount == 0) return;
+  for (uint32_t k = 0; k < AudioTrackCount; ++k)
+    if (!AudioTracks[k].intake.AudioStarted) return;
+  Walk.checkStamps = false;
 }

@@ -11,28 +11,43 @@
 
 #include "common/q24.h"
 
+#include "extract/packet_intake.h"
+
 // How far the video may run ahead before silence stands in for audio that
 // has not started: 1 s.
 constexpr int32_t AUDIO_WAIT_SAMPLES = 48000;
 
+constexpr uint32_t PREROLL_CAPACITY = PREROLL_LIMIT_SAMPLES + 1536;
+
+// Samples of one track that arrived before the video start was known,
+// oldest first.
+struct PreRollBuffer {
+  Q24 left[PREROLL_CAPACITY];
+  Q24 right[PREROLL_CAPACITY];
+  uint32_t count = 0;
+};
+
+struct AudioTrack;
+
 // m new audio samples arrive before the video reference is set: counts them
 // and holds them back; what goes beyond 4800 samples held is dropped.
-void HoldPreRoll(const Q24* left, const Q24* right, uint32_t m);
+void HoldPreRoll(AudioTrack& track, const Q24* left, const Q24* right, uint32_t m);
 // The video reference is set and AvOffset applied: the held samples follow
 // (a drop still pending takes them first). False as PcmAppend.
-bool ReleasePreRoll();
+bool ReleasePreRoll(AudioTrack& track);
 // A restart: the held samples are dropped.
-void ClearPreRoll();
+void ClearPreRoll(AudioTrack& track);
 
-// At a picture start while the video reference is set and the audio has
-// not started: silence for the video time before which the input can no
-// longer start its audio (its clock has passed it: an audio packet arrives
-// before its own time stamp), and for all video more than
+// At a picture start while the video reference is set and the track's audio
+// has not started: silence for the video time before which the input can
+// no longer start its audio (its clock has passed it: an audio packet
+// arrives before its own time stamp), and for all video more than
 // AUDIO_WAIT_SAMPLES old. False when handing the silence on fails.
-bool FillSilenceUntilAudio();
+bool FillSilenceUntilAudio(AudioTrack& track);
 
 // The input time of the video reference moves by ticks (its estimate became
-// exact); audio already aligned to it follows. False as PcmInsertSilence.
+// exact); audio already aligned to it follows, in every track. False as
+// PcmInsertSilence.
 bool AlignMoveVideoReference(int32_t ticks);
 
 // After a skipped stretch, an input time stamp realigns audio and video only
@@ -40,5 +55,6 @@ bool AlignMoveVideoReference(int32_t ticks);
 // it is presented); one thrown off by a flipped bit is passed over and the
 // next one waited for. Always true otherwise.
 bool StampTrusted(uint32_t pts);
-// Audio and video have realigned: checking ends once both have.
+// Audio and video have realigned: checking ends once the video and every
+// re-encoded track have.
 void StampsSettled();

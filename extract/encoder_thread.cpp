@@ -3,6 +3,7 @@
 #include "report/messages.h"
 #include "report/string_table.h"
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/output_multiplexer.h"
 #include "mpa/layer2_encoder.h"
 #include "platform/work_buffers.h"
@@ -10,20 +11,46 @@
 
 FrameEncoderFunction FrameEncoder = EncodeFrame;
 
+namespace {
+
+// A thread procedure per track (the threads take no argument).
+template <uint32_t K>
+int EncoderThreadOf() {
+  return EncoderThread(AudioTracks[K]);
+}
+
+constexpr int (*ENCODER_THREADS[MAX_REENCODED_TRACKS])() = {
+    EncoderThreadOf<0>, EncoderThreadOf<1>, EncoderThreadOf<2>, EncoderThreadOf<3>,
+    EncoderThreadOf<4>, EncoderThreadOf<5>, EncoderThreadOf<6>, EncoderThreadOf<7>};
+
+constexpr const char* ENCODER_THREAD_NAMES[MAX_REENCODED_TRACKS] = {
+    "voltark-encoder", "voltark-enc-1", "voltark-enc-2", "voltark-enc-3",
+    "voltark-enc-4",   "voltark-enc-5", "voltark-enc-6", "voltark-enc-7"};
+
+bool StartTrack(uint32_t k) {
+  AudioHandoffState& h = AudioTracks[k].handoff;
+  EventReset(h.EncoderWake);
+  EventReset(h.EncoderDone);
+  for (std::atomic<bool>& busy : h.EncBusy) busy = false;
+  h.WorkerWaitsFor = NO_PAIR;
+  h.EncoderWaitsFor = NO_PAIR;
+  h.EncoderDrain = false;
+  h.EncoderStopRequest = false;
+  h.FramesEncoded = 0;
+  if (!StartWorkerThread(h.thread, ENCODER_THREADS[k], ENCODER_THREAD_NAMES[k])) return false;
+  h.EncCurrent = 0;
+  return true;
+}
+
+}  // namespace
+
 bool EncoderStart() {
-  EventReset(Handoff.EncoderWake);
-  EventReset(Handoff.EncoderDone);
-  for (std::atomic<bool>& busy : Handoff.EncBusy) busy = false;
-  Handoff.WorkerWaitsFor = NO_PAIR;
-  Handoff.EncoderWaitsFor = NO_PAIR;
-  Handoff.EncoderDrain = false;
-  Handoff.EncoderStopRequest = false;
-  Handoff.FramesEncoded = 0;
-  if (!StartWorkerThread(Handoff.thread, EncoderThread, "voltark-encoder")) {
+  for (uint32_t k = 0; k < AudioTrackCount; ++k) {
+    if (StartTrack(k)) continue;
+    EncoderStop();  // the ones started
     ShowError(IDS_ENCODER_SETUP);
     return false;
   }
-  Handoff.EncCurrent = 0;
   return true;
 }
 
@@ -34,41 +61,42 @@ enum class PairResult { Encoded, Stopped };
 // Pair i is not submitted yet: waits until half of the pairs are, so that
 // the two threads do not take turns at every frame; sooner when the worker
 // waits for the encoder (a drain) or asks it to stop.
-void AwaitSubmissions(int i) {
+void AwaitSubmissions(AudioHandoffState& h, int i) {
   const int half = (i + ENC_PAIRS / 2 - 1) % ENC_PAIRS;
-  Handoff.EncoderWaitsFor = half;
-  while (!Handoff.EncBusy[half] && !(Handoff.EncoderDrain && Handoff.EncBusy[i]) && !Handoff.EncoderStopRequest)
-    EventWait(Handoff.EncoderWake);
-  Handoff.EncoderWaitsFor = NO_PAIR;
+  h.EncoderWaitsFor = half;
+  while (!h.EncBusy[half] && !(h.EncoderDrain && h.EncBusy[i]) && !h.EncoderStopRequest) EventWait(h.EncoderWake);
+  h.EncoderWaitsFor = NO_PAIR;
 }
 
 // Waits for pair i, encodes it into the place the multiplexer gave its
 // frame and releases the pair.
-PairResult EncodePair(int i) {
-  if (!Handoff.EncBusy[i]) AwaitSubmissions(i);
-  while (!Handoff.EncBusy[i]) {
-    if (Handoff.EncoderStopRequest) return PairResult::Stopped;
-    EventWait(Handoff.EncoderWake);
+PairResult EncodePair(AudioTrack& t, int i) {
+  AudioHandoffState& h = t.handoff;
+  if (!h.EncBusy[i]) AwaitSubmissions(h, i);
+  while (!h.EncBusy[i]) {
+    if (h.EncoderStopRequest) return PairResult::Stopped;
+    EventWait(h.EncoderWake);
   }
-  if (Handoff.EncoderStopRequest) return PairResult::Stopped;
-  const uint64_t frame = Handoff.FramesEncoded.load(std::memory_order_relaxed);
-  FrameEncoder(WorkBuffers.EncLeft[i], WorkBuffers.EncRight[i], MuxLayer2FrameSlot(frame));
-  Handoff.FramesEncoded.store(frame + 1, std::memory_order_release);
-  Handoff.EncBusy[i] = false;
-  const int waitsFor = Handoff.WorkerWaitsFor;
-  if (waitsFor == i || waitsFor == ANY_PAIR) EventSignal(Handoff.EncoderDone);
+  if (h.EncoderStopRequest) return PairResult::Stopped;
+  const uint64_t frame = h.FramesEncoded.load(std::memory_order_relaxed);
+  FrameEncoder(t.encoder, t.buffers->EncLeft[i], t.buffers->EncRight[i], MuxLayer2FrameSlot(TrackIndex(t), frame));
+  h.FramesEncoded.store(frame + 1, std::memory_order_release);
+  h.EncBusy[i] = false;
+  const int waitsFor = h.WorkerWaitsFor;
+  if (waitsFor == i || waitsFor == ANY_PAIR) EventSignal(h.EncoderDone);
   return PairResult::Encoded;
 }
 
 }  // namespace
 
-int EncoderThread() {
+int EncoderThread(AudioTrack& t) {
+  AudioHandoffState& h = t.handoff;
   RaiseCurrentThreadPriority(ThreadPriority::AboveNormal);
   // The pairs are taken in the order the worker submits them.
-  for (int pair = 0; !Handoff.EncoderStopRequest; pair = NextPair(pair)) {
-    if (EncodePair(pair) == PairResult::Stopped) break;
+  for (int pair = 0; !h.EncoderStopRequest; pair = NextPair(pair)) {
+    if (EncodePair(t, pair) == PairResult::Stopped) break;
   }
-  Handoff.EncoderStopRequest = false;
-  EventSignal(Handoff.EncoderDone);
+  h.EncoderStopRequest = false;
+  EventSignal(h.EncoderDone);
   return 0;
 }

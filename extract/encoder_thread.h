@@ -1,21 +1,25 @@
-// The encoder thread: turns each submitted pair of 1152-sample buffers into
-// one Layer II frame, in the place the multiplexer gave that frame when the
-// pair was submitted. It writes nothing: the multiplexer writes the frame
-// once it is there. One thread per extraction, from EncoderStart to
-// EncoderStop.
+// The encoder threads: each turns its track's submitted pairs of
+// 1152-sample buffers into Layer II frames, in the places the multiplexer
+// gave those frames when the pairs were submitted. They write nothing: the
+// multiplexer writes a frame once it is there. One thread per re-encoded
+// track, from EncoderStart to EncoderStop, with the worker (the walk) and
+// the output writer beside them.
 #pragma once
 
 #include <cstdint>
 
 #include "common/q24.h"
 
-// Resets the hand-off flags, events and frame count and starts the thread.
-// False (after message 174) when the thread cannot be started.
+// Resets each track's hand-off flags, events and frame count and starts its
+// thread. False (after message 174, with none left running) when a thread
+// cannot be started.
 bool EncoderStart();
 
-int EncoderThread();
+struct AudioTrack;
+int EncoderThread(AudioTrack& track);
 
-// The frame encoder the thread calls; EncodeFrame unless a test puts a
-// stand-in here before EncoderStart.
-using FrameEncoderFunction = void (*)(const Q24* left, const Q24* right, uint8_t* out);
+// The frame encoder the threads call, with the track's encoder context;
+// EncodeFrame unless a test puts a stand-in here before EncoderStart.
+struct MpaEncoderState;
+using FrameEncoderFunction = void (*)(MpaEncoderState& encoder, const Q24* left, const Q24* right, uint8_t* out);
 extern FrameEncoderFunction FrameEncoder;

@@ -12,6 +12,7 @@
 #include "common/time_values.h"
 #include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/av_alignment.h"
 #include "extract/damage_log.h"
 #include "extract/damage_skip.h"
@@ -64,39 +65,22 @@ void ShowStatus() {
 }
 
 void ResetExtractionState(uint32_t originShift) {
-  Handoff.EncFill = 0;
-  Handoff.SkipSamples = 0;
-  if (TitleSelection.streamKind == STREAM_KIND_PCM) {
-    Intake.PcmFound = false;
-  } else {
-    Ac3Reset(TitleSelection.dynamicCompression);
-    Intake.Ac3GatherState = 0;
-  }
+  // The first picture's output time comes first: every stream starts there.
+  TimeMappingReset(originShift);
   // Nothing of an earlier extraction reaches this one: a title extracted
   // after others gives the file it gives alone.
-  Intake.ac3SyncWord = 0;
-  MpaEncoderReset();
+  AudioTracksReset();
   Walk = ExtractionWalkState{};
   DamageLogReset();
   Mux.SystemHeaderSeen = false;
   Mux.OutputScr = 0;
-  TimeMappingReset(originShift);
-  Mux.AudioPts = FirstPictureTime();
   VideoTimingReset();  // VideoBase: the first picture's time
   Intake.GopFrames = 0;
-  Intake.AvOffset = 0;
-  Intake.PreRollSamples = 0;
-  ClearPreRoll();
-  AudioDelayReset();
-  Intake.AudioStarted = false;
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
   VideoScanReset();  // nothing held over from an extraction that failed mid-start-code
-  // The streams of the output: the Layer II stream when a track is
-  // re-encoded, and one per kept track.
-  Mux.layer2Present = TitleSelection.subStreamId != 0;
-  Mux.layer2StreamId = TitleSelection.layer2StreamId;
-  Mux.layer2Rank = TitleSelection.layer2Rank;
+  // The streams of the output: a Layer II stream per re-encoded track (set
+  // with the tracks), and one per kept track.
   KeptAudioReset();
   KeptAudioPlanStreams();
   SubpictureIntakeReset();
@@ -254,10 +238,27 @@ bool RefuseScrambled() {
 
 enum class PacketKind { Video, Audio, Subpicture };
 
+// The first re-encoded track of the sub-stream; null when none decodes it.
+AudioTrack* DecodedTrackOf(uint8_t subStreamId) {
+  for (uint32_t k = 0; k < AudioTrackCount; ++k)
+    if (AudioTracks[k].subStreamId == subStreamId) return &AudioTracks[k];
+  return nullptr;
+}
+
+// The packet goes to every re-encoded track of its sub-stream, from the
+// first one on.
+bool DecodedPacketIn(AudioTrack& first, const uint8_t* packet, uint32_t length) {
+  for (uint32_t k = TrackIndex(first); k < AudioTrackCount; ++k) {
+    AudioTrack& t = AudioTracks[k];
+    if (t.subStreamId == first.subStreamId && !AudioPacketIn(t, packet, length)) return false;
+  }
+  return true;
+}
+
 // A packet of a chosen stream: used once pack 0 is written. A track kept
 // as it is gets the packet too (the decoded one may be the same sub-stream).
 bool UsePacket(PacketKind kind, const uint8_t* packet, uint32_t length, int subpictureStream = -1,
-               KeptTrack* kept = nullptr, bool decoded = true) {
+               KeptTrack* kept = nullptr, AudioTrack* decoded = nullptr) {
   if (PesScrambled(packet, length)) return RefuseScrambled();
   if (!CheckScrContinuity(Walk.scr)) return false;
   if (!Mux.SystemHeaderSeen) {
@@ -269,7 +270,7 @@ bool UsePacket(PacketKind kind, const uint8_t* packet, uint32_t length, int subp
     case PacketKind::Video:
       return VideoPacketIn(packet, length);
     case PacketKind::Audio:
-      return !decoded || AudioPacketIn(packet, length);
+      return decoded == nullptr || DecodedPacketIn(*decoded, packet, length);
     case PacketKind::Subpicture:
       break;
   }
@@ -285,13 +286,13 @@ bool TakePacket(uint32_t length) {
   } else if (code == CODE_PRIVATE_1 && !Walk.AngleSkip) {
     if (length <= 9 || PesPayloadOffset(packet) >= length) return true;
     const uint8_t subStreamId = packet[PesPayloadOffset(packet)];
-    const bool decoded = TitleSelection.subStreamId != 0 && subStreamId == TitleSelection.subStreamId;
+    AudioTrack* decoded = DecodedTrackOf(subStreamId);
     KeptTrack* kept = KeptTrackOfSubStream(subStreamId);
-    if (decoded || kept != nullptr) return UsePacket(PacketKind::Audio, packet, length, -1, kept, decoded);
+    if (decoded != nullptr || kept != nullptr) return UsePacket(PacketKind::Audio, packet, length, -1, kept, decoded);
     const int subpicture = KeptSubpictureStream(subStreamId);
     if (subpicture >= 0) return UsePacket(PacketKind::Subpicture, packet, length, subpicture);
   } else if (code >= 0xC0 && code <= 0xDF && !Walk.AngleSkip) {
-    if (KeptTrack* kept = KeptTrackOfStream(code)) return UsePacket(PacketKind::Audio, packet, length, -1, kept, false);
+    if (KeptTrack* kept = KeptTrackOfStream(code)) return UsePacket(PacketKind::Audio, packet, length, -1, kept);
   } else if (code == CODE_PRIVATE_2 && length >= 40 && packet[6] == 0x01) {
     TakeDsi(packet);
   }
@@ -428,12 +429,14 @@ PackResult WalkPack() {
 // on, and the scanner starts afresh.
 bool ShortBreak() {
   if (!VideoScanRelease()) return false;
-  if (Intake.AudioStarted) {
-    WaitEncoderIdle();
-    Intake.AudioStarted = false;
+  for (uint32_t k = 0; k < AudioTrackCount; ++k) {
+    AudioTrack& t = AudioTracks[k];
+    if (!t.intake.AudioStarted) continue;
+    WaitEncoderIdle(t);
+    t.intake.AudioStarted = false;
     // Where the audio handed on ends, from the video reference's GOP start.
-    Intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.AudioPts - Intake.RefVideoBase)) +
-                      static_cast<int32_t>(Handoff.EncFill + AudioDelayed());
+    t.intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.layer2[k].pts - Intake.RefVideoBase)) +
+                        static_cast<int32_t>(t.handoff.EncFill + AudioDelayed(t));
   }
   Walk.softBreak = true;
   return true;
@@ -444,8 +447,10 @@ bool ShortBreak() {
 // After a long skip (or before the video has its reference) the next packet
 // used realigns audio and video as after a step of the input clock.
 bool BreakStreams(uint64_t skipped) {
-  Intake.Ac3GatherState = 0;
-  Intake.ac3SyncWord = 0;
+  for (uint32_t k = 0; k < AudioTrackCount; ++k) {
+    AudioTracks[k].intake.Ac3GatherState = 0;
+    AudioTracks[k].intake.ac3SyncWord = 0;
+  }
   Walk.checkStamps = true;
   if (skipped <= SHORT_SKIP_BYTES && Intake.VideoRefSet && !Walk.resyncPending && !Walk.countUntimed)
     return ShortBreak();
@@ -543,11 +548,13 @@ void FinishExtraction(Ending ending) {
   }
   WriteSubtitles();
   if (SubtitleSelection.subsOnly) return;
-  if (TitleSelection.subStreamId == 0) return;  // nothing decoded
-  if (TitleSelection.streamKind == STREAM_KIND_PCM) {
-    if (!Intake.PcmFound) ShowError(IDS_NO_PCM);
-  } else {
-    ReportNoAc3Found();
+  for (uint32_t k = 0; k < AudioTrackCount; ++k) {
+    const AudioTrack& t = AudioTracks[k];
+    if (t.streamKind == STREAM_KIND_PCM) {
+      if (!t.intake.PcmFound) ShowError(IDS_NO_PCM);
+    } else {
+      ReportNoAc3Found(t.decoder);
+    }
   }
 }
 
@@ -609,18 +616,24 @@ bool CheckScrContinuity(uint32_t scr) {
   // The pictures of the GOP in progress are counted in; a refused pack
   // shows again at the next packet.
   VideoRestart();
-  WaitEncoderIdle();
-  Intake.PreRollSamples = 0;
-  ClearPreRoll();
-  Handoff.SkipSamples = 0;
-  Intake.AudioStarted = false;
+  for (uint32_t k = 0; k < AudioTrackCount; ++k) {
+    AudioTrack& t = AudioTracks[k];
+    WaitEncoderIdle(t);
+    t.intake.PreRollSamples = 0;
+    ClearPreRoll(t);
+    t.handoff.SkipSamples = 0;
+    t.intake.AudioStarted = false;
+  }
   Intake.VideoRefSet = false;
   Intake.GopSeen = false;
   VideoScanRelease();  // a failed append shows again at the next packet
-  Intake.Ac3GatherState = 0;
   Walk.LastInputScr = scr;
-  Intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.AudioPts - Intake.VideoBase)) +
-                    static_cast<int32_t>(Handoff.EncFill + AudioDelayed());
+  for (uint32_t k = 0; k < AudioTrackCount; ++k) {
+    AudioTrack& t = AudioTracks[k];
+    t.intake.Ac3GatherState = 0;
+    t.intake.AvOffset = TicksToSamples(static_cast<int32_t>(Mux.layer2[k].pts - Intake.VideoBase)) +
+                        static_cast<int32_t>(t.handoff.EncFill + AudioDelayed(t));
+  }
   const bool handed = KeptAudioClockStep();
   TimeMappingBreak();
   return handed;
@@ -665,6 +678,7 @@ int ExtractionWorker() {
     Ui().WorkerDone();
     return 0;
   }
+  AudioTracksSelect();
   if (!EncoderStart()) {
     Ui().WorkerDone();
     return 0;

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
 #include "extract/pack_format.h"
@@ -342,8 +343,11 @@ Step PlaceOne() {
 
 uint8_t* VideoSlot(uint32_t slot) { return WorkBuffers.VideoPacks + slot * OUTPUT_PACK_BYTES; }
 
-// The Layer II frames: ready as the encoder thread has encoded them.
-bool UnitBytesThere(const MuxUnitStream& s, uint64_t end) { return s.bytesReady == nullptr || s.bytesReady() >= end; }
+// The Layer II frames: ready as their track's encoder thread has encoded them.
+bool UnitBytesThere(const MuxUnitStream& s, uint64_t end) {
+  if (s.framesFilled != nullptr) return s.framesFilled->load(std::memory_order_acquire) * ENC_FRAME_BYTES >= end;
+  return s.bytesReady == nullptr || s.bytesReady() >= end;
+}
 
 // The DVD sub-stream header: the frames that start in the packet and the
 // first one's place, counted from the pointer field's last byte; LPCM's
@@ -430,7 +434,7 @@ bool MergeWrite(bool waitForFrames) {
       const uint64_t end = q.start + q.length;
       if (!UnitBytesThere(s, end)) {
         if (!waitForFrames) return true;
-        AwaitEncoder(ANY_PAIR, [&s, end] { return UnitBytesThere(s, end); });
+        AwaitEncoder(AudioTracks[s.layer2Track].handoff, ANY_PAIR, [&s, end] { return UnitBytesThere(s, end); });
       }
     }
     if (!WriteOne(q)) return false;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/mux_merge.h"
 #include "extract/output_writer.h"
 #include "extract/pack_format.h"
@@ -41,10 +42,6 @@ uint32_t CurrentSlot() { return (V.oldest + V.stored) % HELD_VIDEO_PACKS; }
 uint8_t* CurrentPack() { return VideoSlot(CurrentSlot()); }
 VideoPackInfo& CurrentInfo() { return V.info[CurrentSlot()]; }
 
-uint64_t Layer2BytesReady() {
-  return Handoff.FramesEncoded.load(std::memory_order_acquire) * uint64_t{ENC_FRAME_BYTES};
-}
-
 // A pack's time at the mux rate, rounded up: bytes never arrive faster than
 // program_mux_rate says.
 uint32_t PackTicks(uint32_t muxRate) {
@@ -61,6 +58,29 @@ uint32_t BoundBytes(uint16_t bound) {
 // The video buffer in 1024-byte units, as the system header gives it.
 uint16_t VideoBoundFor(uint32_t bytes) { return static_cast<uint16_t>(0x2000 | ((bytes + 1023) / 1024)); }
 
+// Track k's Layer II stream as unit stream u: its frames are filled in by
+// the track's encoder thread.
+void SetUpLayer2Stream(uint32_t k, uint32_t u) {
+  MuxLayer2Stream& layer2 = Mux.layer2[k];
+  const bool present = k < Mux.layer2Count;
+  MuxUnitStream& audio = Mux.unit[u];
+  layer2.unitStream = u;
+  audio.streamId = layer2.streamId;
+  audio.subStreamId = 0;
+  audio.alignBytes = 1;
+  audio.kept = false;
+  audio.present = present;
+  audio.rank = layer2.rank;
+  audio.payload = WorkBuffers.audio[k].EncodedFrames;
+  audio.payloadBytes = ENCODED_FRAME_SLOTS * ENC_FRAME_BYTES;
+  audio.bytesReady = nullptr;
+  audio.framesFilled = &AudioTracks[k].handoff.FramesEncoded;
+  audio.layer2Track = static_cast<int32_t>(k);
+  ResetUnitQueue(audio, layer2.pts, MPEG_AUDIO_BUFFER_BYTES);
+  audio.ended = !present;
+  AudioTracks[k].handoff.FramesEncoded = 0;  // no frame is submitted before pack 0
+}
+
 void SetUpStreams(uint32_t videoBufferBytes) {
   V.oldest = 0;
   V.stored = 0;
@@ -73,28 +93,9 @@ void SetUpStreams(uint32_t videoBufferBytes) {
   V.ended = false;
   BufferReset(V.buffer, videoBufferBytes - VIDEO_BUFFER_MARGIN);
 
-  MuxUnitStream& audio = Mux.unit[LAYER2_STREAM];
-  audio.streamId = 0xC0;
-  audio.subStreamId = 0;
-  audio.payload = WorkBuffers.EncodedFrames;
-  audio.payloadBytes = ENCODED_FRAME_SLOTS * ENC_FRAME_BYTES;
-  audio.bytesReady = Layer2BytesReady;
-  audio.units = 0;
-  audio.bytesQueued = 0;
-  audio.nextPts = Mux.AudioPts;
-  audio.placedUnit = 0;
-  audio.bytesPlaced = 0;
-  audio.bytesWritten = 0;
-  audio.ended = false;
-  BufferReset(audio.buffer, MPEG_AUDIO_BUFFER_BYTES);
-  audio.streamId = Mux.layer2StreamId;
-  audio.subStreamId = 0;
-  audio.alignBytes = 1;
-  audio.kept = false;
-  audio.present = Mux.layer2Present;
-  audio.ended = !Mux.layer2Present;
-  audio.rank = Mux.layer2Rank;
-  Handoff.FramesEncoded = 0;  // no frame is submitted before pack 0
+  // The first track's Layer II stream is unit stream 0, also when absent;
+  // the kept tracks follow it, then the further tracks' Layer II streams.
+  SetUpLayer2Stream(0, LAYER2_STREAM);
   Mux.unitStreams = 1;
   for (uint32_t i = 0; i < Mux.plannedStreams && Mux.unitStreams < MAX_UNIT_STREAMS; ++i) {
     const MuxUnitPlan& plan = Mux.plan[i];
@@ -108,8 +109,12 @@ void SetUpStreams(uint32_t videoBufferBytes) {
     s.payload = plan.payload;
     s.payloadBytes = plan.payloadBytes;
     s.bytesReady = nullptr;  // copied in when queued
+    s.framesFilled = nullptr;
+    s.layer2Track = -1;
     ResetUnitQueue(s, 0, plan.bufferBytes);
   }
+  for (uint32_t k = 1; k < Mux.layer2Count && Mux.unitStreams < MAX_UNIT_STREAMS; ++k)
+    SetUpLayer2Stream(k, Mux.unitStreams++);
   Mux.firstPacksInOrder = Mux.unitStreams == 1;
   Mux.startedStreams = 0;
   Mux.orderUntil = 0;
@@ -437,21 +442,22 @@ bool MuxQueueUnitBytes(uint32_t k, uint32_t pts, const uint8_t* bytes, uint32_t 
   return MuxQueueUnit(k, pts, n, nextPts);
 }
 
-bool MuxQueueAudioFrame() {
-  const uint32_t pts = Mux.AudioPts;
-  Mux.AudioPts += AUDIO_FRAME_TICKS;  // frames follow each other
-  return MuxQueueUnit(LAYER2_STREAM, pts, ENC_FRAME_BYTES, Mux.AudioPts);
+bool MuxQueueAudioFrame(uint32_t track) {
+  MuxLayer2Stream& layer2 = Mux.layer2[track];
+  const uint32_t pts = layer2.pts;
+  layer2.pts += AUDIO_FRAME_TICKS;  // frames follow each other
+  return MuxQueueUnit(layer2.unitStream, pts, ENC_FRAME_BYTES, layer2.pts);
 }
 
-uint8_t* MuxLayer2FrameSlot(uint64_t k) {
-  return WorkBuffers.EncodedFrames + (k % ENCODED_FRAME_SLOTS) * ENC_FRAME_BYTES;
+uint8_t* MuxLayer2FrameSlot(uint32_t track, uint64_t n) {
+  return WorkBuffers.audio[track].EncodedFrames + (n % ENCODED_FRAME_SLOTS) * ENC_FRAME_BYTES;
 }
 
-bool MuxAppendAudioFrame(const uint8_t* frame) {
-  const uint64_t k = Mux.unit[LAYER2_STREAM].units;
-  if (!MuxQueueAudioFrame()) return false;
-  std::memcpy(MuxLayer2FrameSlot(k), frame, ENC_FRAME_BYTES);
-  Handoff.FramesEncoded.fetch_add(1, std::memory_order_release);
+bool MuxAppendAudioFrame(uint32_t track, const uint8_t* frame) {
+  const uint64_t n = Mux.unit[Mux.layer2[track].unitStream].units;
+  if (!MuxQueueAudioFrame(track)) return false;
+  std::memcpy(MuxLayer2FrameSlot(track, n), frame, ENC_FRAME_BYTES);
+  AudioTracks[track].handoff.FramesEncoded.fetch_add(1, std::memory_order_release);
   return MergeRun();
 }
 
@@ -469,6 +475,8 @@ void MuxAddSubStream(uint8_t subStreamId, uint32_t bufferBytes, uint8_t* payload
   s.payload = payload;
   s.payloadBytes = payloadBytes;
   s.bytesReady = ready;
+  s.framesFilled = nullptr;
+  s.layer2Track = -1;
   ResetUnitQueue(s, FirstPictureTime(), bufferBytes);
 }
 

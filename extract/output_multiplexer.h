@@ -4,8 +4,8 @@
 // merged in decoding order.
 //
 // Each stream has a context of its own: the video, packed as its bytes
-// arrive, and streams of time-stamped units (the Layer II frames, 0xC0),
-// packed from a queue. The merge keeps each stream's decoder buffer
+// arrive, and streams of time-stamped units (the Layer II frames of each
+// re-encoded track, 0xC0 + k), packed from a queue. The merge keeps each stream's decoder buffer
 // occupancy and gives every pack its SCR: a pack goes out when its bytes
 // fit in its buffer, not before 0.7 s ahead of its PTS, and, among the
 // packs that may go, the one whose bytes are decoded first (so none is
@@ -24,15 +24,17 @@
 #include "extract/decoder_buffer_model.h"
 #include "platform/work_buffers.h"
 
+#include <atomic>
+
 constexpr uint32_t FIRST_PTS = 22500;          // first audio frame, first picture
 constexpr uint32_t DVD_MUX_RATE = 25200;       // 10.08 Mbit/s in units of 50 bytes/s
 constexpr uint32_t PTS_LEAD_LIMIT = 63000;     // a pack goes at most 0.7 s before its PTS
 constexpr uint32_t MPEG_AUDIO_BUFFER_BYTES = 4096;
-constexpr uint32_t MAX_UNIT_STREAMS = 41;     // the Layer II stream, 8 audio tracks, 32 sub-picture streams
+constexpr uint32_t MAX_UNIT_STREAMS = 48;     // 8 Layer II streams, 8 kept audio tracks, 32 sub-picture streams
 constexpr uint32_t UNIT_SLOTS = 1024;          // queued units of one stream not yet packed
 constexpr uint32_t OUTPUT_QUEUE_SLOTS = 4096;  // packs placed and not yet written
 constexpr uint32_t VIDEO_PACK_SEGMENTS = 6;
-constexpr uint32_t LAYER2_STREAM = 0;          // the unit stream of the Layer II frames
+constexpr uint32_t LAYER2_STREAM = 0;          // the unit stream of the first track's Layer II frames
 
 // Time stamps of a picture. exact is false while the PTS is an estimate that
 // the video intake resolves later (MuxResolvePictureTime).
@@ -91,6 +93,10 @@ struct MuxUnitStream {
   uint8_t* payload = nullptr;  // ring of payload bytes
   uint32_t payloadBytes = 0;
   uint64_t (*bytesReady)() = nullptr;  // payload bytes filled in so far
+  // A Layer II stream: the frames its track's encoder has filled in (the
+  // merge waits on that track's encoder), null otherwise.
+  const std::atomic<uint64_t>* framesFilled = nullptr;
+  int32_t layer2Track = -1;
   uint32_t unitPts[UNIT_SLOTS] = {};
   uint64_t unitStart[UNIT_SLOTS] = {};
   // A unit whose time does not follow from the one before it (a gap, or a
@@ -122,7 +128,7 @@ struct QueuedPack {
 };
 
 // A stream of units whose bytes the worker has at hand (a kept track), set
-// up with pack 0 after the Layer II stream.
+// up with pack 0 after the first Layer II stream.
 struct MuxUnitPlan {
   uint8_t streamId = 0;
   uint8_t subStreamId = 0;
@@ -133,11 +139,18 @@ struct MuxUnitPlan {
   uint32_t rank = 0;
 };
 
+// The Layer II stream of one re-encoded track.
+struct MuxLayer2Stream {
+  uint8_t streamId = 0xC0;
+  uint32_t rank = 1;         // its place in the output order (the video is 0)
+  uint32_t pts = FIRST_PTS;  // PTS of the next frame queued
+  uint32_t unitStream = 0;   // its unit stream
+};
+
 struct MuxState {
   uint32_t OutputScr = 0;   // the earliest SCR of the next pack
   uint32_t MuxRate = 0;     // program_mux_rate and rate_bound
   uint32_t packTicks = 0;   // one pack's time at the mux rate
-  uint32_t AudioPts = FIRST_PTS;  // PTS of the next Layer II frame queued
   uint32_t PendingVideoPts = 0;   // PTS given to the video pack being filled
   uint32_t videoTicket = 0;       // the pack being filled waits for this ticket; 0 none
   uint32_t nextTicket = 0;
@@ -147,11 +160,12 @@ struct MuxState {
   MuxVideoStream video;
   MuxUnitStream unit[MAX_UNIT_STREAMS];
   uint32_t unitStreams = 0;
-  // The streams of the next output, set before pack 0: the Layer II stream
-  // (absent when no track is re-encoded) and the kept tracks.
-  bool layer2Present = true;
-  uint8_t layer2StreamId = 0xC0;
-  uint32_t layer2Rank = 1;
+  // The streams of the next output, set before pack 0: a Layer II stream
+  // per re-encoded track and the kept tracks. Unit stream 0 is the first
+  // Layer II stream (absent when no track is re-encoded), the kept tracks'
+  // follow it, then the further Layer II streams.
+  uint32_t layer2Count = 1;
+  MuxLayer2Stream layer2[MAX_REENCODED_TRACKS];
   MuxUnitPlan plan[MAX_UNIT_STREAMS];
   uint32_t plannedStreams = 0;
   bool firstPacksInOrder = false;  // every stream has placed its first pack
@@ -170,7 +184,7 @@ void MuxResetOutputState();
 // Pack 0 with the input's 14-bit video buffer bound and rate_bound
 // (Mux.MuxRate, at most the DVD mux rate), which gives the packs'
 // program_mux_rate, the system header's rate_bound and the SCR step; sets up the video and the Layer II
-// stream. False when the output refuses the pack.
+// streams. False when the output refuses the pack.
 bool MuxWriteFirstPack(uint16_t videoBound);
 
 // A picture starts in the video pack being filled: the first one gives the
@@ -193,19 +207,20 @@ bool MuxAppendVideoBytes(const uint8_t* src, uint32_t n);
 // The video pack being filled.
 uint8_t* MuxVideoPackInProgress();
 
-// The next Layer II frame (1152 bytes, PTS Mux.AudioPts) is submitted to
-// the encoder, which fills it in at MuxLayer2FrameSlot. False when the
-// output refuses a pack.
-bool MuxQueueAudioFrame();
-// Where the encoder puts frame k (counted from the start of the extraction).
-uint8_t* MuxLayer2FrameSlot(uint64_t k);
+// The next Layer II frame of track k (1152 bytes, PTS Mux.layer2[k].pts) is
+// submitted to its encoder, which fills it in at MuxLayer2FrameSlot. False
+// when the output refuses a pack.
+bool MuxQueueAudioFrame(uint32_t track);
+// Where track k's encoder puts its frame n (counted from the start of the
+// extraction).
+uint8_t* MuxLayer2FrameSlot(uint32_t track, uint64_t n);
 // Generic form: a unit of bytes with its time stamp (decoding time = PTS)
 // in unit stream k; its payload is filled in by its producer. No unit
 // queued later in the stream has a time stamp before nextPts.
 bool MuxQueueUnit(uint32_t k, uint32_t pts, uint32_t bytes, uint32_t nextPts);
-// Queues a frame whose bytes are at hand (no encoder thread); false when
-// the output refuses a pack.
-bool MuxAppendAudioFrame(const uint8_t* frame);
+// Queues a frame of track k whose bytes are at hand (no encoder thread);
+// false when the output refuses a pack.
+bool MuxAppendAudioFrame(uint32_t track, const uint8_t* frame);
 // A unit of n bytes at hand, copied into unit stream k's payload; as
 // MuxQueueUnit otherwise.
 bool MuxQueueUnitBytes(uint32_t k, uint32_t pts, const uint8_t* bytes, uint32_t n, uint32_t nextPts);

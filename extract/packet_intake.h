@@ -21,6 +21,21 @@ struct TimeCandidate {
   uint32_t pts = 0;
 };
 
+// The audio side of the intake, one per re-encoded track (AudioTrack).
+struct AudioIntakeState {
+  bool AudioStarted = false;
+  uint32_t FirstAudioPts = 0;
+  int32_t AvOffset = 0;           // >0 samples to drop, <0 silence to insert
+  int32_t PreRollSamples = 0;
+  bool PcmFound = false;
+  int Ac3GatherState = 0;         // 0..5, kept across packets
+  uint16_t ac3SyncWord = 0;       // the last two bytes met while looking for a sync word
+  uint32_t ac3FrameBytes = 0;     // bytes after the fscod/frmsizecod byte
+  uint32_t ac3Fill = 0;           // bytes gathered in the track's Ac3FrameBuffer
+  uint32_t ac3Missing = 0;
+};
+
+// The video side, and what the audio tracks align to.
 struct PacketIntakeState {
   uint32_t VideoBase = 22500;     // output time of the current GOP's first picture
   uint32_t GopFrames = 0;         // highest temporal_reference + 1 in the GOP
@@ -28,11 +43,6 @@ struct PacketIntakeState {
   bool VideoRefSet = false;
   uint32_t GopStartInputPts = 0;
   uint32_t RefVideoBase = 0;      // VideoBase of the GOP whose input time is GopStartInputPts
-  bool AudioStarted = false;
-  uint32_t FirstAudioPts = 0;
-  int32_t AvOffset = 0;           // >0 samples to drop, <0 silence to insert
-  int32_t PreRollSamples = 0;
-  bool PcmFound = false;
   int VideoScanState = 0;         // 0..5, kept across packets
   uint8_t held[6] = {0x00, 0x00, 0x01, 0x00, 0x00, 0x00};  // 00 00 01 00 b0 b1
   TimeCandidate candidateA;       // packet of a candidate's first zero
@@ -40,22 +50,19 @@ struct PacketIntakeState {
   uint8_t headerCode = 0;         // sequence header (B3) or extension (B5) whose first
   uint8_t headerBytes[4] = {};    // four bytes are taken as they pass
   uint32_t headerHave = 4;        // 4: none is wanted
-  int Ac3GatherState = 0;         // 0..5, kept across packets
-  uint16_t ac3SyncWord = 0;       // the last two bytes met while looking for a sync word
-  uint32_t ac3FrameBytes = 0;     // bytes after the fscod/frmsizecod byte
-  uint32_t ac3Fill = 0;           // bytes gathered in Ac3FrameBuffer
-  uint32_t ac3Missing = 0;
 };
 
 extern PacketIntakeState Intake;
+
+struct AudioTrack;
 
 // A whole video PES packet (from its start code) and its total length. False
 // only when the output refuses a pack or the encoder input fails.
 bool VideoPacketIn(const uint8_t* packet, uint32_t length);
 
-// A whole private stream 1 packet of the chosen sub-stream. False only when
+// A whole private stream 1 packet of the track's sub-stream. False only when
 // handing samples on fails.
-bool AudioPacketIn(const uint8_t* packet, uint32_t length);
+bool AudioPacketIn(AudioTrack& track, const uint8_t* packet, uint32_t length);
 
 // Start-code scanner back to its start state with nothing held.
 void VideoScanReset();
@@ -65,12 +72,13 @@ void VideoScanReset();
 // stream) and the scanner restarts.
 bool VideoScanRelease();
 
-// Drops AvOffset samples (the newest first), or inserts -AvOffset samples of
-// silence.
-bool ApplyAvOffset();
+// Drops the track's AvOffset samples (the newest first), or inserts
+// -AvOffset samples of silence.
+bool ApplyAvOffset(AudioTrack& track);
 
-// The AC-3 frame decoder the intake calls; Ac3DecodeFrame unless a test puts
-// a stand-in here.
-using Ac3FrameDecoderFunction = unsigned (*)(const uint8_t* data, uint32_t length, Q24* left,
-                                             Q24* right);
+// The AC-3 frame decoder the intake calls, with the track's decoder context;
+// Ac3DecodeFrame unless a test puts a stand-in here.
+struct Ac3DecoderState;
+using Ac3FrameDecoderFunction = unsigned (*)(Ac3DecoderState& decoder, const uint8_t* data, uint32_t length,
+                                             Q24* left, Q24* right);
 extern Ac3FrameDecoderFunction Ac3FrameDecoder;

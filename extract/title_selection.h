@@ -7,6 +7,16 @@
 #include "source/stream_kind.h"
 
 constexpr int OUTPUT_PATH_SIZE = 256;
+constexpr int MORE_REENCODED_TRACKS = 7;  // after the first: eight in all
+
+// A further track to decode and re-encode, as the first one is given below.
+struct ReencodedChoice {
+  int32_t streamKind = 0;
+  uint8_t subStreamId = 0;
+  uint8_t layer2StreamId = 0xC0;
+  uint32_t layer2Rank = 1;
+  bool dynamicCompression = false;
+};
 
 struct TitleSelectionRecord {
   int32_t title = 0;         // 0..99
@@ -16,6 +26,9 @@ struct TitleSelectionRecord {
   uint8_t layer2StreamId = 0xC0;  // its output stream
   uint32_t layer2Rank = 1;        // its place in the output order (the video is 0)
   bool dynamicCompression = false;
+  // The tracks re-encoded after that one, in the order asked.
+  ReencodedChoice moreTracks[MORE_REENCODED_TRACKS] = {};
+  uint32_t moreTrackCount = 0;
   char outputPath[OUTPUT_PATH_SIZE] = {};
 };
 

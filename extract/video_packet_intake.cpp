@@ -7,6 +7,7 @@
 #include "common/time_values.h"
 #include "common/q24.h"
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/av_alignment.h"
 #include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
@@ -69,15 +70,19 @@ bool Picture() {
   if (!Intake.VideoRefSet && Intake.GopSeen && a.hasPts && VideoTiming.fieldHalfTicks != 0) {
     Intake.GopStartInputPts = VideoSetReference(a.pts);
     Intake.RefVideoBase = Intake.VideoBase;
-    if (Intake.AudioStarted) {
-      Intake.AvOffset = SatAdd(
-          Intake.AvOffset, TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - Intake.FirstAudioPts)));
-      if (!ApplyAvOffset() || !ReleasePreRoll()) return false;
+    for (uint32_t k = 0; k < AudioTrackCount; ++k) {
+      AudioTrack& t = AudioTracks[k];
+      if (!t.intake.AudioStarted) continue;
+      t.intake.AvOffset = SatAdd(
+          t.intake.AvOffset, TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - t.intake.FirstAudioPts)));
+      if (!ApplyAvOffset(t) || !ReleasePreRoll(t)) return false;
     }
     Intake.VideoRefSet = true;
     StampsSettled();
   }
-  if (!Intake.AudioStarted && Intake.VideoRefSet && !FillSilenceUntilAudio()) return false;
+  for (uint32_t k = 0; k < AudioTrackCount && Intake.VideoRefSet; ++k) {
+    if (!AudioTracks[k].intake.AudioStarted && !FillSilenceUntilAudio(AudioTracks[k])) return false;
+  }
   uint32_t ticket = 0;
   if (!MuxMarkPictureStart(Intake.VideoRefSet, stamps, &ticket)) return false;
   if (ticket != 0) VideoStampPending(ticket);

@@ -7,6 +7,7 @@
 #include "report/run_flags.h"
 #include "report/string_table.h"
 #include "common/time_values.h"
+#include "extract/audio_track.h"
 #include "extract/av_alignment.h"
 #include "extract/kept_audio.h"
 #include "extract/output_multiplexer.h"
@@ -243,7 +244,10 @@ void VideoCountUntimedPicture() {
   Intake.VideoBase = ToTicks(T.gopBaseHalfTicks);
   const int64_t samples = HalfTicksToSamples(static_cast<int64_t>(T.gopBaseHalfTicks)) -
                           HalfTicksToSamples(static_cast<int64_t>(before));
-  Intake.AvOffset = SatSub(Intake.AvOffset, static_cast<int32_t>(samples));
+  for (uint32_t k = 0; k < AudioTrackCount; ++k) {
+    int32_t& offset = AudioTracks[k].intake.AvOffset;
+    offset = SatSub(offset, static_cast<int32_t>(samples));
+  }
 }
 
 bool VideoShown(uint32_t tr) { return tr < TEMPORAL_REFERENCES && T.complete[tr]; }

@@ -12,6 +12,7 @@
 #include "report/run_flags.h"
 #include "extract/title_selection.h"
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_driver.h"
 #include "extract/output_writer.h"
@@ -24,7 +25,7 @@
 namespace {
 
 // A frame of the right size that costs nothing to make.
-void StandInEncodeFrame(const Q24* left, const Q24*, uint8_t* out) {
+void StandInEncodeFrame(MpaEncoderState&, const Q24* left, const Q24*, uint8_t* out) {
   std::memset(out, 0, MPA_FRAME_BYTES);
   out[0] = 0xFF;
   out[1] = 0xFD;
@@ -61,11 +62,12 @@ void RunScratchExtraction(const ScratchExtraction& job) {
   TitleSelection.streamKind = job.streamKind;
   TitleSelection.subStreamId = job.subStreamId;
   TitleSelection.dynamicCompression = job.dynamicCompression;
+  TitleSelection.moreTrackCount = 0;
   std::snprintf(TitleSelection.outputPath, sizeof TitleSelection.outputPath, "%s", output.c_str());
-  FrameEncoder = job.realEncoder ? EncodeFrame : StandInEncodeFrame;
+  FrameEncoder = job.realEncoder ? static_cast<FrameEncoderFunction>(EncodeFrame) : StandInEncodeFrame;
   AbortFlag = false;
   ExtractionWorker();
-  if (Handoff.thread.joinable()) Broken("encoder thread still running");
+  if (AudioTracks[0].handoff.thread.joinable()) Broken("encoder thread still running");
   if (Writer.thread.joinable()) Broken("writer thread still running");
   CheckOutput(output);
 }

@@ -2,21 +2,23 @@
 
 BitWriterState BitWriter;
 
-void BitWriterStart(uint8_t* begin, uint8_t* end) {
-  BitWriter.BitPtr = begin;
-  BitWriter.end = end;
-  BitWriter.BitCount = 0;
-  BitWriter.BitAcc = 0;
-  BitWriter.overflow = false;
+void BitWriterStart(BitWriterState& w, uint8_t* begin, uint8_t* end) {
+  w.BitPtr = begin;
+  w.end = end;
+  w.BitCount = 0;
+  w.BitAcc = 0;
+  w.overflow = false;
 }
+
+void BitWriterStart(uint8_t* begin, uint8_t* end) { BitWriterStart(BitWriter, begin, end); }
 
 namespace {
 
-void StoreByte(uint8_t byte) {
-  if (BitWriter.BitPtr < BitWriter.end) {
-    *BitWriter.BitPtr++ = byte;
+void StoreByte(BitWriterState& w, uint8_t byte) {
+  if (w.BitPtr < w.end) {
+    *w.BitPtr++ = byte;
   } else {
-    BitWriter.overflow = true;
+    w.overflow = true;
   }
 }
 
@@ -27,10 +29,11 @@ uint8_t* BitWriterStoreTail(uint8_t* p, uint8_t* end, uint32_t word) {
   return p;
 }
 
-void BitWriterFlush() {
-  for (; BitWriter.BitCount >= 8; BitWriter.BitCount -= 8)
-    StoreByte(static_cast<uint8_t>(BitWriter.BitAcc >> (BitWriter.BitCount - 8)));
-  if (BitWriter.BitCount != 0) StoreByte(static_cast<uint8_t>(BitWriter.BitAcc << (8 - BitWriter.BitCount)));
-  BitWriter.BitCount = 0;
-  BitWriter.BitAcc = 0;
+void BitWriterFlush(BitWriterState& w) {
+  for (; w.BitCount >= 8; w.BitCount -= 8) StoreByte(w, static_cast<uint8_t>(w.BitAcc >> (w.BitCount - 8)));
+  if (w.BitCount != 0) StoreByte(w, static_cast<uint8_t>(w.BitAcc << (8 - w.BitCount)));
+  w.BitCount = 0;
+  w.BitAcc = 0;
 }
+
+void BitWriterFlush() { BitWriterFlush(BitWriter); }

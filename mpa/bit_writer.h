@@ -17,8 +17,10 @@ struct BitWriterState {
   bool overflow;       // a byte did not fit
 };
 
+// The first writer: the one the functions without a writer argument use.
 extern BitWriterState BitWriter;
 
+void BitWriterStart(BitWriterState& w, uint8_t* begin, uint8_t* end);
 void BitWriterStart(uint8_t* begin, uint8_t* end);
 
 // Stores the bytes of word, most significant first, that fit before end;
@@ -49,4 +51,5 @@ inline void PutBitsTo(BitWriterState& w, uint32_t value, int n) {
 inline void PutBits(uint32_t value, int n) { PutBitsTo(BitWriter, value, n); }
 
 // Stores the pending bits, the last byte padded with zero bits.
+void BitWriterFlush(BitWriterState& w);
 void BitWriterFlush();

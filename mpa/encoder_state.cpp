@@ -2,4 +2,6 @@
 
 MpaEncoderState MpaEncoder;
 
-void MpaEncoderReset() { MpaEncoder = MpaEncoderState{}; }
+void MpaEncoderReset(MpaEncoderState& e) { e = MpaEncoderState{}; }
+
+void MpaEncoderReset() { MpaEncoderReset(MpaEncoder); }

@@ -74,11 +74,11 @@ void WriteSamples(const Layer2Frame& frame, BitWriterState& w) {
 
 }  // namespace
 
-bool WriteFrame(const Layer2Frame& frame, uint8_t* out) {
+bool WriteFrame(const Layer2Frame& frame, uint8_t* out, BitWriterState& writer) {
   std::memcpy(out, FRAME_HEADER, sizeof FRAME_HEADER);
-  BitWriterStart(out + sizeof FRAME_HEADER, out + MPA_FRAME_BYTES);
+  BitWriterStart(writer, out + sizeof FRAME_HEADER, out + MPA_FRAME_BYTES);
   // The writer in registers through the frame.
-  BitWriterState w = BitWriter;
+  BitWriterState w = writer;
   for (int sb = 0; sb < SBLIMIT; sb++) {
     PutBitsTo(w, frame.alloc[0][sb], NBal[sb]);
     PutBitsTo(w, frame.alloc[1][sb], NBal[sb]);
@@ -90,12 +90,14 @@ bool WriteFrame(const Layer2Frame& frame, uint8_t* out) {
   }
   WriteScaleFactors(frame, w);
   WriteSamples(frame, w);
-  BitWriter = w;
-  BitWriterFlush();
-  if (BitWriter.overflow) {
+  writer = w;
+  BitWriterFlush(writer);
+  if (writer.overflow) {
     ShowError(IDS_MPEG_OVERFLOW);
     return false;
   }
-  std::memset(BitWriter.BitPtr, 0, static_cast<size_t>(BitWriter.end - BitWriter.BitPtr));
+  std::memset(writer.BitPtr, 0, static_cast<size_t>(writer.end - writer.BitPtr));
   return true;
 }
+
+bool WriteFrame(const Layer2Frame& frame, uint8_t* out) { return WriteFrame(frame, out, BitWriter); }

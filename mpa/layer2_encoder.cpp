@@ -2,6 +2,7 @@
 
 #include "common/vector_paths.h"
 #include "mpa/bit_allocation.h"
+#include "mpa/encoder_state.h"
 #include "mpa/frame_writer.h"
 #include "mpa/layer2_frame.h"
 #include "mpa/psycho_model.h"
@@ -26,21 +27,23 @@ VECTOR_PATH_VARIANTS(void, ClampToFullScale, (const Q24* in, Q24* out), (in, out
 
 }  // namespace
 
-void EncodeFrame(const Q24* left, const Q24* right, uint8_t* out) {
+void EncodeFrame(MpaEncoderState& encoder, const Q24* left, const Q24* right, uint8_t* out) {
   Q24 input[2][MPA_FRAME_SAMPLES];
   ClampToFullScale(left, input[0]);
   ClampToFullScale(right, input[1]);
 
   Layer2Frame frame;
-  SubbandAnalysis(input[0], input[1], frame.SubbandSamples);
+  SubbandAnalysis(encoder, input[0], input[1], frame.SubbandSamples);
   FindScaleFactors(frame);
 
   Q24 fftInput[2][PSYCHO_FFT_SIZE];
-  PsychoPrepareInput(input[0], input[1], fftInput);
+  PsychoPrepareInput(encoder, input[0], input[1], fftInput);
   PsychoModel(fftInput, frame.scfMin, frame.SMR);
 
   SelectScaleFactors(frame);
   AllocateBits(frame, FRAME_BITS_AVAILABLE);
   QuantiseFrame(frame);
-  WriteFrame(frame, out);
+  WriteFrame(frame, out, encoder.bitWriter);
 }
+
+void EncodeFrame(const Q24* left, const Q24* right, uint8_t* out) { EncodeFrame(MpaEncoder, left, right, out); }

@@ -6,10 +6,11 @@
 #include "mpa/mulq24_avx2.h"
 #include "mpa/vector_clones.h"
 
-VECTOR_PATH_BODY void PsychoPrepareInputBody(const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]) {
+VECTOR_PATH_BODY void PsychoPrepareInputBody(MpaEncoderState& e, const Q24* left, const Q24* right,
+                                             Q24 (*u)[PSYCHO_FFT_SIZE]) {
   const Q24* input[2] = {left, right};
   for (int ch = 0; ch < 2; ch++) {
-    Q24* history = MpaEncoder.PsychoHistory[ch];
+    Q24* history = e.PsychoHistory[ch];
     for (int i = 0; i < 192; i++) u[ch][i] = MulQ24Lanes(HannWindow[i], history[i]);
     for (int i = 0; i < 832; i++) u[ch][192 + i] = MulQ24Lanes(HannWindow[192 + i], input[ch][i]);
     for (int i = 0; i < 192; i++) history[i] = input[ch][960 + i];
@@ -17,11 +18,12 @@ VECTOR_PATH_BODY void PsychoPrepareInputBody(const Q24* left, const Q24* right, 
 }
 #if VECTOR_PATHS_BUILT
 // The same with the AVX2 products of mulq24_avx2.h.
-__attribute__((target("avx2,fma,bmi2"))) static void PsychoPrepareInputAvx2(const Q24* left, const Q24* right,
+__attribute__((target("avx2,fma,bmi2"))) static void PsychoPrepareInputAvx2(MpaEncoderState& e, const Q24* left,
+                                                                            const Q24* right,
                                                                             Q24 (*u)[PSYCHO_FFT_SIZE]) {
   const Q24* input[2] = {left, right};
   for (int ch = 0; ch < 2; ch++) {
-    Q24* history = MpaEncoder.PsychoHistory[ch];
+    Q24* history = e.PsychoHistory[ch];
     for (int i = 0; i < 192; i += 8) {
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(&u[ch][i]),
                           MulQ24Avx2(LoadUnalignedAvx2(HannWindow + i), LoadUnalignedAvx2(history + i)));
@@ -35,7 +37,12 @@ __attribute__((target("avx2,fma,bmi2"))) static void PsychoPrepareInputAvx2(cons
 }
 #endif
 VECTOR_PATH_VARIANTS_OWN_AVX2(void, PsychoPrepareInput,
-                              (const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]), (left, right, u))
+                              (MpaEncoderState & e, const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]),
+                              (e, left, right, u))
+
+void PsychoPrepareInput(const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]) {
+  PsychoPrepareInput(MpaEncoder, left, right, u);
+}
 
 VECTOR_PATH_BODY void SubbandPeakLevelsBody(const LogQ24* X, LogQ24* xMax) {
   for (int sb = 0; sb < SBLIMIT; sb++) {

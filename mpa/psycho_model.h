@@ -29,7 +29,9 @@ struct PsychoSpectrum {
 
 // The FFT input of both channels: the Hann window over the previous
 // frame's last 192 samples and this frame's first 832; then keeps this
-// frame's last 192 samples for the next.
+// frame's last 192 samples for the next, in encoder e (MpaEncoder without it).
+struct MpaEncoderState;
+void PsychoPrepareInput(MpaEncoderState& e, const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]);
 void PsychoPrepareInput(const Q24* left, const Q24* right, Q24 (*u)[PSYCHO_FFT_SIZE]);
 
 constexpr int PSYCHO_CHANNELS = 2;

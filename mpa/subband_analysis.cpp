@@ -182,17 +182,22 @@ __attribute__((target("avx2,fma,bmi2"))) static void AnalyseStepAvx2(const Q24* 
 #endif
 VECTOR_PATH_VARIANTS_OWN_AVX2(void, AnalyseStep, (const Q24* history, int pos, Q24* out), (history, pos, out))
 
-void SubbandAnalysis(const Q24* left, const Q24* right, Q24 (*subbandSamples)[SUBBAND_SAMPLES][32]) {
+void SubbandAnalysis(MpaEncoderState& e, const Q24* left, const Q24* right,
+                     Q24 (*subbandSamples)[SUBBAND_SAMPLES][32]) {
   const Q24* input[2] = {left, right};
   for (int t = 0; t < SUBBAND_SAMPLES; t++) {
     // Both channels advance the ring position together.
-    int pos = MpaEncoder.AnalysisPos;
+    int pos = e.AnalysisPos;
     int next = (pos + 32) & 511;
     for (int ch = 0; ch < 2; ch++) {
-      Q24* history = MpaEncoder.AnalysisHistory[ch];
+      Q24* history = e.AnalysisHistory[ch];
       for (int j = 0; j < 32; j++) history[pos + j] = input[ch][32 * t + j];
       AnalyseStep(history, next, subbandSamples[ch][t]);
     }
-    MpaEncoder.AnalysisPos = next;
+    e.AnalysisPos = next;
   }
+}
+
+void SubbandAnalysis(const Q24* left, const Q24* right, Q24 (*subbandSamples)[SUBBAND_SAMPLES][32]) {
+  SubbandAnalysis(MpaEncoder, left, right, subbandSamples);
 }

@@ -5,7 +5,11 @@
 #include "mpa/layer2_frame.h"
 
 // Filters one frame (1152 samples per channel) into the frame's 36 x 32
-// subband samples per channel. Runs the analysis history on.
+// subband samples per channel. Runs the analysis history of encoder e on
+// (of MpaEncoder without it).
+struct MpaEncoderState;
+void SubbandAnalysis(MpaEncoderState& e, const Q24* left, const Q24* right,
+                     Q24 (*subbandSamples)[SUBBAND_SAMPLES][32]);
 void SubbandAnalysis(const Q24* left, const Q24* right, Q24 (*subbandSamples)[SUBBAND_SAMPLES][32]);
 
 // One step of the filter bank for one channel: 32 subband samples from the

@@ -24,12 +24,17 @@ bool AllocateWorkBuffers() {
   WorkBufferSet& b = WorkBuffers;
   const size_t decoded = DECODED_SAMPLES * sizeof(int32_t);
   const size_t frame = ENC_FRAME_SAMPLES * sizeof(int32_t);
-  bool ok = Allocate(b.DecodedLeft, decoded) && Allocate(b.DecodedRight, decoded);
-  for (int pair = 0; ok && pair < ENC_PAIRS; ++pair)
-    ok = Allocate(b.EncLeft[pair], frame) && Allocate(b.EncRight[pair], frame);
-  ok = ok && Allocate(b.Ac3FrameBuffer, AC3_FRAME_BUFFER_BYTES) &&
-            Allocate(b.EncodedFrames, ENCODED_FRAME_SLOTS * ENC_FRAME_BYTES) &&
-            Allocate(b.AudioPack, OUTPUT_PACK_BYTES) && Allocate(b.VideoPacks, HELD_VIDEO_PACKS * OUTPUT_PACK_BYTES) &&
+  bool ok = true;
+  // Pages a track never uses are never touched: only the tracks re-encoded
+  // cost memory.
+  for (AudioWorkBuffers& a : b.audio) {
+    ok = ok && Allocate(a.DecodedLeft, decoded) && Allocate(a.DecodedRight, decoded);
+    for (int pair = 0; ok && pair < ENC_PAIRS; ++pair)
+      ok = Allocate(a.EncLeft[pair], frame) && Allocate(a.EncRight[pair], frame);
+    ok = ok && Allocate(a.Ac3FrameBuffer, AC3_FRAME_BUFFER_BYTES) &&
+         Allocate(a.EncodedFrames, ENCODED_FRAME_SLOTS * ENC_FRAME_BYTES);
+  }
+  ok = ok && Allocate(b.AudioPack, OUTPUT_PACK_BYTES) && Allocate(b.VideoPacks, HELD_VIDEO_PACKS * OUTPUT_PACK_BYTES) &&
             Allocate(b.OutBuffer[0], OUT_BUFFER_BYTES) && Allocate(b.OutBuffer[1], OUT_BUFFER_BYTES);
   allocated = ok;
   return ok;

@@ -23,14 +23,22 @@ constexpr uint32_t HELD_VIDEO_PACKS = 2048;
 // Encoded Layer II frames kept until the multiplexer has written them.
 constexpr uint32_t ENCODED_FRAME_SLOTS = 256;
 constexpr uint32_t OUT_BUFFER_BYTES = 0x200000;  // 1024 packs
+// Audio tracks decoded and re-encoded in one extraction: a DVD title has at
+// most eight audio streams.
+constexpr uint32_t MAX_REENCODED_TRACKS = 8;
 
-struct WorkBufferSet {
+// The buffers of one re-encoded track.
+struct AudioWorkBuffers {
   int32_t* DecodedLeft = nullptr;   // packet intake
   int32_t* DecodedRight = nullptr;
   int32_t* EncLeft[ENC_PAIRS] = {};  // audio hand-off and encoder thread
   int32_t* EncRight[ENC_PAIRS] = {};
   uint8_t* Ac3FrameBuffer = nullptr;  // packet intake
   uint8_t* EncodedFrames = nullptr;   // encoder thread: ENCODED_FRAME_SLOTS frames, read by the multiplexer
+};
+
+struct WorkBufferSet {
+  AudioWorkBuffers audio[MAX_REENCODED_TRACKS];  // one set per re-encoded track
   uint8_t* AudioPack = nullptr;       // multiplexer: the audio pack being written
   uint8_t* VideoPacks = nullptr;      // multiplexer: HELD_VIDEO_PACKS packs
   uint8_t* OutBuffer[2] = {};         // output writer

@@ -421,7 +421,8 @@ int RunExtractCommand(const ExtractCommand& extract) {
   }
   if (!extract.subsOnly && TellProblems(check)) return EXIT_USAGE;
   if (!extract.subsOnly && !WorkerWritesTracks(check)) {
-    std::fprintf(stderr, "voltark-cli extract: this version re-encodes one track; keep the others with =copy\n");
+    std::fprintf(stderr, "voltark-cli extract: at most %u tracks can be re-encoded; keep the others with =copy\n",
+                 1u + MORE_REENCODED_TRACKS);
     return EXIT_USAGE;
   }
   if (!MayWriteOutput(extract)) return EXIT_FAILED;

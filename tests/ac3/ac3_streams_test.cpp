@@ -5,7 +5,9 @@
 // one message; and the ac3dec tool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "ac3/ac3_decoder.h"
+#include "ac3/ac3_state.h"
 #include "common/vector_paths.h"
 #include "report/run_flags.h"
 #include "platform/recording_ui.h"
@@ -342,3 +345,51 @@ TEST(Ac3Streams, EveryVectorPathDecodesToThePlainPathsBits) {
   VectorPathInUse = best;
 }
 
+
+// Each decoded stream has a context of its own: two streams decoded frame by
+// frame in turn (one with dynamic range compression, one without), with the
+// first context decoding a third stream in between, give each the samples
+// it gives decoded alone.
+TEST(Ac3Streams, ContextsDecodedInTurnGiveWhatEachGivesAlone) {
+  struct Stream {
+    std::vector<uint8_t> bytes;
+    std::vector<std::pair<size_t, size_t>> frames;
+    bool drc;
+  };
+  const Stream streams[2] = {
+      {ReadFile(FIXTURES + "surround51_cpl_256k.ac3"), {}, true},
+      {ReadFile(FIXTURES + "stereo_cpl_96k.ac3"), {}, false},
+  };
+  const std::vector<uint8_t> third = ReadFile(FIXTURES + "quad_320k.ac3");
+  const auto thirdFrames = Frames(third);
+  std::vector<Q24> left(AC3_FRAME_SAMPLES), right(AC3_FRAME_SAMPLES);
+  auto decode = [&](Ac3DecoderState& s, const std::vector<uint8_t>& bytes, std::pair<size_t, size_t> frame,
+                    std::vector<Q24>& out) {
+    Ac3DecodeFrame(s, bytes.data() + frame.first + 5, static_cast<uint32_t>(frame.second - 5), left.data(),
+                   right.data());
+    out.insert(out.end(), left.begin(), left.end());
+    out.insert(out.end(), right.begin(), right.end());
+  };
+  std::vector<Q24> alone[2], inTurn[2];
+  for (int k = 0; k < 2; ++k) {
+    auto context = std::make_unique<Ac3DecoderState>();
+    Ac3Reset(*context, streams[k].drc);
+    for (auto frame : Frames(streams[k].bytes)) decode(*context, streams[k].bytes, frame, alone[k]);
+  }
+  auto contexts = std::make_unique<Ac3DecoderState[]>(2);
+  for (int k = 0; k < 2; ++k) Ac3Reset(contexts[k], streams[k].drc);
+  Ac3Reset(Ac3Decoder, false);
+  const size_t frames = std::max(Frames(streams[0].bytes).size(), Frames(streams[1].bytes).size());
+  std::vector<Q24> thirdOut;
+  for (size_t f = 0; f < frames; ++f) {
+    for (int k = 0; k < 2; ++k) {
+      const auto list = Frames(streams[k].bytes);
+      if (f < list.size()) decode(contexts[k], streams[k].bytes, list[f], inTurn[k]);
+    }
+    decode(Ac3Decoder, third, thirdFrames[f % thirdFrames.size()], thirdOut);
+  }
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_FALSE(alone[k].empty());
+    EXPECT_EQ(inTurn[k], alone[k]) << "stream " << k;
+  }
+}

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/encoder_thread.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
@@ -20,9 +21,9 @@ class HandoffTest : public ExtractTest {
     ExtractTest::SetUp();
     ASSERT_TRUE(EncoderStart());
     ASSERT_TRUE(OutputOpen());
-    Handoff.EncFill = 0;
-    Handoff.SkipSamples = 0;
-    Mux.AudioPts = FIRST_PTS;
+    AudioTracks[0].handoff.EncFill = 0;
+    AudioTracks[0].handoff.SkipSamples = 0;
+    Mux.layer2[0].pts = FIRST_PTS;
     Mux.MuxRate = 25200;
     Intake.VideoBase = FIRST_PTS;
     ASSERT_TRUE(MuxWriteFirstPack(0x20E8));
@@ -41,41 +42,41 @@ class HandoffTest : public ExtractTest {
       left[i] = static_cast<Q24>(first + i);
       right[i] = -static_cast<Q24>(first + i);
     }
-    return PcmAppend(left.data(), right.data(), n);
+    return PcmAppend(AudioTracks[0], left.data(), right.data(), n);
   }
 };
 
 TEST_F(HandoffTest, SamplesAreCountedIntoWholeFrames) {
   ASSERT_TRUE(AppendNumbered(0, 0));
-  EXPECT_EQ(Handoff.EncFill, 0u);
+  EXPECT_EQ(AudioTracks[0].handoff.EncFill, 0u);
   ASSERT_TRUE(AppendNumbered(0, 1536));
-  EXPECT_EQ(Handoff.EncFill, 384u);
-  EXPECT_EQ(Handoff.EncCurrent, 1);
+  EXPECT_EQ(AudioTracks[0].handoff.EncFill, 384u);
+  EXPECT_EQ(AudioTracks[0].handoff.EncCurrent, 1);
   WaitEncoderIdle();
   EXPECT_EQ(FakeEncodedFrames, 1);
   // 500 dropped with 384 in hand: the pair empties and 116 more are skipped.
-  PcmDrop(500);
-  EXPECT_EQ(Handoff.EncFill, 0u);
-  EXPECT_EQ(Handoff.SkipSamples, 116u);
-  Handoff.SkipSamples = 300;
-  ASSERT_TRUE(PcmInsertSilence(250));
-  EXPECT_EQ(Handoff.EncFill, 0u);
-  EXPECT_EQ(Handoff.SkipSamples, 50u);
+  PcmDrop(AudioTracks[0], 500);
+  EXPECT_EQ(AudioTracks[0].handoff.EncFill, 0u);
+  EXPECT_EQ(AudioTracks[0].handoff.SkipSamples, 116u);
+  AudioTracks[0].handoff.SkipSamples = 300;
+  ASSERT_TRUE(PcmInsertSilence(AudioTracks[0], 250));
+  EXPECT_EQ(AudioTracks[0].handoff.EncFill, 0u);
+  EXPECT_EQ(AudioTracks[0].handoff.SkipSamples, 50u);
   // The newest samples not yet submitted go first.
   ASSERT_TRUE(AppendNumbered(5000, 100));
-  EXPECT_EQ(Handoff.EncFill, 50u);
-  PcmDrop(20);
-  EXPECT_EQ(Handoff.EncFill, 30u);
-  EXPECT_EQ(WorkBuffers.EncLeft[1][0], 5050);
+  EXPECT_EQ(AudioTracks[0].handoff.EncFill, 50u);
+  PcmDrop(AudioTracks[0], 20);
+  EXPECT_EQ(AudioTracks[0].handoff.EncFill, 30u);
+  EXPECT_EQ(WorkBuffers.audio[0].EncLeft[1][0], 5050);
 }
 
 TEST_F(HandoffTest, SilenceAskedByACorruptTimeStampStopsAtOneMinute) {
   // Pending drops absorb the silence, so nothing is encoded here.
-  Handoff.SkipSamples = 0xFFFFFFFFu;
-  ASSERT_TRUE(PcmInsertSilence(0xFFFFFFFFu));
-  EXPECT_EQ(Handoff.SkipSamples, 0xFFFFFFFFu - MAX_SILENCE_SAMPLES);
-  EXPECT_EQ(Handoff.EncFill, 0u);
-  Handoff.SkipSamples = 0;
+  AudioTracks[0].handoff.SkipSamples = 0xFFFFFFFFu;
+  ASSERT_TRUE(PcmInsertSilence(AudioTracks[0], 0xFFFFFFFFu));
+  EXPECT_EQ(AudioTracks[0].handoff.SkipSamples, 0xFFFFFFFFu - MAX_SILENCE_SAMPLES);
+  EXPECT_EQ(AudioTracks[0].handoff.EncFill, 0u);
+  AudioTracks[0].handoff.SkipSamples = 0;
 }
 
 TEST_F(HandoffTest, TheWorkerRunsAheadOfAHeldEncoderAndPairsAreEncodedInOrder) {
@@ -103,7 +104,7 @@ TEST_F(HandoffTest, FinishPadsTheLastFrameAndAddsOneOfSilence) {
   std::vector<Pack> packs = Finish();
   EXPECT_EQ(FakeEncodedFrames, 3);
   EXPECT_EQ(StreamPayload(packs, 0xC0).size(), 3u * 1152);
-  EXPECT_EQ(Mux.AudioPts, FIRST_PTS + 3 * 2160);
+  EXPECT_EQ(Mux.layer2[0].pts, FIRST_PTS + 3 * 2160);
 }
 
 TEST_F(HandoffTest, FinishWithoutAudioWritesNoAudioButEveryVideoByte) {
@@ -157,20 +158,20 @@ TEST_F(HandoffTest, TheOrderOfThePacksDoesNotDependOnTheEncodersPace) {
 TEST_F(HandoffTest, StopRequestWithBothPairsIdleEncodesNothing) {
   EncoderStop();
   EXPECT_EQ(FakeEncodedFrames, 0);
-  EXPECT_FALSE(Handoff.EncoderStopRequest);
+  EXPECT_FALSE(AudioTracks[0].handoff.EncoderStopRequest);
   OutputClose();
 }
 
 TEST(EncoderThread, StopAlreadyRequestedWhenAPairBecomesBusyEndsWithoutEncoding) {
   ResetFakeEncoder();
   FrameEncoder = FakeEncodeFrame;
-  EventReset(Handoff.EncoderDone);
-  Handoff.EncBusy[0] = true;
-  Handoff.EncoderStopRequest = true;
-  EXPECT_EQ(EncoderThread(), 0);
+  EventReset(AudioTracks[0].handoff.EncoderDone);
+  AudioTracks[0].handoff.EncBusy[0] = true;
+  AudioTracks[0].handoff.EncoderStopRequest = true;
+  EXPECT_EQ(EncoderThread(AudioTracks[0]), 0);
   EXPECT_EQ(FakeEncodedFrames, 0);
-  EXPECT_FALSE(Handoff.EncoderStopRequest);
-  Handoff.EncBusy[0] = false;
+  EXPECT_FALSE(AudioTracks[0].handoff.EncoderStopRequest);
+  AudioTracks[0].handoff.EncBusy[0] = false;
 }
 
 }  // namespace

@@ -220,6 +220,46 @@ TEST_F(RealCodecsTest, RunsOfOneExtractionGiveTheSameBytes) {
   EXPECT_TRUE(outputs[2] == outputs[0]);
 }
 
+// Several re-encoded tracks, each with a decoder, an encoder and an encoder
+// thread of its own: each track's Layer II frames are those it gives
+// extracted alone (compression on one AC-3 track only), numbered 0xC0 + k
+// in the order asked, and the system header names every stream.
+TEST_F(RealCodecsTest, EachOfSeveralReencodedTracksGivesTheFramesItGivesAlone) {
+  const fs::path folder = MadeFolder("TwoAc3AndPcm", "title=1 seconds=3 audio=ac3:6ch:448k,ac3:2ch,pcm");
+  DriveList = {DriveFromArgument(folder.string())};
+  SelectedDrive = 0;
+  TitleSelection.title = 1;
+  TitleSelection.sizeMB = 1;
+  const ReencodedChoice asked[3] = {{STREAM_KIND_AC3, 0x81, 0xC0, 1, true},
+                                    {STREAM_KIND_AC3, 0x80, 0xC1, 2, false},
+                                    {STREAM_KIND_PCM, 0xA0, 0xC2, 3, false}};
+  auto extract = [this](const ReencodedChoice* tracks, uint32_t count) {
+    TitleSelection.streamKind = tracks[0].streamKind;
+    TitleSelection.subStreamId = tracks[0].subStreamId;
+    TitleSelection.layer2StreamId = tracks[0].layer2StreamId;
+    TitleSelection.layer2Rank = tracks[0].layer2Rank;
+    TitleSelection.dynamicCompression = tracks[0].dynamicCompression;
+    TitleSelection.moreTrackCount = count - 1;
+    for (uint32_t i = 1; i < count; ++i) TitleSelection.moreTracks[i - 1] = tracks[i];
+    ExtractionWorker();
+    EXPECT_FALSE(ExtractionFailed());
+    return SplitPacks(OutputBytes());
+  };
+  const std::vector<Pack> together = extract(asked, 3);
+  ExpectScrsFollowTheStreams(together);
+  const Pack& first = together.at(0);
+  EXPECT_EQ(std::vector<uint8_t>(first.begin() + 26, first.begin() + 38),
+            (std::vector<uint8_t>{0xE0, first[27], first[28], 0xC0, 0xC0, 0x20, 0xC1, 0xC0, 0x20, 0xC2, 0xC0, 0x20}));
+  for (const ReencodedChoice& track : asked) {
+    ReencodedChoice alone = track;
+    alone.layer2StreamId = 0xC0;
+    alone.layer2Rank = 1;
+    const std::vector<uint8_t> frames = StreamPayload(extract(&alone, 1), 0xC0);
+    ASSERT_GT(frames.size(), 100u * 1152);
+    EXPECT_TRUE(StreamPayload(together, track.layer2StreamId) == frames) << std::hex << int{track.subStreamId};
+  }
+}
+
 // Authored discs (mjpegtools, dvdauthor) with a white picture and a beep
 // every 48 pictures: every mark keeps the input's own audio-video offset,
 // shifted by the Layer II delay, and the picture times follow the stream

@@ -7,7 +7,9 @@
 #include "report/run_flags.h"
 #include "extract/title_selection.h"
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/encoder_thread.h"
+#include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
 #include "extract/packet_intake.h"
 #include "platform/output_file.h"
@@ -17,7 +19,7 @@ std::atomic<int> FakeEncodedFrames{0};
 std::atomic<bool> FakeEncoderHold{false};
 std::vector<FakeAc3Frame> FakeAc3Frames;
 
-void FakeEncodeFrame(const int32_t* left, const int32_t*, uint8_t* out) {
+void FakeEncodeFrame(MpaEncoderState&, const int32_t* left, const int32_t*, uint8_t* out) {
   while (FakeEncoderHold) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const int k = FakeEncodedFrames++;
   std::memset(out, 0xA0 + (k & 0x0F), 1152);
@@ -33,7 +35,7 @@ void ResetFakeEncoder() {
   FakeEncoderHold = false;
 }
 
-unsigned FakeAc3DecodeFrame(const uint8_t* data, uint32_t length, int32_t* left, int32_t* right) {
+unsigned FakeAc3DecodeFrame(Ac3DecoderState&, const uint8_t* data, uint32_t length, int32_t* left, int32_t* right) {
   FakeAc3Frames.push_back({length, std::vector<uint8_t>(data, data + length)});
   for (int i = 0; i < 1536; ++i) left[i] = right[i] = static_cast<int32_t>(length);
   return 6;
@@ -48,6 +50,11 @@ void ExtractTest::SetUp() {
   FakeAc3Frames.clear();
   FrameEncoder = FakeEncodeFrame;
   Ac3FrameDecoder = FakeAc3DecodeFrame;
+  // One re-encoded track, as the tests that feed the intake directly use.
+  TitleSelection.moreTrackCount = 0;
+  AudioTrackCount = 1;
+  AudioTracks[0].buffers = &WorkBuffers.audio[0];
+  Mux.layer2Count = 1;
   std::string path = OutputPath();
   std::snprintf(TitleSelection.outputPath, sizeof TitleSelection.outputPath, "%s", path.c_str());
 }
@@ -55,7 +62,7 @@ void ExtractTest::SetUp() {
 void ExtractTest::TearDown() {
   // A test that ended early leaves no thread behind for the next one.
   FakeEncoderHold = false;
-  if (Handoff.thread.joinable()) EncoderStop();
+  EncoderStop();
   if (Writer.thread.joinable()) OutputClose();
   OutputFileFaultsClear();
   AbortFlag = false;

@@ -16,7 +16,8 @@
 // Stand-in encoder: frame k (counted from ResetFakeEncoder) is 1152 bytes of
 // which bytes 0..3 hold k big-endian, byte 4 the first left sample's low
 // byte, and the rest 0xA0 + (k & 0x0F).
-void FakeEncodeFrame(const int32_t* left, const int32_t* right, uint8_t* out);
+struct MpaEncoderState;
+void FakeEncodeFrame(MpaEncoderState& encoder, const int32_t* left, const int32_t* right, uint8_t* out);
 void ResetFakeEncoder();
 extern std::atomic<int> FakeEncodedFrames;
 // While set, the stand-in encoder waits before encoding (to keep it busy).
@@ -24,7 +25,8 @@ extern std::atomic<bool> FakeEncoderHold;
 
 // Stand-in AC-3 decoder: records each frame it is given and fills the output
 // with the frame's length as samples.
-unsigned FakeAc3DecodeFrame(const uint8_t* data, uint32_t length, int32_t* left, int32_t* right);
+struct Ac3DecoderState;
+unsigned FakeAc3DecodeFrame(Ac3DecoderState& decoder, const uint8_t* data, uint32_t length, int32_t* left, int32_t* right);
 struct FakeAc3Frame {
   uint32_t length;
   std::vector<uint8_t> bytes;

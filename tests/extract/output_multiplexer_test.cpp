@@ -4,6 +4,7 @@
 #include <map>
 
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "source/input_layout.h"
 #include "extract/output_multiplexer.h"
 #include "extract/output_writer.h"
@@ -28,8 +29,8 @@ class MultiplexerTest : public ExtractTest {
     ExtractTest::SetUp();
     ASSERT_TRUE(OutputOpen());
     Mux.MuxRate = MUX_RATE;
-    Mux.AudioPts = FIRST_PTS;
-    for (std::atomic<bool>& busy : Handoff.EncBusy) busy = false;
+    Mux.layer2[0].pts = FIRST_PTS;
+    for (std::atomic<bool>& busy : AudioTracks[0].handoff.EncBusy) busy = false;
     ASSERT_TRUE(MuxWriteFirstPack(VIDEO_BOUND));
   }
   // Every stream ends; the output is closed and read back.
@@ -79,7 +80,7 @@ TEST_F(MultiplexerTest, TimeFieldsKeepTheirLowBitsAndMarkers) {
 
 
 TEST_F(MultiplexerTest, AudioFramesSplitOverPacksGiveThePtsOfTheFrameThatStartsThere) {
-  for (uint8_t k = 1; k <= 4; ++k) ASSERT_TRUE(MuxAppendAudioFrame(Frame(k).data()));
+  for (uint8_t k = 1; k <= 4; ++k) ASSERT_TRUE(MuxAppendAudioFrame(0, Frame(k).data()));
   // 4 x 1152 = 4608 bytes: two full packs and 568 bytes in the last.
   std::vector<Pack> packs = Close();
   ASSERT_EQ(packs.size(), 4u);
@@ -103,7 +104,7 @@ TEST_F(MultiplexerTest, EveryAudioPackCarriesThePtsOfTheFirstFrameThatStartsInIt
   // Frame 504 ends exactly at the end of pack 288: pack 289 starts with
   // frame 505 and carries its PTS.
   constexpr uint32_t FRAMES = 520;
-  for (uint32_t k = 0; k < FRAMES; ++k) ASSERT_TRUE(MuxAppendAudioFrame(Frame(static_cast<uint8_t>(k)).data()));
+  for (uint32_t k = 0; k < FRAMES; ++k) ASSERT_TRUE(MuxAppendAudioFrame(0, Frame(static_cast<uint8_t>(k)).data()));
   std::vector<Pack> packs = Close();
   uint32_t j = 0;
   for (size_t i = 1; i < packs.size(); ++i, ++j) {
@@ -174,8 +175,8 @@ TEST_F(MultiplexerTest, LastPacksAreClosedWithStuffingOrPadding) {
 }
 
 TEST_F(MultiplexerTest, LastAudioPackWithoutAFrameStartCarriesNoPts) {
-  ASSERT_TRUE(MuxAppendAudioFrame(Frame(1).data()));
-  ASSERT_TRUE(MuxAppendAudioFrame(Frame(2).data()));  // 284 bytes open the next pack
+  ASSERT_TRUE(MuxAppendAudioFrame(0, Frame(1).data()));
+  ASSERT_TRUE(MuxAppendAudioFrame(0, Frame(2).data()));  // 284 bytes open the next pack
   std::vector<Pack> packs = Close();
   ASSERT_EQ(packs.size(), 3u);
   EXPECT_FALSE(PackHasPts(packs[2]));
@@ -222,7 +223,7 @@ TEST_F(MultiplexerTest, AStillPictureWithAMinuteOfSoundKeepsEveryPackWithinASeco
   ASSERT_TRUE(MuxMarkPictureStart(true, PictureStamps{22500, 18900, true, true}, &ticket));
   ASSERT_TRUE(MuxAppendVideoBytes(picture.data(), static_cast<uint32_t>(picture.size())));
   constexpr uint32_t FRAMES = 60 * 48000 / 1152;
-  for (uint32_t k = 0; k < FRAMES; ++k) ASSERT_TRUE(MuxAppendAudioFrame(Frame(static_cast<uint8_t>(k)).data()));
+  for (uint32_t k = 0; k < FRAMES; ++k) ASSERT_TRUE(MuxAppendAudioFrame(0, Frame(static_cast<uint8_t>(k)).data()));
   std::vector<Pack> packs = Close();
   uint32_t previous = 0, lastVideoScr = 0;
   for (size_t i = 1; i < packs.size(); ++i) {

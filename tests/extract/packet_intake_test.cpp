@@ -8,6 +8,7 @@
 #include "extract/title_selection.h"
 #include "extract/audio_delay.h"
 #include "extract/audio_handoff.h"
+#include "extract/audio_track.h"
 #include "extract/av_alignment.h"
 #include "extract/encoder_thread.h"
 #include "extract/extraction_driver.h"
@@ -66,17 +67,18 @@ class IntakeTest : public ExtractTest {
     ExtractTest::SetUp();
     ASSERT_TRUE(EncoderStart());
     ASSERT_TRUE(OutputOpen());
-    Handoff.EncFill = 0;
-    Handoff.SkipSamples = 0;
-    Mux.AudioPts = FIRST_PTS;
+    AudioTracks[0].handoff.EncFill = 0;
+    AudioTracks[0].handoff.SkipSamples = 0;
+    Mux.layer2[0].pts = FIRST_PTS;
     Mux.MuxRate = 25200;
     ASSERT_TRUE(MuxWriteFirstPack(0x20E8));
     Mux.SystemHeaderSeen = true;
     Intake = PacketIntakeState{};
+    AudioTracks[0].intake = AudioIntakeState{};
     VideoScanReset();
     VideoTimingReset();
-    ClearPreRoll();
-    AudioDelayReset();
+    ClearPreRoll(AudioTracks[0]);
+    AudioDelayReset(AudioTracks[0]);
     Walk.scr = 0;
     TitleSelection.streamKind = STREAM_KIND_AC3;
   }
@@ -94,7 +96,9 @@ class IntakeTest : public ExtractTest {
     if (TitleSelection.streamKind == STREAM_KIND_PCM) payload.insert(payload.end(), {0x00, 0x00, 0x80});
     payload.insert(payload.end(), data.begin(), data.end());
     Bytes packet = PesPacket(0xBD, payload, pts);
-    return AudioPacketIn(packet.data(), static_cast<uint32_t>(packet.size()));
+    AudioTracks[0].streamKind = TitleSelection.streamKind;
+    AudioTracks[0].subStreamId = TitleSelection.subStreamId;
+    return AudioPacketIn(AudioTracks[0], packet.data(), static_cast<uint32_t>(packet.size()));
   }
   // Video bytes appended so far that are still in the pack being filled.
   static Bytes VideoInHand() {
@@ -104,7 +108,7 @@ class IntakeTest : public ExtractTest {
   // Samples handed to the encoder so far (submitted or in hand).
   static uint32_t SamplesHandedOn() {
     WaitEncoderIdle();
-    return static_cast<uint32_t>(FakeEncodedFrames) * 1152 + Handoff.EncFill + AudioDelayed();
+    return static_cast<uint32_t>(FakeEncodedFrames) * 1152 + AudioTracks[0].handoff.EncFill + AudioDelayed(AudioTracks[0]);
   }
 };
 
@@ -194,8 +198,8 @@ TEST_F(IntakeTest, AudioStartingHalfASecondEarlyIsDroppedOnce) {
   TitleSelection.subStreamId = 0xA0;
   ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 90000));
   ASSERT_TRUE(Audio(Bytes(6144, 0x01), 90000 - 45000));
-  EXPECT_EQ(Intake.AvOffset, 24000);
-  EXPECT_EQ(Handoff.SkipSamples, 24000u - 1536);
+  EXPECT_EQ(AudioTracks[0].intake.AvOffset, 24000);
+  EXPECT_EQ(AudioTracks[0].handoff.SkipSamples, 24000u - 1536);
   EXPECT_EQ(SamplesHandedOn(), 0u);
 }
 
@@ -222,21 +226,21 @@ TEST_F(IntakeTest, AudioStartingAfterTheVideoGetsSilenceOnlyWhereTheInputHasNone
   EXPECT_EQ(SamplesHandedOn(), 3u * 1920);
   ASSERT_TRUE(Audio(Bytes(400, 0x01), 90000 + 5 * 3600));
   EXPECT_EQ(SamplesHandedOn(), 5u * 1920 + 100);
-  EXPECT_TRUE(Intake.PcmFound);
+  EXPECT_TRUE(AudioTracks[0].intake.PcmFound);
 }
 
 TEST_F(IntakeTest, AudioBeforeTheVideoKeepsAtMostATenthOfASecond) {
   TitleSelection.streamKind = STREAM_KIND_PCM;
   TitleSelection.subStreamId = 0xA0;
   for (int k = 0; k < 6; ++k) ASSERT_TRUE(Audio(Bytes(6144, 0x01), 45000 + k * 2880));
-  EXPECT_EQ(Intake.PreRollSamples, 6 * 1536);
+  EXPECT_EQ(AudioTracks[0].intake.PreRollSamples, 6 * 1536);
   EXPECT_EQ(SamplesHandedOn(), 0u);  // held back
   // The video starts 1536 x 6 samples (17280 ticks) after the audio: the
   // 4800 samples held lie before it and are dropped.
   ASSERT_TRUE(Video(Cat({GOP, Picture(0)}), 45000 + 17280));
-  EXPECT_EQ(Intake.AvOffset, 4800);
+  EXPECT_EQ(AudioTracks[0].intake.AvOffset, 4800);
   EXPECT_EQ(SamplesHandedOn(), 0u);
-  EXPECT_EQ(Handoff.SkipSamples, 0u);
+  EXPECT_EQ(AudioTracks[0].handoff.SkipSamples, 0u);
 }
 
 TEST_F(IntakeTest, PcmPacketSizes) {
@@ -244,9 +248,9 @@ TEST_F(IntakeTest, PcmPacketSizes) {
   TitleSelection.streamKind = STREAM_KIND_PCM;
   TitleSelection.subStreamId = 0xA0;
   ASSERT_TRUE(Audio(Bytes(100, 0x01)));  // before the first PTS: ignored, not found
-  EXPECT_FALSE(Intake.PcmFound);
+  EXPECT_FALSE(AudioTracks[0].intake.PcmFound);
   ASSERT_TRUE(Audio(Bytes(2003, 0x01), 1000));
-  EXPECT_TRUE(Intake.PcmFound);
+  EXPECT_TRUE(AudioTracks[0].intake.PcmFound);
   ASSERT_TRUE(Audio(Bytes(6148, 0x01)));
   EXPECT_EQ(ui_->boxTexts().size(), 2u);
   EXPECT_EQ(ui_->boxTexts()[0].rfind("Invalid PCM frame (offset", 0), 0u);
@@ -255,9 +259,9 @@ TEST_F(IntakeTest, PcmPacketSizes) {
   samples[3] = 0x01;  // right 1
   ASSERT_TRUE(Audio(samples));
   EXPECT_EQ(ui_->boxTexts().size(), 2u);
-  EXPECT_EQ(WorkBuffers.DecodedLeft[0], -32768 * 512);
-  EXPECT_EQ(WorkBuffers.DecodedRight[0], 512);
-  EXPECT_EQ(Intake.PreRollSamples, 1536);
+  EXPECT_EQ(WorkBuffers.audio[0].DecodedLeft[0], -32768 * 512);
+  EXPECT_EQ(WorkBuffers.audio[0].DecodedRight[0], 512);
+  EXPECT_EQ(AudioTracks[0].intake.PreRollSamples, 1536);
 }
 
 // An AC-3 sync frame of the given frmsizecod byte, 2 x words bytes long.
@@ -284,7 +288,7 @@ TEST_F(IntakeTest, Ac3FramesAreFoundByTheSyncWordAndGatheredAcrossPackets) {
   EXPECT_EQ(FakeAc3Frames[0].bytes, Bytes(big.begin() + 5, big.end()));
   EXPECT_EQ(FakeAc3Frames[1].length, 123u);
   EXPECT_EQ(FakeAc3Frames[1].bytes, Bytes(small.begin() + 5, small.end()));
-  EXPECT_EQ(Intake.PreRollSamples, 2 * 1536);
+  EXPECT_EQ(AudioTracks[0].intake.PreRollSamples, 2 * 1536);
 }
 
 TEST_F(IntakeTest, Ac3At44kHzAndBadSizeCodesAreRejected) {
@@ -305,8 +309,8 @@ TEST_F(IntakeTest, ClockStepCountsTheGopInProgressAndKeepsHeldBytes) {
   ASSERT_TRUE(Video(Cat({GOP, Picture(0), SLICE, Picture(2), SLICE, Bytes{0x00, 0x00}}), 90000));
   EXPECT_EQ(Intake.GopFrames, 3u);
   WaitEncoderIdle();
-  Mux.AudioPts = 22500 + 10 * 2160;
-  Handoff.EncFill = 100;
+  Mux.layer2[0].pts = 22500 + 10 * 2160;
+  AudioTracks[0].handoff.EncFill = 100;
   Walk.LastInputScr = 5000;
   CheckScrContinuity(5000);  // equal: nothing happens
   EXPECT_TRUE(Intake.VideoRefSet);
@@ -315,7 +319,7 @@ TEST_F(IntakeTest, ClockStepCountsTheGopInProgressAndKeepsHeldBytes) {
   EXPECT_FALSE(Intake.GopSeen);
   EXPECT_EQ(Intake.GopFrames, 0u);
   EXPECT_EQ(Intake.VideoBase, 22500u + 3 * 3600);
-  EXPECT_EQ(Intake.AvOffset, (21600 - 10800) * 8 / 15 + 100);
+  EXPECT_EQ(AudioTracks[0].intake.AvOffset, (21600 - 10800) * 8 / 15 + 100);
   EXPECT_EQ(Walk.LastInputScr, 4000u);
   // The two zeros held as a possible start code stay in the stream.
   ASSERT_TRUE(Video({0x01, 0xB3, 0x16}));
@@ -330,7 +334,7 @@ TEST_F(IntakeTest, HeaderLengthsBeyondThePacketAreNotFollowed) {
   EXPECT_TRUE(VideoInHand().empty());
   TitleSelection.subStreamId = 0x80;
   Bytes audio = PesPacket(0xBD, {0x80, 0x01}, 1000);
-  EXPECT_TRUE(AudioPacketIn(audio.data(), static_cast<uint32_t>(audio.size())));
+  EXPECT_TRUE(AudioPacketIn(AudioTracks[0], audio.data(), static_cast<uint32_t>(audio.size())));
   EXPECT_TRUE(FakeAc3Frames.empty());
 }
 

@@ -90,7 +90,7 @@ const uint8_t* SilentFrame() {
 
 std::atomic<int> encoderDelayMs{0};
 
-void SilentFrameEncoder(const Q24*, const Q24*, uint8_t* out) {
+void SilentFrameEncoder(MpaEncoderState&, const Q24*, const Q24*, uint8_t* out) {
   if (int delay = encoderDelayMs.load()) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
   std::memcpy(out, SilentFrame(), MPA_FRAME_BYTES);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "mpa/analysis_tables.h"
 #include "mpa/bit_allocation.h"
 #include "mpa/bit_writer.h"
+#include "mpa/encoder_state.h"
 #include "mpa/frame_writer.h"
 #include "mpa/layer2_encoder.h"
 #include "mpa/quantise.h"
@@ -302,3 +304,26 @@ TEST(EncodeFrame, EveryVectorPathGivesThePlainPathsBytes) {
   VectorPathInUse = best;
 }
 
+
+// Each encoded stream has a context of its own (histories and bit writer):
+// two signals encoded frame by frame in turn, with the first context
+// encoding a third in between, give each the frames it gives alone.
+TEST(Layer2Encoder, ContextsEncodedInTurnGiveWhatEachGivesAlone) {
+  const StereoSignal signals[2] = {MakeChirp(20 * MPA_FRAME_SAMPLES, 100, 15000, 0.5),
+                                   MakePinkNoise(20 * MPA_FRAME_SAMPLES, 0.3, 7)};
+  const StereoSignal third = MakeSquare(20 * MPA_FRAME_SAMPLES, 440, 0.9);
+  const std::vector<uint8_t> alone[2] = {EncodeSignal(signals[0]), EncodeSignal(signals[1])};
+  auto contexts = std::make_unique<MpaEncoderState[]>(2);
+  for (int k = 0; k < 2; ++k) MpaEncoderReset(contexts[k]);
+  ResetEncoderHistory();
+  std::vector<uint8_t> inTurn[2] = {std::vector<uint8_t>(alone[0].size()), std::vector<uint8_t>(alone[1].size())};
+  uint8_t thirdFrame[MPA_FRAME_BYTES];
+  for (size_t f = 0; f < 20; ++f) {
+    const size_t at = f * MPA_FRAME_SAMPLES;
+    for (int k = 0; k < 2; ++k)
+      EncodeFrame(contexts[k], &signals[k].left[at], &signals[k].right[at], &inTurn[k][f * MPA_FRAME_BYTES]);
+    EncodeFrame(&third.left[at], &third.right[at], thirdFrame);
+  }
+  EXPECT_EQ(inTurn[0], alone[0]);
+  EXPECT_EQ(inTurn[1], alone[1]);
+}
