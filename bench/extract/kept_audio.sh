@@ -19,13 +19,7 @@ fi
 input=$(ls "$dvd"/VIDEO_TS/VTS_01_*.VOB | sort -V | paste -sd'|')
 cat "$dvd"/VIDEO_TS/VTS_01_*.VOB > /dev/null
 
-run() {  # LOG COMMAND...: wall seconds and CPU seconds from time -v
-  local log=$1
-  shift
-  /usr/bin/time -v "$@" > /dev/null 2> "$log" || { cat "$log" >&2; return 1; }
-}
-wall() { awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$1"; }
-cpu() { awk -F': ' '/User time/ {u = $2} /System time/ {s = $2} END {printf "%.2f", u + s}' "$1"; }
+. bench/extract/timing.sh
 
 run "$work/kept.time" "$cli" extract "$dvd" --title 1 --audio all --keep-audio --overwrite --output "$work/kept.mpg"
 run "$work/ffcopy.time" ffmpeg -v error -y -f mpeg -i "concat:$input" -map 0:v -map 0:a -c copy -f vob "$work/ffcopy.vob"

@@ -24,13 +24,7 @@ if [ ! -f "$dvd/VIDEO_TS/VTS_01_1.VOB" ]; then
 fi
 cat "$dvd"/VIDEO_TS/VTS_01_*.VOB > /dev/null
 
-run() {  # LOG COMMAND...: wall seconds and CPU seconds from time -v
-  local log=$1
-  shift
-  /usr/bin/time -v "$@" > /dev/null 2> "$log" || { cat "$log" >&2; return 1; }
-}
-wall() { awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$1"; }
-cpu() { awk -F': ' '/User time/ {u = $2} /System time/ {s = $2} END {printf "%.2f", u + s}' "$1"; }
+. bench/extract/timing.sh
 best() { sort -g | head -1; }
 
 one_walls=() two_walls=() one_cpus=() two_cpus=()
