@@ -24,6 +24,11 @@ if [ "${1:-}" = windows ]; then
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     googletest wine64 zip file
   )
+  # The 32-bit programs' tests run under wine32, an i386 package: the i386
+  # architecture is added to dpkg's list before the package lists are read.
+  if [ "$(dpkg --print-architecture)" = amd64 ]; then
+    packages+=(wine32:i386)
+  fi
 fi
 
 missing=()
@@ -44,5 +49,9 @@ if [ "$(id -u)" -ne 0 ]; then
   fi
 fi
 export DEBIAN_FRONTEND=noninteractive
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "Adding the i386 architecture to dpkg (for wine32)"
+  "${run[@]}" dpkg --add-architecture i386
+fi
 "${run[@]}" apt-get update -qq
 "${run[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
