@@ -17,7 +17,9 @@ if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 export WINEDEBUG=-all
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+# The server itself, not Debian's wrapper (which passes -p0, an idle time of
+# nought): wineserver64 serves 32-bit prefixes too.
+server=$(command -v wineserver64 || echo /usr/lib/wine/wineserver64)
 
 test_arch() {
   local cpu=$1 build=$2
@@ -31,11 +33,17 @@ test_arch() {
 
   # The prefix is made once, before the tests start in parallel.
   [ -d "$WINEPREFIX" ] || bash scripts/wine-run.sh wineboot -i > /dev/null 2>&1 || true
-  trap '"$wineserver" -k 2>/dev/null || true' EXIT
-  # Under Wine a test program has been seen to hang or lose its server
-  # connection once in a few hundred runs on a busy machine (never on Linux):
-  # each test gets two minutes (its TIMEOUT) and one more try, and a second
-  # failure fails the run.
+  # One Wine server for the whole run, started and set up by one program
+  # before the tests start two at a time. A server that ends between two
+  # tests (it does once idle for a moment) is started again by the next
+  # ones; when two programs start a new server's session together, one of
+  # them now and then hangs or dies at once, whatever it tests.
+  "$server" -k 2> /dev/null || true
+  "$server" -p || { sleep 1; "$server" -p; }  # an old one may take a moment to end
+  trap '"$server" -k 2>/dev/null || true' EXIT
+  bash scripts/wine-run.sh "$build/bin/voltark-cli.exe" --version > /dev/null
+  # Each test still gets two minutes (its TIMEOUT) and one more try, and a
+  # second failure fails the run.
   (cd "$build" && ctest --output-on-failure -j "$JOBS" --repeat until-pass:2)
 
   if [ -x build/bin/voltark-cli ]; then
@@ -43,7 +51,7 @@ test_arch() {
   else
     echo "build/bin/voltark-cli is not built: the comparison with the Linux program is left out"
   fi
-  "$wineserver" -k 2> /dev/null || true
+  "$server" -k 2> /dev/null || true
   trap - EXIT
 }
 
