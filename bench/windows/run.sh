@@ -8,7 +8,11 @@
 # of each samples the CPU time, the waits and the nice value of every thread.
 #
 # Usage: bench/windows/run.sh [LINUX_BUILD] [WINDOWS_BUILD]
-#   ROUNDS=5 by default; AUDIO=ac3:0 (AUDIO=ac3:0=copy: copy only).
+#   ROUNDS=5 by default; AUDIO=ac3:0 (AUDIO=ac3:0=copy: copy only);
+#   OUTPUT_DIR: where both write their output (by default beside the title).
+#   Wine opens no file unbuffered (it ignores FILE_FLAG_NO_BUFFERING), so its
+#   output goes through the page cache while the Linux program's does not
+#   (O_DIRECT); on a tmpfs (OUTPUT_DIR=/dev/shm) both write through it.
 # Skips (status 0) where the Windows build or Wine is missing: `make windows`.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -36,7 +40,8 @@ if [ ! -f "$dvd/VIDEO_TS/VTS_01_1.VOB" ]; then
   echo "== Making a ${seconds}-second title (AC-3 5.1 448 kbit/s) in $dvd (once)"
   bash tools/make-dvd-folder.sh --force -q "$dvd" "title=1 seconds=$seconds audio=ac3:6ch:448k"
 fi
-mkdir -p "$out"
+outputs=${OUTPUT_DIR:-$out}/voltark-windows-bench-$$
+mkdir -p "$out" "$outputs"
 cat "$dvd"/VIDEO_TS/VTS_01_*.VOB > /dev/null  # both read from memory
 
 # One private prefix, its server kept running for the whole bench, so that
@@ -44,7 +49,7 @@ cat "$dvd"/VIDEO_TS/VTS_01_*.VOB > /dev/null  # both read from memory
 export WINEPREFIX="$out/wineprefix" WINEDEBUG=-all
 cleanup() {
   "$wineserver" -k 2> /dev/null || true
-  rm -rf "$out"
+  rm -rf "$out" "$outputs"
 }
 trap cleanup EXIT
 mkdir -p "$WINEPREFIX"
@@ -61,7 +66,7 @@ server=$(server_pid)
 server_ticks() { [ -n "$server" ] && awk '{ sub(/^.*\) /, ""); split($0, f, " "); print f[12] + f[13] }' "/proc/$server/stat" || echo 0; }
 tick=$(getconf CLK_TCK)
 
-linux_job=("$cli" extract "$dvd" --title 1 --audio "$audio" --output "$out/linux.mpg")
+linux_job=("$cli" extract "$dvd" --title 1 --audio "$audio" --output "$outputs/linux.mpg")
 # Wine 8 leaves every thread at the priority it started with (it calls no
 # setpriority), while the Linux program run by root raises its encoder and
 # writer threads (nice -5, -10). The Linux program without that right (no
@@ -70,12 +75,12 @@ even_job=("${linux_job[@]}")
 if [ "$(id -u)" -eq 0 ] && command -v setpriv > /dev/null; then
   even_job=(setpriv --bounding-set=-sys_nice "${linux_job[@]}")
 fi
-wine_job=("$wine" "$exe" extract "Z:$dvd" --title 1 --audio "$audio" --output "Z:$out/wine.mpg")
+wine_job=("$wine" "$exe" extract "Z:$dvd" --title 1 --audio "$audio" --output "Z:$outputs/wine.mpg")
 
 # Runs a job under GNU time; prints "wall user sys" in seconds.
 timed() {
   local log=$out/time
-  rm -f "$out/linux.mpg" "$out/wine.mpg"
+  rm -f "$outputs/linux.mpg" "$outputs/wine.mpg"
   /usr/bin/time -f '%e %U %S' -o "$log" "$@" > /dev/null 2> "$out/stderr" || { cat "$out/stderr" >&2; return 1; }
   cat "$log"
 }
@@ -85,7 +90,7 @@ timed() {
 threads() {
   local name=$1 pid
   shift
-  rm -f "$out/linux.mpg" "$out/wine.mpg" "$out/samples"
+  rm -f "$outputs/linux.mpg" "$outputs/wine.mpg" "$out/samples"
   "$@" > /dev/null 2>&1 &
   pid=$!
   while kill -0 "$pid" 2> /dev/null; do
@@ -104,7 +109,7 @@ threads() {
     awk -v hz="$tick" '{ printf "    %-8s %5.2f s  %6d  %6d  %3d\n", $1, $2 / hz, $3, $4, $5 }'
 }
 
-echo "== voltark-cli extract --audio $audio: Linux ($linux_build) and Wine ($windows_build), $rounds rounds"
+echo "== voltark-cli extract --audio $audio: Linux ($linux_build) and Wine ($windows_build), $rounds rounds, output in $outputs"
 threads Linux "${linux_job[@]}"
 threads Wine "${wine_job[@]}"
 
