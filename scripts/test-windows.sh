@@ -33,15 +33,18 @@ test_arch() {
 
   # The prefix is made once, before the tests start in parallel.
   [ -d "$WINEPREFIX" ] || bash scripts/wine-run.sh wineboot -i > /dev/null 2>&1 || true
-  # One Wine server for the whole run, started and set up by one program
-  # before the tests start two at a time. A server that ends between two
-  # tests (it does once idle for a moment) is started again by the next
-  # ones; when two programs start a new server's session together, one of
-  # them now and then hangs or dies at once, whatever it tests.
+  # One Wine server for the whole run, its session opened by a program of
+  # our own before the tests start. The first program of a session starts
+  # Wine's services (services.exe, rpcss.exe, winedevice.exe ...), which
+  # inherit its standard error and keep it open while they run: a test that
+  # opened a session looked hung to ctest, however quickly it had passed,
+  # until its time limit. A server that ends when idle between two tests
+  # would open a new session in the middle of the run (and a test starting
+  # while it ends may die at once), so it is kept (-p) until the end.
   "$server" -k 2> /dev/null || true
   "$server" -p || { sleep 1; "$server" -p; }  # an old one may take a moment to end
   trap '"$server" -k 2>/dev/null || true' EXIT
-  bash scripts/wine-run.sh "$build/bin/voltark-cli.exe" --version > /dev/null
+  bash scripts/wine-run.sh "$build/bin/voltark-cli.exe" --version > /dev/null 2>&1
   # Each test still gets two minutes (its TIMEOUT) and one more try, and a
   # second failure fails the run.
   (cd "$build" && ctest --output-on-failure -j "$JOBS" --repeat until-pass:2)
