@@ -14,6 +14,8 @@
 #   output goes through the page cache while the Linux program's does not
 #   (O_DIRECT); on a tmpfs (OUTPUT_DIR=/dev/shm) both write through it.
 # Skips (status 0) where the Windows build or Wine is missing: `make windows`.
+# A 32-bit build (build-win32) runs in another process than the one timed:
+# its wall times hold, its CPU times do not.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
