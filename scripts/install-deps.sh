@@ -44,6 +44,10 @@ echo "Installing: ${missing[*]}"
 run=()
 if [ "$(id -u)" -ne 0 ]; then
   if command -v sudo >/dev/null 2>&1; then run=(sudo); else
+    if [ "${missing[*]}" = wine32:i386 ]; then
+      echo "wine32:i386 is missing and this user cannot install it: the 32-bit Windows tests are left out" >&2
+      exit 0
+    fi
     echo "These packages are missing and this user cannot install them: ${missing[*]}" >&2
     exit 1
   fi
