@@ -30,7 +30,7 @@ out="$work/windows-$$"
 cli="$root/$linux_build/bin/voltark-cli"
 exe="$root/$windows_build/bin/voltark-cli.exe"
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver64 || command -v wineserver || echo /usr/lib/wine/wineserver64)
+wineserver=$(command -v wineserver64 || echo /usr/lib/wine/wineserver64)  # not the wrapper (-p0)
 
 for need in "$cli" "$exe" "$wine" "$wineserver"; do
   if [ ! -x "$need" ]; then
