@@ -6,12 +6,12 @@
 # untouched.
 #
 # Usage: scripts/compare-windows-cli.sh LINUX_CLI WINDOWS_CLI_EXE
-# (WINEPREFIX as the caller set it.)
+# (WINEPREFIX and WINEARCH as the caller set them.)
 set -euo pipefail
 linux=$1
 windows=$2
 export WINEDEBUG=-all
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wine=$(dirname "$0")/wine-run.sh  # wine64, or wine32's loader for WINEARCH=win32
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
