@@ -12,9 +12,13 @@ constexpr uint32_t ENC_FRAME_BYTES = 1152;       // one Layer II frame
 constexpr uint32_t OUTPUT_PACK_BYTES = 2048;
 // Encoder input pairs: enough that the worker and the encoder thread each
 // run on while the other is held up for a few frames (an I picture's burst
-// of video, a time slice lost to another process). Each waits for the other
-// only in batches of half of them: eight frames.
-constexpr int ENC_PAIRS = 16;
+// of video, a time slice lost to another process or to another track's
+// encoder). Each waits for the other only in batches of half of them: 64
+// frames, 1.5 s of audio. With 16 pairs the worker spent more than a second
+// of a 20-minute title waiting for the encoder, most of all under Wine,
+// which wakes threads more slowly. The held video packs below cover the
+// 3 s of audio this puts in flight.
+constexpr int ENC_PAIRS = 128;
 // Video packs kept until the multiplexer has written them: those that wait
 // for the audio that goes before them (up to a second and a half of video
 // at the highest DVD rate, while the encoder catches up) and those whose

@@ -91,7 +91,7 @@ TEST_F(HandoffTest, TheWorkerRunsAheadOfAHeldEncoderAndPairsAreEncodedInOrder) {
   std::vector<uint8_t> audio = StreamPayload(packs, 0xC0);
   ASSERT_EQ(audio.size(), (frames + 1) * 1152);  // the frames and the closing silence
   for (uint32_t k = 0; k <= frames; ++k) {
-    EXPECT_EQ(audio[k * 1152 + 3], k);  // frame number
+    EXPECT_EQ(audio[k * 1152 + 3], static_cast<uint8_t>(k));  // frame number, modulo 256
     if (k < frames) {
       EXPECT_EQ(audio[k * 1152 + 4], static_cast<uint8_t>(k * 1152));  // its first sample
     }
