@@ -21,6 +21,19 @@ struct ShellRun {
   std::string err;
 };
 
+// The end of an ffmpeg command that writes `file` under another name and
+// renames it when it is whole: test programs run side by side, and one that
+// finds the file must never read it while another is still writing it.
+std::string WrittenWhole(const fs::path& file) {
+  const std::string path = file.string();
+  return " \"$t\" </dev/null >/dev/null 2>&1 && mv -f \"$t\" '" + path + "'";
+}
+
+// The start of such a command: the temporary name beside the file.
+std::string TemporaryBeside(const fs::path& file) {
+  return "t=$(mktemp '" + file.parent_path().string() + "/.making.XXXXXX') && ";
+}
+
 // A 6-second title from ffmpeg's dvd muxer: AC-3 5.1 (0x80), AC-3 2.0
 // (0x81), MPEG audio (0xC0), LPCM (0xA0) and DTS (0x88).
 const fs::path& KeptAudioDisc() {
@@ -30,12 +43,13 @@ const fs::path& KeptAudioDisc() {
     made = true;
     fs::create_directories(dir / "VIDEO_TS");
     const std::string command =
+        TemporaryBeside(dir / "VIDEO_TS/VTS_01_1.VOB") +
         "ffmpeg -hide_banner -v error -y -f lavfi -i testsrc2=s=720x576:r=25:d=6 "
         "-f lavfi -i sine=f=440:d=6:sample_rate=48000 -f lavfi -i sine=f=880:d=6:sample_rate=48000 "
         "-map 0:v -map 1:a -map 2:a -map 1:a -map 2:a -map 1:a -c:v mpeg2video -b:v 3M -g 12 -bf 2 "
         "-c:a:0 ac3 -ac:a:0 6 -b:a:0 448k -c:a:1 ac3 -ac:a:1 2 -b:a:1 192k -c:a:2 mp2 -b:a:2 192k "
-        "-c:a:3 pcm_dvd -ac:a:3 2 -c:a:4 dca -strict -2 -ac:a:4 2 -f dvd -fflags +bitexact -flags +bitexact '" +
-        (dir / "VIDEO_TS/VTS_01_1.VOB").string() + "' </dev/null >/dev/null 2>&1";
+        "-c:a:3 pcm_dvd -ac:a:3 2 -c:a:4 dca -strict -2 -ac:a:4 2 -f dvd -fflags +bitexact -flags +bitexact" +
+        WrittenWhole(dir / "VIDEO_TS/VTS_01_1.VOB");
     if (std::system(command.c_str()) != 0) fs::remove_all(dir);
   }
   static const fs::path none;
@@ -48,11 +62,11 @@ fs::path EarlyAudioDisc() {
   if (fs::exists(dir / "VIDEO_TS/VTS_01_1.VOB")) return dir;
   fs::create_directories(dir / "VIDEO_TS");
   const std::string command =
+      TemporaryBeside(dir / "VIDEO_TS/VTS_01_1.VOB") +
       "ffmpeg -hide_banner -v error -y -itsoffset 0.6 -f lavfi -i testsrc2=s=720x576:r=25:d=4 "
       "-f lavfi -i sine=f=440:d=5:sample_rate=48000 -map 0:v -map 1:a -map 1:a -fps_mode:v passthrough "
       "-c:v mpeg2video -b:v 3M -g 12 -bf 2 -c:a:0 ac3 -ac:a:0 2 -b:a:0 192k -c:a:1 mp2 -b:a:1 192k "
-      "-f dvd -fflags +bitexact -flags +bitexact '" + (dir / "VIDEO_TS/VTS_01_1.VOB").string() +
-      "' </dev/null >/dev/null 2>&1";
+      "-f dvd -fflags +bitexact -flags +bitexact" + WrittenWhole(dir / "VIDEO_TS/VTS_01_1.VOB");
   if (std::system(command.c_str()) != 0) fs::remove_all(dir);
   return fs::exists(dir / "VIDEO_TS/VTS_01_1.VOB") ? dir : fs::path();
 }
