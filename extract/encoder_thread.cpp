@@ -91,7 +91,10 @@ PairResult EncodePair(AudioTrack& t, int i) {
 
 int EncoderThread(AudioTrack& t) {
   AudioHandoffState& h = t.handoff;
-  RaiseCurrentThreadPriority(ThreadPriority::AboveNormal);
+  // One encoder runs above the worker, so that the worker never waits for
+  // it. With several tracks the worker, which decodes for all of them, is
+  // the slowest stage: encoders above it would only push it off the cores.
+  if (AudioTrackCount == 1) RaiseCurrentThreadPriority(ThreadPriority::AboveNormal);
   // The pairs are taken in the order the worker submits them.
   for (int pair = 0; !h.EncoderStopRequest; pair = NextPair(pair)) {
     if (EncodePair(t, pair) == PairResult::Stopped) break;
