@@ -21,17 +21,19 @@ struct ShellRun {
   std::string err;
 };
 
-// The end of an ffmpeg command that writes `file` under another name and
-// renames it when it is whole: test programs run side by side, and one that
-// finds the file must never read it while another is still writing it.
-std::string WrittenWhole(const fs::path& file) {
-  const std::string path = file.string();
-  return " \"$t\" </dev/null >/dev/null 2>&1 && mv -f \"$t\" '" + path + "'";
-}
-
-// The start of such a command: the temporary name beside the file.
-std::string TemporaryBeside(const fs::path& file) {
-  return "t=$(mktemp '" + file.parent_path().string() + "/.making.XXXXXX') && ";
+// Writes dir's VTS_01_1.VOB with ffmpeg's dvd muxer from `inputs` (inputs,
+// maps and codecs). Test programs run side by side, and one that finds the
+// file must never read it while another is still writing it: ffmpeg writes
+// under a temporary name and the file is renamed when whole. A failure
+// leaves no folder behind.
+void MakeTitle(const fs::path& dir, const std::string& inputs) {
+  const fs::path vob = dir / "VIDEO_TS/VTS_01_1.VOB";
+  fs::create_directories(vob.parent_path());
+  const std::string command = "t=$(mktemp '" + vob.parent_path().string() +
+                              "/.making.XXXXXX') && ffmpeg -hide_banner -v error -y " + inputs +
+                              " -f dvd -fflags +bitexact -flags +bitexact \"$t\" </dev/null >/dev/null 2>&1 && "
+                              "mv -f \"$t\" '" + vob.string() + "'";
+  if (std::system(command.c_str()) != 0) fs::remove_all(dir);
 }
 
 // A 6-second title from ffmpeg's dvd muxer: AC-3 5.1 (0x80), AC-3 2.0
@@ -41,16 +43,12 @@ const fs::path& KeptAudioDisc() {
   static bool made = false;
   if (!made && !fs::exists(dir / "VIDEO_TS/VTS_01_1.VOB")) {
     made = true;
-    fs::create_directories(dir / "VIDEO_TS");
-    const std::string command =
-        TemporaryBeside(dir / "VIDEO_TS/VTS_01_1.VOB") +
-        "ffmpeg -hide_banner -v error -y -f lavfi -i testsrc2=s=720x576:r=25:d=6 "
-        "-f lavfi -i sine=f=440:d=6:sample_rate=48000 -f lavfi -i sine=f=880:d=6:sample_rate=48000 "
-        "-map 0:v -map 1:a -map 2:a -map 1:a -map 2:a -map 1:a -c:v mpeg2video -b:v 3M -g 12 -bf 2 "
-        "-c:a:0 ac3 -ac:a:0 6 -b:a:0 448k -c:a:1 ac3 -ac:a:1 2 -b:a:1 192k -c:a:2 mp2 -b:a:2 192k "
-        "-c:a:3 pcm_dvd -ac:a:3 2 -c:a:4 dca -strict -2 -ac:a:4 2 -f dvd -fflags +bitexact -flags +bitexact" +
-        WrittenWhole(dir / "VIDEO_TS/VTS_01_1.VOB");
-    if (std::system(command.c_str()) != 0) fs::remove_all(dir);
+    MakeTitle(dir,
+              "-f lavfi -i testsrc2=s=720x576:r=25:d=6 "
+              "-f lavfi -i sine=f=440:d=6:sample_rate=48000 -f lavfi -i sine=f=880:d=6:sample_rate=48000 "
+              "-map 0:v -map 1:a -map 2:a -map 1:a -map 2:a -map 1:a -c:v mpeg2video -b:v 3M -g 12 -bf 2 "
+              "-c:a:0 ac3 -ac:a:0 6 -b:a:0 448k -c:a:1 ac3 -ac:a:1 2 -b:a:1 192k -c:a:2 mp2 -b:a:2 192k "
+              "-c:a:3 pcm_dvd -ac:a:3 2 -c:a:4 dca -strict -2 -ac:a:4 2");
   }
   static const fs::path none;
   return fs::exists(dir / "VIDEO_TS/VTS_01_1.VOB") ? dir : none;
@@ -59,15 +57,11 @@ const fs::path& KeptAudioDisc() {
 // A 4-second title whose AC-3 and MPEG audio start 0.6 s before the video.
 fs::path EarlyAudioDisc() {
   const fs::path dir = fs::path(VOLTARK_TESTDATA_DIR) / "early-audio";
-  if (fs::exists(dir / "VIDEO_TS/VTS_01_1.VOB")) return dir;
-  fs::create_directories(dir / "VIDEO_TS");
-  const std::string command =
-      TemporaryBeside(dir / "VIDEO_TS/VTS_01_1.VOB") +
-      "ffmpeg -hide_banner -v error -y -itsoffset 0.6 -f lavfi -i testsrc2=s=720x576:r=25:d=4 "
-      "-f lavfi -i sine=f=440:d=5:sample_rate=48000 -map 0:v -map 1:a -map 1:a -fps_mode:v passthrough "
-      "-c:v mpeg2video -b:v 3M -g 12 -bf 2 -c:a:0 ac3 -ac:a:0 2 -b:a:0 192k -c:a:1 mp2 -b:a:1 192k "
-      "-f dvd -fflags +bitexact -flags +bitexact" + WrittenWhole(dir / "VIDEO_TS/VTS_01_1.VOB");
-  if (std::system(command.c_str()) != 0) fs::remove_all(dir);
+  if (!fs::exists(dir / "VIDEO_TS/VTS_01_1.VOB"))
+    MakeTitle(dir,
+              "-itsoffset 0.6 -f lavfi -i testsrc2=s=720x576:r=25:d=4 "
+              "-f lavfi -i sine=f=440:d=5:sample_rate=48000 -map 0:v -map 1:a -map 1:a -fps_mode:v passthrough "
+              "-c:v mpeg2video -b:v 3M -g 12 -bf 2 -c:a:0 ac3 -ac:a:0 2 -b:a:0 192k -c:a:1 mp2 -b:a:1 192k");
   return fs::exists(dir / "VIDEO_TS/VTS_01_1.VOB") ? dir : fs::path();
 }
 
