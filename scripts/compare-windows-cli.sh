@@ -59,11 +59,14 @@ extract() {  # label, source, then the extract options
   rm -f "$work/linux.mpg" "$work/windows.mpg"
   "$linux" extract "$source" "$@" --output "$work/linux.mpg" > /dev/null 2>&1
   "$wine" "$windows" extract "$source" "$@" --output "$work/windows.mpg" > /dev/null 2>&1
-  streams "$work/linux.mpg" && streams "$work/windows.mpg"
-  if cmp -s "$work/linux.mpg.m2v" "$work/windows.mpg.m2v" && cmp -s "$work/linux.mpg.mp2" "$work/windows.mpg.mp2"; then
-    echo "same streams: extract $label"
+  same_streams "$label" "$work/linux.mpg" "$work/windows.mpg"
+}
+same_streams() {  # label, the Linux program's output, the Windows program's
+  streams "$2" && streams "$3"
+  if cmp -s "$2.m2v" "$3.m2v" && cmp -s "$2.mp2" "$3.mp2"; then
+    echo "same streams: extract $1"
   else
-    echo "DIFFERENT streams: extract $label" >&2
+    echo "DIFFERENT streams: extract $1" >&2
     failed=1
   fi
 }
@@ -76,13 +79,7 @@ if command -v ffmpeg > /dev/null; then
   rm -f "$work/linux.mpg"
   "$linux" extract "${discs[-1]}" --title 1 --audio ac3:0 --output "$work/linux.mpg" > /dev/null 2>&1 || true
   "$wine" "$windows" extract "$unicode" --title 1 --audio ac3:0 --output "$unicode/Film ü 日本.mpg" > /dev/null 2>&1 || true
-  streams "$work/linux.mpg" && streams "$unicode/Film ü 日本.mpg"
-  if cmp -s "$work/linux.mpg.m2v" "$unicode/Film ü 日本.mpg.m2v" && cmp -s "$work/linux.mpg.mp2" "$unicode/Film ü 日本.mpg.mp2"; then
-    echo "same streams: extract in '$unicode'"
-  else
-    echo "DIFFERENT streams: extract in '$unicode'" >&2
-    failed=1
-  fi
+  same_streams "in '$unicode'" "$work/linux.mpg" "$unicode/Film ü 日本.mpg"
 fi
 
 vob=$(ls "$unicode"/VIDEO_TS/VTS_01_1.VOB)
