@@ -77,14 +77,14 @@ bool ReadFrameHeader(KeptFormat format, const uint8_t* head, AudioFrameSize& siz
   return false;
 }
 
-bool LpcmFrameSize(const uint8_t* parameters, AudioFrameSize& size, uint32_t& sampleGroupBytes) {
+bool LpcmFrameSize(const uint8_t* parameters, AudioFrameSize& size) {
   const uint32_t quantisation = parameters[1] >> 6;  // 16, 20, 24 bits
   const uint32_t rateCode = (parameters[1] >> 4) & 3;  // 48, 96 kHz
   const uint32_t channels = (parameters[1] & 7) + 1;
   if (quantisation == 3 || rateCode > 1) return false;
   const uint32_t samplesPerFrame = rateCode == 0 ? 80 : 160;
   // 20- and 24-bit samples come in pairs per channel: 16 bits of each, then the rest.
-  sampleGroupBytes = quantisation == 0 ? channels * 2 : channels * (quantisation == 1 ? 5 : 6);
+  const uint32_t sampleGroupBytes = quantisation == 0 ? channels * 2 : channels * (quantisation == 1 ? 5 : 6);
   const uint32_t groupsPerFrame = quantisation == 0 ? samplesPerFrame : samplesPerFrame / 2;
   size.bytes = groupsPerFrame * sampleGroupBytes;
   size.ticks = LPCM_FRAME_TICKS;

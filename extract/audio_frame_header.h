@@ -21,4 +21,4 @@ bool ReadFrameHeader(KeptFormat format, const uint8_t* head, AudioFrameSize& siz
 // LPCM has no frame headers: a frame is 1/600 s of samples (150 ticks) in
 // the layout the packet's three parameter bytes give. False for a layout a
 // DVD does not use.
-bool LpcmFrameSize(const uint8_t* parameters, AudioFrameSize& size, uint32_t& sampleGroupBytes);
+bool LpcmFrameSize(const uint8_t* parameters, AudioFrameSize& size);

@@ -211,7 +211,7 @@ bool KeptPacketIn(KeptTrack& track, const uint8_t* packet, uint32_t length) {
     if (h + LPCM_PARAMETER_BYTES > length) return true;
     std::memcpy(track.lpcmParameters, packet + h, LPCM_PARAMETER_BYTES);
     if (track.lpcmFrame.bytes == 0) {
-      if (!LpcmFrameSize(track.lpcmParameters, track.lpcmFrame, track.lpcmGroupBytes)) {
+      if (!LpcmFrameSize(track.lpcmParameters, track.lpcmFrame)) {
         ShowVobDetailError(IDS_INVALID_PCM);
         return true;
       }

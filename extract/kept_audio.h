@@ -53,7 +53,6 @@ struct KeptTrack {
   bool chainTimed = false;      // the next frame's input time follows from the last
   uint32_t nextInputPts = 0;
   uint8_t lpcmParameters[3] = {};
-  uint32_t lpcmGroupBytes = 0;
   AudioFrameSize lpcmFrame;
   uint32_t lastOutputEnd = 0;   // output time after the last frame handed on
   uint64_t framesOut = 0;
