@@ -187,21 +187,27 @@ void KeptAudioPlanStreams() {
   }
 }
 
-KeptTrack* KeptTrackOfStream(uint8_t streamId) {
-  for (uint32_t i = 0; i < KeptAudio.count; ++i) {
-    KeptTrack& track = KeptAudio.tracks[i];
-    if (!Private(track) && track.request.inputId == streamId) return &track;
+int KeptRequestOf(bool privateStream, uint8_t id) {
+  const size_t count = std::min<size_t>(KeptAudio.requests.size(), MAX_KEPT_TRACKS);
+  for (size_t k = 0; k < count; ++k) {
+    const KeptTrackRequest& request = KeptAudio.requests[k];
+    if ((request.format != KeptFormat::Mpeg) == privateStream && request.inputId == id) return static_cast<int>(k);
   }
-  return nullptr;
+  return -1;
 }
 
-KeptTrack* KeptTrackOfSubStream(uint8_t subStreamId) {
-  for (uint32_t i = 0; i < KeptAudio.count; ++i) {
-    KeptTrack& track = KeptAudio.tracks[i];
-    if (Private(track) && track.request.inputId == subStreamId) return &track;
-  }
-  return nullptr;
+namespace {
+
+KeptTrack* KeptTrackOf(bool privateStream, uint8_t id) {
+  const int k = KeptRequestOf(privateStream, id);
+  return k >= 0 && static_cast<uint32_t>(k) < KeptAudio.count ? &KeptAudio.tracks[k] : nullptr;
 }
+
+}  // namespace
+
+KeptTrack* KeptTrackOfStream(uint8_t streamId) { return KeptTrackOf(false, streamId); }
+
+KeptTrack* KeptTrackOfSubStream(uint8_t subStreamId) { return KeptTrackOf(true, subStreamId); }
 
 bool KeptPacketIn(KeptTrack& track, const uint8_t* packet, uint32_t length) {
   uint32_t h = PesPayloadOffset(packet);

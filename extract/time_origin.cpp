@@ -39,7 +39,7 @@ bool HoldsGopStart(const uint8_t* payload, uint32_t bytes) {
 }
 
 // The kept track a packet belongs to, or -1.
-int KeptRequestOf(const uint8_t* record, uint32_t length) {
+int KeptRequestOfPacket(const uint8_t* record, uint32_t length) {
   const uint8_t id = record[3];
   const bool privateStream = id == PRIVATE_STREAM_1;
   if (!privateStream && (id & 0xE0) != 0xC0) return -1;
@@ -49,13 +49,7 @@ int KeptRequestOf(const uint8_t* record, uint32_t length) {
     if (at >= length) return -1;
     subStreamId = record[at];
   }
-  const std::vector<KeptTrackRequest>& requests = KeptAudio.requests;
-  for (size_t k = 0; k < requests.size(); ++k) {
-    const bool isPrivate = requests[k].format != KeptFormat::Mpeg;
-    if (isPrivate == privateStream && requests[k].inputId == (privateStream ? subStreamId : id))
-      return static_cast<int>(k);
-  }
-  return -1;
+  return KeptRequestOf(privateStream, privateStream ? subStreamId : id);
 }
 
 void TakePacket(StartTimes& times, const uint8_t* record, uint32_t length) {
@@ -67,7 +61,7 @@ void TakePacket(StartTimes& times, const uint8_t* record, uint32_t length) {
     if (times.gopSeen && hasPts) TakeEarliest(times.videoKnown, times.video, ReadPesPts(record));
     return;
   }
-  const int k = KeptRequestOf(record, length);
+  const int k = KeptRequestOfPacket(record, length);
   if (k < 0 || !hasPts) return;
   bool known = times.audioKnown[k];
   TakeEarliest(known, times.audio[k], ReadPesPts(record));
