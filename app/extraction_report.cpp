@@ -10,12 +10,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string Hex(const char* format, unsigned id) {
-  char text[16];
-  std::snprintf(text, sizeof text, format, id);
-  return text;
-}
-
 Json VideoStream() {
   Json item;
   item["id"] = "0xE0";
@@ -36,19 +30,19 @@ Json AudioStream(const OutputTrack& track) {
   if (!stream.language.empty()) item["language"] = stream.language;
   item["kept"] = track.copy;
   item["selector"] = StreamName(stream.format, stream.index);
-  item["inputId"] = stream.format == AudioFormat::Mpeg ? Hex("0x%02X", stream.discId) : Hex("0xBD/0x%02X", stream.discId);
+  item["inputId"] = StreamIdText(stream.format != AudioFormat::Mpeg, stream.discId);
   return item;
 }
 
 // The k-th sub-picture stream kept, in the program stream and the VobSub pair.
 Json SubtitleStreamJson(const SubtitleStream& subtitle, size_t k) {
   Json item;
-  item["id"] = Hex("0xBD/0x%02X", static_cast<unsigned>(0x20 + k));
+  item["id"] = StreamIdText(true, static_cast<unsigned>(0x20 + k));
   item["kind"] = "subtitle";
   item["format"] = "dvd_subtitle";
   if (!subtitle.language.empty()) item["language"] = subtitle.language;
   item["kept"] = true;
-  item["inputId"] = Hex("0xBD/0x%02X", subtitle.subStreamId);
+  item["inputId"] = StreamIdText(true, subtitle.subStreamId);
   return item;
 }
 

@@ -157,15 +157,15 @@ JobCheck CheckJob(const DiscCatalog& catalog, const ExtractionJob& job) {
   return check;
 }
 
-std::string OutputStreamId(const OutputTrack& track) {
+std::string StreamIdText(bool privateStream, unsigned id) {
   // Private stream 1 sub-streams are named with their stream id.
-  char id[16];
-  if (track.copy && track.stream.format != AudioFormat::Mpeg) {
-    std::snprintf(id, sizeof id, "0xBD/0x%02X", track.outputId);
-  } else {
-    std::snprintf(id, sizeof id, "0x%02X", track.outputId);
-  }
-  return id;
+  char text[16];
+  std::snprintf(text, sizeof text, privateStream ? "0xBD/0x%02X" : "0x%02X", id);
+  return text;
+}
+
+std::string OutputStreamId(const OutputTrack& track) {
+  return StreamIdText(track.copy && track.stream.format != AudioFormat::Mpeg, track.outputId);
 }
 
 std::vector<std::string> TrackMapLines(const std::vector<OutputTrack>& tracks) {
