@@ -1,6 +1,5 @@
 #include "app/extraction_report.h"
 
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "app/extraction_batch.h"
