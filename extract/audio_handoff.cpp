@@ -71,6 +71,7 @@ void EncoderStop(AudioTrack& t) {
 }
 
 void EncoderStop() {
+  TrackDecodersStop();
   for (AudioTrack& t : AudioTracks) EncoderStop(t);
 }
 

@@ -58,7 +58,7 @@ bool PcmInsertSilence(AudioTrack& track, uint32_t n);
 // failed.
 bool EncoderSubmit(AudioTrack& track);
 // Waits until no pair is busy, then ends the track's encoder thread; the
-// form without a track ends every track's.
+// form without a track ends every track's, and the decoder threads.
 void EncoderStop(AudioTrack& track);
 void EncoderStop();
 // True while any pair of the track is submitted and not yet packed.

@@ -28,12 +28,24 @@ constexpr uint32_t PCM_MAX_BYTES = 6144;  // 1536 stereo 16-bit samples
 constexpr uint16_t AC3_SYNC_WORD = 0x0B77;
 
 
-bool HandOn(AudioTrack& t, uint32_t m) {
+bool HandOn(AudioTrack& t, const Q24* left, const Q24* right, uint32_t m) {
   if (!Intake.VideoRefSet) {
-    HoldPreRoll(t, t.buffers->DecodedLeft, t.buffers->DecodedRight, m);
+    HoldPreRoll(t, left, right, m);
     return true;
   }
-  return AudioOut(t, t.buffers->DecodedLeft, t.buffers->DecodedRight, m);
+  return AudioOut(t, left, right, m);
+}
+
+bool HandOn(AudioTrack& t, uint32_t m) { return HandOn(t, t.buffers->DecodedLeft, t.buffers->DecodedRight, m); }
+
+// The oldest frame back from the decoder thread, its samples handed on and
+// what decoding it found wrong shown where the walk had gathered it.
+bool TakeOldestBack(AudioTrack& t) {
+  DecodeSlot& slot = DecodeAheadOldest(t);
+  ShowHeldDetailErrors(slot.errors, slot.position);
+  const bool handed = HandOn(t, slot.left, slot.right, AC3_FRAME_SAMPLES);
+  DecodeAheadRelease(t);
+  return handed;
 }
 
 bool PcmPacketIn(AudioTrack& t, const uint8_t* packet, uint32_t length, uint32_t h) {
@@ -53,6 +65,11 @@ bool PcmPacketIn(AudioTrack& t, const uint8_t* packet, uint32_t length, uint32_t
 }
 
 bool DecodeAc3Frame(AudioTrack& t, const uint8_t* frame) {
+  if (t.ahead.active) {
+    if (FramesAhead(t.ahead) == DECODE_AHEAD_FRAMES && !TakeOldestBack(t)) return false;
+    DecodeAheadSubmit(t, frame, t.intake.ac3FrameBytes);
+    return true;
+  }
   Ac3FrameDecoder(t.decoder, frame, t.intake.ac3FrameBytes, t.buffers->DecodedLeft, t.buffers->DecodedRight);
   return HandOn(t, AC3_FRAME_SAMPLES);
 }
@@ -129,9 +146,22 @@ bool Ac3DataIn(AudioTrack& t, const uint8_t* data, uint32_t n) {
 
 }  // namespace
 
+bool AudioCatchUp(AudioTrack& t) {
+  while (FramesAhead(t.ahead) > 0)
+    if (!TakeOldestBack(t)) return false;
+  return true;
+}
+
+bool AudioTracksCatchUp() {
+  for (uint32_t k = 0; k < AudioTrackCount; ++k)
+    if (!AudioCatchUp(AudioTracks[k])) return false;
+  return true;
+}
+
 bool AudioPacketIn(AudioTrack& t, const uint8_t* packet, uint32_t length) {
   AudioIntakeState& a = t.intake;
   if (!a.AudioStarted) {
+    if (!AudioCatchUp(t)) return false;
     // Ignored until a packet with a PTS (one that can be trusted).
     if (!PesHasPts(packet, length) || !StampTrusted(ReadPesPts(packet))) return true;
     a.FirstAudioPts = ReadPesPts(packet);

@@ -3,7 +3,8 @@
 // carries one stream. Each track has its own intake (frame gathering,
 // pre-roll, delay line, alignment to the video), decoder, hand-off buffers,
 // encoder thread and encoder; the worker feeds every track from the one walk
-// of the title, and the tracks' encoder threads run side by side.
+// of the title, and the tracks' encoder threads (with several tracks, their
+// decoder threads too) run side by side.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "extract/audio_handoff.h"
 #include "extract/av_alignment.h"
 #include "extract/packet_intake.h"
+#include "extract/track_decoder.h"
 #include "mpa/encoder_state.h"
 #include "platform/work_buffers.h"
 
@@ -24,7 +26,8 @@ struct AudioTrack {
   AudioIntakeState intake;          // worker
   PreRollBuffer preRoll;            // worker
   AudioDelayLine delay;             // worker
-  Ac3DecoderState decoder;          // worker
+  Ac3DecoderState decoder;          // worker, or the track's decoder thread
+  TrackDecoderState ahead;          // worker and the track's decoder thread
   AudioHandoffState handoff;        // worker and the track's encoder thread
   MpaEncoderState encoder;          // the track's encoder thread
   AudioWorkBuffers* buffers = nullptr;

@@ -72,6 +72,7 @@ namespace {
 bool MoveTrack(AudioTrack& t, uint32_t before) {
   AudioIntakeState& a = t.intake;
   if (!a.AudioStarted) return true;
+  if (!AudioCatchUp(t)) return false;
   const int32_t extra = TicksToSamples(static_cast<int32_t>(Intake.GopStartInputPts - a.FirstAudioPts)) -
                         TicksToSamples(static_cast<int32_t>(before - a.FirstAudioPts));
   a.AvOffset = SatAdd(a.AvOffset, extra);

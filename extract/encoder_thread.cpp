@@ -45,13 +45,12 @@ bool StartTrack(uint32_t k) {
 }  // namespace
 
 bool EncoderStart() {
-  for (uint32_t k = 0; k < AudioTrackCount; ++k) {
-    if (StartTrack(k)) continue;
-    EncoderStop();  // the ones started
-    ShowError(IDS_ENCODER_SETUP);
-    return false;
-  }
-  return true;
+  bool started = true;
+  for (uint32_t k = 0; k < AudioTrackCount && started; ++k) started = StartTrack(k);
+  if (started && TrackDecodersStart()) return true;
+  EncoderStop();  // the ones started
+  ShowError(IDS_ENCODER_SETUP);
+  return false;
 }
 
 namespace {
@@ -92,8 +91,9 @@ PairResult EncodePair(AudioTrack& t, int i) {
 int EncoderThread(AudioTrack& t) {
   AudioHandoffState& h = t.handoff;
   // One encoder runs above the worker, so that the worker never waits for
-  // it. With several tracks the worker, which decodes for all of them, is
-  // the slowest stage: encoders above it would only push it off the cores.
+  // it. With several tracks each track's decoder and encoder threads share
+  // the cores at the worker's priority: encoders above the decoders would
+  // only starve the stage that feeds them.
   if (AudioTrackCount == 1) RaiseCurrentThreadPriority(ThreadPriority::AboveNormal);
   // The pairs are taken in the order the worker submits them.
   for (int pair = 0; !h.EncoderStopRequest; pair = NextPair(pair)) {

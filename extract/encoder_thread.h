@@ -11,7 +11,7 @@
 #include "common/q24.h"
 
 // Resets each track's hand-off flags, events and frame count and starts its
-// thread. False (after message 174, with none left running) when a thread
+// thread, and with several tracks the decoder threads. False (after message 174, with none left running) when a thread
 // cannot be started.
 bool EncoderStart();
 

@@ -432,6 +432,7 @@ bool ShortBreak() {
   for (uint32_t k = 0; k < AudioTrackCount; ++k) {
     AudioTrack& t = AudioTracks[k];
     if (!t.intake.AudioStarted) continue;
+    if (!AudioCatchUp(t)) return false;
     WaitEncoderIdle(t);
     t.intake.AudioStarted = false;
     // Where the audio handed on ends, from the video reference's GOP start.
@@ -447,6 +448,7 @@ bool ShortBreak() {
 // After a long skip (or before the video has its reference) the next packet
 // used realigns audio and video as after a step of the input clock.
 bool BreakStreams(uint64_t skipped) {
+  if (!AudioTracksCatchUp()) return false;
   for (uint32_t k = 0; k < AudioTrackCount; ++k) {
     AudioTracks[k].intake.Ac3GatherState = 0;
     AudioTracks[k].intake.ac3SyncWord = 0;
@@ -530,7 +532,8 @@ void FinishExtraction(Ending ending) {
     if (OutputWriteFailed()) failureShown = true;
     return;
   }
-  const bool finished = VideoTimingFinish() && KeptAudioFinish() && AudioFlush() && MuxFinish();
+  const bool finished =
+      VideoTimingFinish() && KeptAudioFinish() && AudioTracksCatchUp() && AudioFlush() && MuxFinish();
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
   if (OutputWriteFailed()) failureShown = true;
@@ -605,6 +608,7 @@ bool CheckScrContinuity(uint32_t scr) {
     Walk.LastInputScr = scr;
     return true;
   }
+  if (!AudioTracksCatchUp()) return false;
   // A skipped stretch is a break as a step of the clock is; its detail
   // message has been shown.
   if (!Walk.resyncPending) ShowVobDetailError(IDS_STREAMS_SYNC);

@@ -64,6 +64,12 @@ bool VideoPacketIn(const uint8_t* packet, uint32_t length);
 // handing samples on fails.
 bool AudioPacketIn(AudioTrack& track, const uint8_t* packet, uint32_t length);
 
+// The samples of the track's frames still with its decoder thread are handed
+// on, in order: before anything else changes the track's audio. False as
+// AudioPacketIn. AudioTracksCatchUp does it for every track.
+bool AudioCatchUp(AudioTrack& track);
+bool AudioTracksCatchUp();
+
 // Start-code scanner back to its start state with nothing held.
 void VideoScanReset();
 

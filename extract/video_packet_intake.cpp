@@ -64,10 +64,13 @@ bool Picture() {
   // Untimed pictures of the GOP the skip fell into continue its count: a
   // temporal_reference beyond the pictures counted extends it.
   if (!Intake.GopSeen && Walk.countUntimed) {
+    if (!AudioTracksCatchUp()) return false;
     for (; Walk.untimedFrames <= tr; ++Walk.untimedFrames) VideoCountUntimedPicture();
   }
   const TimeCandidate& a = Intake.candidateA;
   if (!Intake.VideoRefSet && Intake.GopSeen && a.hasPts && VideoTiming.fieldHalfTicks != 0) {
+    // Frames gathered before the reference are held back as pre-roll.
+    if (!AudioTracksCatchUp()) return false;
     Intake.GopStartInputPts = VideoSetReference(a.pts);
     Intake.RefVideoBase = Intake.VideoBase;
     for (uint32_t k = 0; k < AudioTrackCount; ++k) {

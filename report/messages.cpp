@@ -8,12 +8,20 @@
 
 namespace {
 std::atomic<VobPositionFunction> PositionFunction{nullptr};
+thread_local HeldDetailErrors* HeldHere = nullptr;
+
+void ShowVobDetailErrorAt(unsigned id, VobPosition position) {
+  std::string format = LoadStringText(IDS_VOB_DETAIL, 40);
+  std::string text = LoadStringText(id, 100);
+  Ui().ShowBox(FormatString(140, format.c_str(), text.c_str(), position.offset, position.part),
+               BoxKind::Error);
+}
+}  // namespace
 
 VobPosition CurrentVobPosition() {
   VobPositionFunction function = PositionFunction.load(std::memory_order_acquire);
   return function ? function() : VobPosition{};
 }
-}  // namespace
 
 void SetVobPositionFunction(VobPositionFunction function) {
   PositionFunction.store(function, std::memory_order_release);
@@ -34,11 +42,20 @@ void ShowVobError(unsigned id) {
 
 void ShowVobDetailError(unsigned id) {
   if (!VerboseErrors.load(std::memory_order_relaxed)) return;
-  std::string format = LoadStringText(IDS_VOB_DETAIL, 40);
-  std::string text = LoadStringText(id, 100);
-  VobPosition position = CurrentVobPosition();
-  Ui().ShowBox(FormatString(140, format.c_str(), text.c_str(), position.offset, position.part),
-               BoxKind::Error);
+  if (HeldHere != nullptr) {
+    if (HeldHere->count < HeldDetailErrors::CAPACITY) HeldHere->ids[HeldHere->count] = id;
+    ++HeldHere->count;
+    return;
+  }
+  ShowVobDetailErrorAt(id, CurrentVobPosition());
+}
+
+void HoldDetailErrors(HeldDetailErrors* held) { HeldHere = held; }
+
+void ShowHeldDetailErrors(HeldDetailErrors& held, VobPosition position) {
+  const uint32_t shown = held.count < HeldDetailErrors::CAPACITY ? held.count : HeldDetailErrors::CAPACITY;
+  for (uint32_t i = 0; i < shown; ++i) ShowVobDetailErrorAt(held.ids[i], position);
+  held.count = 0;
 }
 
 std::string FormatHms(uint32_t seconds) {

@@ -31,5 +31,23 @@ void ShowVobError(unsigned id);
 // reader's current offset in its part; only in verbose mode.
 void ShowVobDetailError(unsigned id);
 
+// Where the reader stands now (part and offset 0 when no reader registered).
+VobPosition CurrentVobPosition();
+
+// Detail errors raised on a thread that works ahead of the reader (a
+// track's decoder) would name wherever the reader has gone meanwhile: that
+// thread holds them instead, and the walk shows them with the position at
+// which it gathered the data.
+struct HeldDetailErrors {
+  static constexpr uint32_t CAPACITY = 8;
+  unsigned ids[CAPACITY] = {};
+  uint32_t count = 0;  // ids beyond CAPACITY are dropped
+};
+// From now on this thread's detail errors go into held; null: shown at once.
+void HoldDetailErrors(HeldDetailErrors* held);
+// Shows the held errors as ShowVobDetailError does, at position, and empties
+// held.
+void ShowHeldDetailErrors(HeldDetailErrors& held, VobPosition position);
+
 // "%02u:%02u:%02u" of a count of seconds; hours are not wrapped.
 std::string FormatHms(uint32_t seconds);

@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -85,6 +87,7 @@ class RealCodecsTest : public ExtractTest {
     DriveList.clear();
     ExtractTest::TearDown();
   }
+  void EachTrackAsAlone(const fs::path& folder, bool damaged);
 };
 
 class EndToEndTest : public RealCodecsTest, public ::testing::WithParamInterface<Case> {
@@ -220,12 +223,33 @@ TEST_F(RealCodecsTest, RunsOfOneExtractionGiveTheSameBytes) {
   EXPECT_TRUE(outputs[2] == outputs[0]);
 }
 
-// Several re-encoded tracks, each with a decoder, an encoder and an encoder
-// thread of its own: each track's Layer II frames are those it gives
-// extracted alone (compression on one AC-3 track only), numbered 0xC0 + k
-// in the order asked, and the system header names every stream.
+// The title of folder twice over (its clock steps back to its start
+// halfway), with stretches of bytes overwritten, in a folder of its own.
+fs::path SteppedDamagedCopy(const fs::path& folder, const fs::path& copy) {
+  fs::create_directories(copy / "VIDEO_TS");
+  std::ifstream in(folder / "VIDEO_TS" / "VTS_01_1.VOB", std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (size_t at = 300000; at + 3000 < bytes.size(); at += 700001)
+    for (size_t i = 0; i < 3000; ++i) bytes[at + i] = static_cast<char>(i * 151 + at);
+  std::ofstream out(copy / "VIDEO_TS" / "VTS_01_1.VOB", std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return copy;
+}
+
+// Several re-encoded tracks, each with a decoder, an encoder and threads of
+// its own: each track's Layer II frames are those it gives extracted alone
+// (compression on one AC-3 track only), also across damage and a step of
+// the clock, numbered 0xC0 + k in the order asked, and the system header
+// names every stream.
 TEST_F(RealCodecsTest, EachOfSeveralReencodedTracksGivesTheFramesItGivesAlone) {
   const fs::path folder = MadeFolder("TwoAc3AndPcm", "title=1 seconds=3 audio=ac3:6ch:448k,ac3:2ch,pcm");
+  EachTrackAsAlone(folder, false);
+  EachTrackAsAlone(SteppedDamagedCopy(folder, dir_ / "stepped"), true);
+}
+
+void RealCodecsTest::EachTrackAsAlone(const fs::path& folder, bool damaged) {
+  SCOPED_TRACE(folder.string());
   DriveList = {DriveFromArgument(folder.string())};
   SelectedDrive = 0;
   TitleSelection.title = 1;
@@ -246,6 +270,7 @@ TEST_F(RealCodecsTest, EachOfSeveralReencodedTracksGivesTheFramesItGivesAlone) {
     return SplitPacks(OutputBytes());
   };
   const std::vector<Pack> together = extract(asked, 3);
+  EXPECT_EQ(ExtractionSkippedDamage(), damaged);
   ExpectScrsFollowTheStreams(together);
   const Pack& first = together.at(0);
   EXPECT_EQ(std::vector<uint8_t>(first.begin() + 26, first.begin() + 38),
