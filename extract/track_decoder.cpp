@@ -88,6 +88,8 @@ void TrackDecodersStop() {
     d.stopRequest = true;
     EventSignal(d.FrameSubmitted);
     JoinWorkerThread(d.thread);
+    // The frames not taken back are dropped: none is waited for again.
+    d.taken = d.submitted = d.decoded = 0;
   }
 }
 
