@@ -533,7 +533,7 @@ void FinishExtraction(Ending ending) {
     return;
   }
   const bool finished =
-      VideoTimingFinish() && KeptAudioFinish() && AudioTracksCatchUp() && AudioFlush() && MuxFinish();
+      AudioTracksCatchUp() && VideoTimingFinish() && KeptAudioFinish() && AudioFlush() && MuxFinish();
   EncoderStop();  // already stopped unless no pack was written
   CloseOutput();
   if (OutputWriteFailed()) failureShown = true;
