@@ -7,7 +7,10 @@
 // decoder threads too) run side by side.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "ac3/ac3_state.h"
 #include "extract/audio_delay.h"
@@ -38,6 +41,15 @@ extern AudioTrack AudioTracks[MAX_REENCODED_TRACKS];
 extern uint32_t AudioTrackCount;  // tracks re-encoded in this extraction
 
 inline uint32_t TrackIndex(const AudioTrack& t) { return static_cast<uint32_t>(&t - AudioTracks); }
+
+// A thread procedure takes no argument: TRACK_THREADS<Body>[k] runs Body on
+// track k.
+template <int (*Body)(AudioTrack&), size_t... K>
+constexpr std::array<int (*)(), sizeof...(K)> TrackThreadsOf(std::index_sequence<K...>) {
+  return {+[] { return Body(AudioTracks[K]); }...};
+}
+template <int (*Body)(AudioTrack&)>
+inline constexpr auto TRACK_THREADS = TrackThreadsOf<Body>(std::make_index_sequence<MAX_REENCODED_TRACKS>{});
 
 // The tracks of the extraction, from TitleSelection: the first re-encoded
 // track and the further ones, in the order asked. Also sets the

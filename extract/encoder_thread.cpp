@@ -13,16 +13,6 @@ FrameEncoderFunction FrameEncoder = EncodeFrame;
 
 namespace {
 
-// A thread procedure per track (the threads take no argument).
-template <uint32_t K>
-int EncoderThreadOf() {
-  return EncoderThread(AudioTracks[K]);
-}
-
-constexpr int (*ENCODER_THREADS[MAX_REENCODED_TRACKS])() = {
-    EncoderThreadOf<0>, EncoderThreadOf<1>, EncoderThreadOf<2>, EncoderThreadOf<3>,
-    EncoderThreadOf<4>, EncoderThreadOf<5>, EncoderThreadOf<6>, EncoderThreadOf<7>};
-
 constexpr const char* ENCODER_THREAD_NAMES[MAX_REENCODED_TRACKS] = {
     "voltark-encoder", "voltark-enc-1", "voltark-enc-2", "voltark-enc-3",
     "voltark-enc-4",   "voltark-enc-5", "voltark-enc-6", "voltark-enc-7"};
@@ -37,7 +27,7 @@ bool StartTrack(uint32_t k) {
   h.EncoderDrain = false;
   h.EncoderStopRequest = false;
   h.FramesEncoded = 0;
-  if (!StartWorkerThread(h.thread, ENCODER_THREADS[k], ENCODER_THREAD_NAMES[k])) return false;
+  if (!StartWorkerThread(h.thread, TRACK_THREADS<EncoderThread>[k], ENCODER_THREAD_NAMES[k])) return false;
   h.EncCurrent = 0;
   return true;
 }

@@ -39,16 +39,6 @@ int DecoderThread(AudioTrack& t) {
   return 0;
 }
 
-// A thread procedure per track (the threads take no argument).
-template <uint32_t K>
-int DecoderThreadOf() {
-  return DecoderThread(AudioTracks[K]);
-}
-
-constexpr int (*DECODER_THREADS[MAX_REENCODED_TRACKS])() = {
-    DecoderThreadOf<0>, DecoderThreadOf<1>, DecoderThreadOf<2>, DecoderThreadOf<3>,
-    DecoderThreadOf<4>, DecoderThreadOf<5>, DecoderThreadOf<6>, DecoderThreadOf<7>};
-
 constexpr const char* DECODER_THREAD_NAMES[MAX_REENCODED_TRACKS] = {
     "voltark-dec-0", "voltark-dec-1", "voltark-dec-2", "voltark-dec-3",
     "voltark-dec-4", "voltark-dec-5", "voltark-dec-6", "voltark-dec-7"};
@@ -63,7 +53,7 @@ bool StartDecoder(uint32_t k) {
   d.walkWaitsFor = NOT_WAITING;
   d.threadWaitsFor = NOT_WAITING;
   d.stopRequest = false;
-  if (!StartWorkerThread(d.thread, DECODER_THREADS[k], DECODER_THREAD_NAMES[k])) return false;
+  if (!StartWorkerThread(d.thread, TRACK_THREADS<DecoderThread>[k], DECODER_THREAD_NAMES[k])) return false;
   d.active = true;
   return true;
 }
