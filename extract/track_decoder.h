@@ -17,7 +17,7 @@
 #include "platform/auto_reset_event.h"
 #include "report/messages.h"
 
-constexpr uint32_t DECODE_AHEAD_FRAMES = 32;
+constexpr uint32_t DECODE_AHEAD_FRAMES = 64;
 // The thread sleeps until this many frames wait for it (or the walk waits
 // for one): woken for every frame, it would cost a sleep and a wake-up each.
 constexpr uint32_t DECODE_BATCH_FRAMES = DECODE_AHEAD_FRAMES / 2;
