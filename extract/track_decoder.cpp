@@ -1,6 +1,7 @@
 #include "extract/track_decoder.h"
 
 #include <cstring>
+#include <new>
 
 #include "extract/audio_track.h"
 #include "extract/packet_intake.h"
@@ -45,6 +46,8 @@ constexpr const char* DECODER_THREAD_NAMES[MAX_REENCODED_TRACKS] = {
 
 bool StartDecoder(uint32_t k) {
   TrackDecoderState& d = AudioTracks[k].ahead;
+  if (!d.slots) d.slots.reset(new (std::nothrow) DecodeSlot[DECODE_AHEAD_FRAMES]);
+  if (!d.slots) return false;
   EventReset(d.FrameSubmitted);
   EventReset(d.FrameDecoded);
   d.taken = 0;

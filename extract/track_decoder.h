@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <thread>
 
 #include "ac3/ac3_decoder.h"
@@ -34,7 +35,9 @@ struct DecodeSlot {
 
 struct TrackDecoderState {
   bool active = false;               // walk: this track decodes on its thread
-  DecodeSlot slots[DECODE_AHEAD_FRAMES];
+  // DECODE_AHEAD_FRAMES slots, made when the track's thread first starts:
+  // an extraction of one track never touches their megabyte.
+  std::unique_ptr<DecodeSlot[]> slots;
   uint32_t taken = 0;                // walk: frames whose samples it took back
   std::atomic<uint32_t> submitted{0};  // frames handed to the thread
   std::atomic<uint32_t> decoded{0};    // frames the thread has decoded
@@ -51,8 +54,8 @@ struct TrackDecoderState {
 struct AudioTrack;
 
 // Starts a decoder thread for each AC-3 track when more than one track is
-// re-encoded; false (with none left running) when a thread cannot be
-// started. TrackDecodersStop ends them; frames not taken back are dropped.
+// re-encoded; false (with none left running) when a thread or its slots
+// cannot be had. TrackDecodersStop ends them; frames not taken back are dropped.
 bool TrackDecodersStart();
 void TrackDecodersStop();
 
