@@ -1,10 +1,10 @@
 // With several re-encoded tracks, each AC-3 track decodes on a thread of its
 // own, up to DECODE_AHEAD_FRAMES frames ahead of the walk. The walk gathers
 // a frame, hands it to the track's decoder thread and goes on; it takes the
-// decoded samples back in order, when the track's next frames come or
-// before anything else changes the track's audio (a break, a clock step,
-// the video reference, the end), so that every track sees the same steps in
-// the same order as when the walk decoded the frame itself. One re-encoded
+// decoded samples back in order, when the ring of slots is full or before
+// anything else changes the track's audio (a break, a clock step, the video
+// reference, the end), so that every track sees the same steps in the same
+// order as when the walk decoded the frame itself. One re-encoded
 // track decodes on the walk, beside its encoder thread.
 #pragma once
 
