@@ -48,11 +48,11 @@ DiscCatalog CatalogOfTitle(int title, uint32_t sizeMB, const DiscTitleTable& dis
 // "ac3:0 (en)", "pcm:0": the name and, where the IFO files give one, the language.
 std::string OfferedName(const CatalogStream& stream);
 
-// The output stream id of a track as players and ffprobe name it:
-// "0xBD/0x80" for a private stream 1 sub-stream, "0xC0" for MPEG audio.
 // A stream as a reader names it: "0xC0", or "0xBD/0x80" for a sub-stream
 // of private stream 1.
 std::string StreamIdText(bool privateStream, unsigned id);
+// The output stream id of a track as players and ffprobe name it:
+// "0xBD/0x80" for a private stream 1 sub-stream, "0xC0" for MPEG audio.
 std::string OutputStreamId(const OutputTrack& track);
 
 // One line per output track, what a player shows as its audio streams:

@@ -65,7 +65,7 @@ bool PcmPacketIn(AudioTrack& t, const uint8_t* packet, uint32_t length, uint32_t
 }
 
 bool DecodeAc3Frame(AudioTrack& t, const uint8_t* frame) {
-  if (t.ahead.active) {
+  if (DecodesAhead(t.ahead)) {
     if (FramesAhead(t.ahead) == DECODE_AHEAD_FRAMES && !TakeOldestBack(t)) return false;
     DecodeAheadSubmit(t, frame, t.intake.ac3FrameBytes);
     return true;

@@ -432,7 +432,6 @@ bool ShortBreak() {
   for (uint32_t k = 0; k < AudioTrackCount; ++k) {
     AudioTrack& t = AudioTracks[k];
     if (!t.intake.AudioStarted) continue;
-    if (!AudioCatchUp(t)) return false;
     WaitEncoderIdle(t);
     t.intake.AudioStarted = false;
     // Where the audio handed on ends, from the video reference's GOP start.

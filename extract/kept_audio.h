@@ -72,11 +72,11 @@ void KeptAudioReset();
 // The multiplexer's plan of one unit stream per kept track (before pack 0).
 void KeptAudioPlanStreams();
 
-// The track whose packets carry this stream (0xC0.. MPEG audio) or
-// private stream 1 sub-stream id; null when it is not kept.
 // The kept request (its index) that takes packets of an MPEG audio stream
 // id, or of a private stream 1 sub-stream id; -1 for none.
 int KeptRequestOf(bool privateStream, uint8_t id);
+// The track whose packets carry this stream (0xC0.. MPEG audio) or
+// private stream 1 sub-stream id; null when it is not kept.
 KeptTrack* KeptTrackOfStream(uint8_t streamId);
 KeptTrack* KeptTrackOfSubStream(uint8_t subStreamId);
 

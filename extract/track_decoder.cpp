@@ -56,9 +56,7 @@ bool StartDecoder(uint32_t k) {
   d.walkWaitsFor = NOT_WAITING;
   d.threadWaitsFor = NOT_WAITING;
   d.stopRequest = false;
-  if (!StartWorkerThread(d.thread, TRACK_THREADS<DecoderThread>[k], DECODER_THREAD_NAMES[k])) return false;
-  d.active = true;
-  return true;
+  return StartWorkerThread(d.thread, TRACK_THREADS<DecoderThread>[k], DECODER_THREAD_NAMES[k]);
 }
 
 }  // namespace
@@ -76,8 +74,7 @@ bool TrackDecodersStart() {
 void TrackDecodersStop() {
   for (AudioTrack& t : AudioTracks) {
     TrackDecoderState& d = t.ahead;
-    d.active = false;
-    if (!d.thread.joinable()) continue;
+    if (!DecodesAhead(d)) continue;
     d.stopRequest = true;
     EventSignal(d.FrameSubmitted);
     JoinWorkerThread(d.thread);

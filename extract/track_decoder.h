@@ -34,7 +34,6 @@ struct DecodeSlot {
 };
 
 struct TrackDecoderState {
-  bool active = false;               // walk: this track decodes on its thread
   // DECODE_AHEAD_FRAMES slots, made when the track's thread first starts:
   // an extraction of one track never touches their megabyte.
   std::unique_ptr<DecodeSlot[]> slots;
@@ -59,6 +58,8 @@ struct AudioTrack;
 bool TrackDecodersStart();
 void TrackDecodersStop();
 
+// True while the track decodes on its own thread.
+inline bool DecodesAhead(const TrackDecoderState& d) { return d.thread.joinable(); }
 // Frames handed to the track's thread whose samples the walk has not taken.
 inline uint32_t FramesAhead(const TrackDecoderState& d) { return d.submitted.load() - d.taken; }
 // Hands a frame of length bytes (as Ac3DecodeFrame takes it) to the track's
