@@ -53,6 +53,8 @@ cat >"$work/disc.xml" <<XML
 </dvdauthor>
 XML
 VIDEO_FORMAT=PAL dvdauthor -x "$work/disc.xml" >"$work/dvdauthor.log" 2>&1 || { cat "$work/dvdauthor.log" >&2; exit 1; }
+genisoimage -quiet -dvd-video -V AUTHORED_DISC -o "$work/disc.iso" "$work/disc"
+# The image goes last: a disc.iso beside a folder means both are whole.
 rm -rf -- "$out/disc" "$out/disc.iso"
-genisoimage -quiet -dvd-video -V AUTHORED_DISC -o "$out/disc.iso" "$work/disc"
 mv -- "$work/disc" "$out/disc"
+mv -- "$work/disc.iso" "$out/disc.iso"

@@ -10,6 +10,7 @@
 #include <string>
 #include <tuple>
 
+#include "tests/support/fixture_once.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/toy_scrambling.h"
 
@@ -26,11 +27,9 @@ struct CliRun {
 // Made once per build by tools/make-authored-disc.sh (a few seconds).
 fs::path AuthoredDisc() {
   static const fs::path dir = fs::path(VOLTARK_TESTDATA_DIR) / "authored";
-  if (!fs::exists(dir / "disc.iso")) {
-    std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-authored-disc.sh' '" + dir.string() +
-                          "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) return {};
-  }
+  std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-authored-disc.sh' '" + dir.string() +
+                        "' >/dev/null 2>&1";
+  if (MakeFixtureOnce(dir, dir / "disc.iso", command) != 0) return {};
   return dir;
 }
 

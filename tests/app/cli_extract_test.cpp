@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/fixture_once.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -109,11 +110,9 @@ TEST_F(CliExtractTest, UsageErrorsExitWithTwo) {
 // build (a few seconds).
 std::filesystem::path LongTitle() {
   static const std::filesystem::path dir = std::filesystem::path(VOLTARK_TESTDATA_DIR) / "long-title";
-  if (!std::filesystem::exists(dir / "VIDEO_TS/VTS_01_1.VOB")) {
-    std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-dvd-folder.sh' '" + dir.string() +
-                          "' 'title=1 seconds=240 video=color audio=ac3:2ch' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) return {};
-  }
+  std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-dvd-folder.sh' --force '" + dir.string() +
+                        "' 'title=1 seconds=240 video=color audio=ac3:2ch' >/dev/null 2>&1";
+  if (MakeFixtureOnce(dir, dir / "VIDEO_TS/VTS_01_1.VOB", command) != 0) return {};
   return dir;
 }
 

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "tests/support/fixture_once.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -22,10 +23,10 @@ struct ShellRun {
 };
 
 // Writes dir's VTS_01_1.VOB with ffmpeg's dvd muxer from `inputs` (inputs,
-// maps and codecs). Test programs run side by side, and one that finds the
-// file must never read it while another is still writing it: ffmpeg writes
-// under a temporary name and the file is renamed when whole. A failure
-// leaves no folder behind.
+// maps and codecs), once for the test programs that run side by side.
+// ffmpeg writes under a temporary name and the file is renamed when whole,
+// so an interrupted run leaves no half file to be taken for the title. A
+// failure leaves no folder behind.
 void MakeTitle(const fs::path& dir, const std::string& inputs) {
   const fs::path vob = dir / "VIDEO_TS/VTS_01_1.VOB";
   fs::create_directories(vob.parent_path());
@@ -33,7 +34,7 @@ void MakeTitle(const fs::path& dir, const std::string& inputs) {
                               "/.making.XXXXXX') && ffmpeg -hide_banner -v error -y " + inputs +
                               " -f dvd -fflags +bitexact -flags +bitexact \"$t\" </dev/null >/dev/null 2>&1 && "
                               "mv -f \"$t\" '" + vob.string() + "'";
-  if (std::system(command.c_str()) != 0) fs::remove_all(dir);
+  if (MakeFixtureOnce(dir, vob, command) != 0) fs::remove_all(dir);
 }
 
 // A 6-second title from ffmpeg's dvd muxer: AC-3 5.1 (0x80), AC-3 2.0

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/subtitle_choice.h"
+#include "tests/support/fixture_once.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -28,11 +29,9 @@ constexpr double MARK_SECONDS = 2.0;                      // spumux's start time
 
 fs::path SubtitleDisc() {
   static const fs::path dir = fs::path(VOLTARK_TESTDATA_DIR) / "subtitles";
-  if (!fs::exists(dir / "VIDEO_TS" / "VTS_01_0.IFO")) {
-    const std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-subtitle-disc.sh' '" +
-                                dir.string() + "' ntsc-film 5 2 >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) return {};
-  }
+  const std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-subtitle-disc.sh' '" +
+                              dir.string() + "' ntsc-film 5 2 >/dev/null 2>&1";
+  if (MakeFixtureOnce(dir, dir / "VIDEO_TS" / "VTS_01_0.IFO", command) != 0) return {};
   return dir;
 }
 

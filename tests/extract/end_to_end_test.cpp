@@ -29,6 +29,7 @@
 #include "mpa/layer2_encoder.h"
 #include "platform/drives.h"
 #include "tests/extract/extract_test_support.h"
+#include "tests/support/fixture_once.h"
 
 namespace {
 
@@ -58,12 +59,10 @@ double Number(const std::string& text) { return std::strtod(text.c_str(), nullpt
 // A DVD folder made once per build by the DVD-folder maker.
 fs::path MadeFolder(const std::string& name, const std::string& description) {
   fs::path folder = fs::path(VOLTARK_TESTDATA_DIR) / "dvd-folders" / name;
-  if (!fs::exists(folder / "VIDEO_TS")) {
-    std::string command = "bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-dvd-folder.sh") +
-                          " --force -q " + Quote(folder) + " '" + description + "' 2>&1";
-    std::string log;
-    if (!Shell(command, &log)) ADD_FAILURE() << command << "\n" << log;
-  }
+  const fs::path log = folder.string() + ".log";
+  std::string command = "bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-dvd-folder.sh") + " --force -q " +
+                        Quote(folder) + " '" + description + "' >" + Quote(log) + " 2>&1";
+  if (MakeFixtureOnce(folder, folder / "VIDEO_TS", command) != 0) ADD_FAILURE() << command << "\n" << ReadFileBytes(log);
   return folder;
 }
 
@@ -297,6 +296,14 @@ struct SyncCase {
   const char* chains;
 };
 
+// The sync-mark disc of a case, made by the first test that asks for it.
+void MakeSyncDisc(const fs::path& folder, const SyncCase& c) {
+  const fs::path log = folder.string() + ".log";
+  std::string command = "bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-sync-disc.sh") + " " + Quote(folder) +
+                        " " + c.kind + " " + c.seconds + " " + c.chains + " >" + Quote(log) + " 2>&1";
+  ASSERT_EQ(MakeFixtureOnce(folder, folder / "VIDEO_TS" / "VTS_01_1.VOB", command), 0) << ReadFileBytes(log);
+}
+
 class SyncMarksTest : public RealCodecsTest, public ::testing::WithParamInterface<SyncCase> {};
 
 // FLASH BEEP OFFSET_MS lines and the "video SPAN PICTURES" line.
@@ -328,11 +335,7 @@ Marks Measure(const fs::path& file) {
 TEST_P(SyncMarksTest, EveryMarkKeepsItsOffsetAndTheVideoItsDuration) {
   const SyncCase& c = GetParam();
   fs::path folder = fs::path(VOLTARK_TESTDATA_DIR) / "sync-discs" / c.name;
-  if (!fs::exists(folder / "VIDEO_TS" / "VTS_01_1.VOB")) {
-    std::string log;
-    ASSERT_TRUE(Shell("bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-sync-disc.sh") + " " +
-                      Quote(folder) + " " + c.kind + " " + c.seconds + " " + c.chains + " 2>&1", &log)) << log;
-  }
+  ASSERT_NO_FATAL_FAILURE(MakeSyncDisc(folder, c));
   DriveList = {DriveFromArgument(folder.string())};
   SelectedDrive = 0;
   TitleSelection.title = 1;
@@ -377,11 +380,7 @@ TEST_P(SyncMarksTest, EveryMarkKeepsItsOffsetAndTheVideoItsDuration) {
 TEST_P(SyncMarksTest, AKeptTrackKeepsEveryMarksOffset) {
   const SyncCase& c = GetParam();
   fs::path folder = fs::path(VOLTARK_TESTDATA_DIR) / "sync-discs" / c.name;
-  if (!fs::exists(folder / "VIDEO_TS" / "VTS_01_1.VOB")) {
-    std::string log;
-    ASSERT_TRUE(Shell("bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-sync-disc.sh") + " " +
-                      Quote(folder) + " " + c.kind + " " + c.seconds + " " + c.chains + " 2>&1", &log)) << log;
-  }
+  ASSERT_NO_FATAL_FAILURE(MakeSyncDisc(folder, c));
   DriveList = {DriveFromArgument(folder.string())};
   SelectedDrive = 0;
   TitleSelection.title = 1;
