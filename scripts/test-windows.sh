@@ -23,6 +23,21 @@ export WINEDEBUG=-all
 # nought): wineserver64 serves 32-bit prefixes too.
 server=$(command -v wineserver64 || echo /usr/lib/wine/wineserver64)
 
+# One Wine server for a series of programs, its session opened by a
+# program of our own before they start. The first program of a session
+# starts Wine's services (services.exe, rpcss.exe, winedevice.exe ...),
+# which inherit its standard error and keep it open while they run: a test
+# that opened a session looked hung to ctest, however quickly it had passed,
+# until its time limit. A server that ends when idle between two programs
+# would open a new session in the middle of the series, and a program
+# starting while it ends dies at once ("recvmsg: Connection reset by
+# peer"), so it is kept (-p) until killed.
+open_session() {  # BUILD
+  "$server" -k 2> /dev/null || true
+  "$server" -p || { sleep 1; "$server" -p; }  # an old one may take a moment to end
+  bash scripts/wine-run.sh "$1/bin/voltark-cli.exe" --version > /dev/null 2>&1
+}
+
 test_arch() {
   local cpu=$1 build=$2
   export WINEPREFIX=$root/$build/wineprefix
@@ -35,18 +50,8 @@ test_arch() {
 
   # The prefix is made once, before the tests start in parallel.
   [ -d "$WINEPREFIX" ] || bash scripts/wine-run.sh wineboot -i > /dev/null 2>&1 || true
-  # One Wine server for the whole run, its session opened by a program of
-  # our own before the tests start. The first program of a session starts
-  # Wine's services (services.exe, rpcss.exe, winedevice.exe ...), which
-  # inherit its standard error and keep it open while they run: a test that
-  # opened a session looked hung to ctest, however quickly it had passed,
-  # until its time limit. A server that ends when idle between two tests
-  # would open a new session in the middle of the run (and a test starting
-  # while it ends may die at once), so it is kept (-p) until the end.
-  "$server" -k 2> /dev/null || true
-  "$server" -p || { sleep 1; "$server" -p; }  # an old one may take a moment to end
+  open_session "$build"
   trap '"$server" -k 2>/dev/null || true' EXIT
-  bash scripts/wine-run.sh "$build/bin/voltark-cli.exe" --version > /dev/null 2>&1
   # Each test still gets two minutes (its TIMEOUT) and one more try, and a
   # second failure fails the run.
   (cd "$build" && ctest --output-on-failure -j "$JOBS" --repeat until-pass:2)
@@ -59,6 +64,7 @@ test_arch() {
   fi
 
   if [ -x build/bin/voltark-cli ]; then
+    open_session "$build"  # the desktop run ended its servers
     bash scripts/compare-windows-cli.sh build/bin/voltark-cli "$build/bin/voltark-cli.exe"
   else
     echo "build/bin/voltark-cli is not built: the comparison with the Linux program is left out"
