@@ -11,8 +11,8 @@
 #include "common/q24.h"
 
 // Resets each track's hand-off flags, events and frame count and starts its
-// thread, and with several tracks the decoder threads. False (after message 174, with none left running) when a thread
-// cannot be started.
+// thread, and with several tracks the decoder threads. False (after message
+// 174, with none left running) when a thread cannot be started.
 bool EncoderStart();
 
 struct AudioTrack;

@@ -50,9 +50,7 @@ bool StartDecoder(uint32_t k) {
   if (!d.slots) return false;
   EventReset(d.FrameSubmitted);
   EventReset(d.FrameDecoded);
-  d.taken = 0;
-  d.submitted = 0;
-  d.decoded = 0;
+  // The frame counts are 0: never counted yet, or set so by the last stop.
   d.walkWaitsFor = NOT_WAITING;
   d.threadWaitsFor = NOT_WAITING;
   d.stopRequest = false;
