@@ -27,9 +27,8 @@ struct CliRun {
 // Made once per build by tools/make-authored-disc.sh (a few seconds).
 fs::path AuthoredDisc() {
   static const fs::path dir = fs::path(VOLTARK_TESTDATA_DIR) / "authored";
-  std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-authored-disc.sh' '" + dir.string() +
-                        "' >/dev/null 2>&1";
-  if (MakeFixtureOnce(dir, dir / "disc.iso", command) != 0) return {};
+  std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-authored-disc.sh' '" + dir.string() + "'";
+  if (!MakeFixtureOnce(dir, dir / "disc.iso", command)) return {};
   return dir;
 }
 

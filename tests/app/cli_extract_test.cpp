@@ -111,8 +111,8 @@ TEST_F(CliExtractTest, UsageErrorsExitWithTwo) {
 std::filesystem::path LongTitle() {
   static const std::filesystem::path dir = std::filesystem::path(VOLTARK_TESTDATA_DIR) / "long-title";
   std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-dvd-folder.sh' --force '" + dir.string() +
-                        "' 'title=1 seconds=240 video=color audio=ac3:2ch' >/dev/null 2>&1";
-  if (MakeFixtureOnce(dir, dir / "VIDEO_TS/VTS_01_1.VOB", command) != 0) return {};
+                        "' 'title=1 seconds=240 video=color audio=ac3:2ch'";
+  if (!MakeFixtureOnce(dir, dir / "VIDEO_TS/VTS_01_1.VOB", command)) return {};
   return dir;
 }
 

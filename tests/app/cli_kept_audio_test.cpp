@@ -32,9 +32,9 @@ void MakeTitle(const fs::path& dir, const std::string& inputs) {
   fs::create_directories(vob.parent_path());
   const std::string command = "t=$(mktemp '" + vob.parent_path().string() +
                               "/.making.XXXXXX') && ffmpeg -hide_banner -v error -y " + inputs +
-                              " -f dvd -fflags +bitexact -flags +bitexact \"$t\" </dev/null >/dev/null 2>&1 && "
+                              " -f dvd -fflags +bitexact -flags +bitexact \"$t\" </dev/null && "
                               "mv -f \"$t\" '" + vob.string() + "'";
-  if (MakeFixtureOnce(dir, vob, command) != 0) fs::remove_all(dir);
+  if (!MakeFixtureOnce(dir, vob, command)) fs::remove_all(dir);
 }
 
 // A 6-second title from ffmpeg's dvd muxer: AC-3 5.1 (0x80), AC-3 2.0

@@ -30,8 +30,8 @@ constexpr double MARK_SECONDS = 2.0;                      // spumux's start time
 fs::path SubtitleDisc() {
   static const fs::path dir = fs::path(VOLTARK_TESTDATA_DIR) / "subtitles";
   const std::string command = std::string("'") + VOLTARK_SOURCE_DIR + "/tools/make-subtitle-disc.sh' '" +
-                              dir.string() + "' ntsc-film 5 2 >/dev/null 2>&1";
-  if (MakeFixtureOnce(dir, dir / "VIDEO_TS" / "VTS_01_0.IFO", command) != 0) return {};
+                              dir.string() + "' ntsc-film 5 2";
+  if (!MakeFixtureOnce(dir, dir / "VIDEO_TS" / "VTS_01_0.IFO", command)) return {};
   return dir;
 }
 

@@ -59,10 +59,10 @@ double Number(const std::string& text) { return std::strtod(text.c_str(), nullpt
 // A DVD folder made once per build by the DVD-folder maker.
 fs::path MadeFolder(const std::string& name, const std::string& description) {
   fs::path folder = fs::path(VOLTARK_TESTDATA_DIR) / "dvd-folders" / name;
-  const fs::path log = folder.string() + ".log";
   std::string command = "bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-dvd-folder.sh") + " --force -q " +
-                        Quote(folder) + " '" + description + "' >" + Quote(log) + " 2>&1";
-  if (MakeFixtureOnce(folder, folder / "VIDEO_TS", command) != 0) ADD_FAILURE() << command << "\n" << ReadFileBytes(log);
+                        Quote(folder) + " '" + description + "'";
+  std::string log;
+  if (!MakeFixtureOnce(folder, folder / "VIDEO_TS", command, &log)) ADD_FAILURE() << command << "\n" << log;
   return folder;
 }
 
@@ -298,10 +298,10 @@ struct SyncCase {
 
 // The sync-mark disc of a case, made by the first test that asks for it.
 void MakeSyncDisc(const fs::path& folder, const SyncCase& c) {
-  const fs::path log = folder.string() + ".log";
   std::string command = "bash " + Quote(fs::path(VOLTARK_SOURCE_DIR) / "tools/make-sync-disc.sh") + " " + Quote(folder) +
-                        " " + c.kind + " " + c.seconds + " " + c.chains + " >" + Quote(log) + " 2>&1";
-  ASSERT_EQ(MakeFixtureOnce(folder, folder / "VIDEO_TS" / "VTS_01_1.VOB", command), 0) << ReadFileBytes(log);
+                        " " + c.kind + " " + c.seconds + " " + c.chains;
+  std::string log;
+  ASSERT_TRUE(MakeFixtureOnce(folder, folder / "VIDEO_TS" / "VTS_01_1.VOB", command, &log)) << log;
 }
 
 class SyncMarksTest : public RealCodecsTest, public ::testing::WithParamInterface<SyncCase> {};

@@ -8,7 +8,8 @@
 #include <filesystem>
 #include <string>
 
-// Runs `command` (through the shell) unless `made` exists, holding the lock
-// `folder`.lock meanwhile. Returns the command's exit status, 0 when the
-// fixture was there already, or -1 when the lock cannot be taken.
-int MakeFixtureOnce(const std::filesystem::path& folder, const std::filesystem::path& made, const std::string& command);
+// Runs `command` through the shell, its output into `folder`.log, unless
+// `made` exists, holding the lock `folder`.lock meanwhile. True when the
+// fixture is there; otherwise false, with the maker's output in *log.
+bool MakeFixtureOnce(const std::filesystem::path& folder, const std::filesystem::path& made,
+                     const std::string& command, std::string* log = nullptr);
